@@ -1,0 +1,4 @@
+#include "fitting/CFitDataManager.h"
+
+CFitDataManager::CFitDataManager() = default;
+CFitDataManager::~CFitDataManager() = default;

@@ -1,0 +1,10 @@
+// The module entry point exists on Windows only. Loading creates nothing: the
+// singletons are built on first use.
+#if defined(_WIN32) && !defined(ZKNODEDETAIL_STATIC)
+#include <windows.h>
+
+BOOL WINAPI DllMain(HINSTANCE /*hInstance*/, DWORD /*dwReason*/, LPVOID /*lpReserved*/)
+{
+    return TRUE;
+}
+#endif

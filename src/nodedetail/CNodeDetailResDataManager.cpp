@@ -1,0 +1,4 @@
+#include "nodedetail/CNodeDetailResDataManager.h"
+
+CNodeDetailResDataManager::CNodeDetailResDataManager() = default;
+CNodeDetailResDataManager::~CNodeDetailResDataManager() = default;

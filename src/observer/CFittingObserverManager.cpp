@@ -1,0 +1,4 @@
+#include "observer/CFittingObserverManager.h"
+
+CFittingObserverManager::CFittingObserverManager() = default;
+CFittingObserverManager::~CFittingObserverManager() = default;

@@ -1,0 +1,3 @@
+#include "platform/AcGeScale3d.h"
+
+const AcGeScale3d AcGeScale3d::kIdentity(1.0, 1.0, 1.0);

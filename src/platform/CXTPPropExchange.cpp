@@ -1,0 +1,309 @@
+#include "platform/CXTPPropExchange.h"
+
+#include <charconv>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <system_error>
+
+#include <pugixml.hpp>
+
+#include "platform/ZkFileSystem.h"
+#include "platform/ZkText.h"
+
+namespace {
+
+std::string ToUtf8(const wchar_t* psz)
+{
+    const CString units(psz);
+    return ZkText::Utf16ToUtf8(units.GetString(), static_cast<size_t>(units.GetLength()));
+}
+
+CString FromUtf8(const char* psz)
+{
+    const std::wstring units = ZkText::Utf8ToUtf16(psz, std::strlen(psz));
+    // Units already are UTF-16; build the CString without re-splitting them.
+    return CString(units.c_str(), static_cast<int>(units.size()));
+}
+
+// A real as the shortest text that reads back to the same bits.
+std::string RealToText(double d)
+{
+    char buf[64];
+    const auto r = std::to_chars(buf, buf + sizeof buf, d);
+    return std::string(buf, r.ptr);
+}
+
+// Trims XML white space; the value must then be a whole number.
+template <typename T>
+bool ParseWhole(const char* s, T& out)
+{
+    auto isSpace = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; };
+    const char* b = s;
+    const char* e = s + std::strlen(s);
+    while (b < e && isSpace(*b))
+        ++b;
+    while (e > b && isSpace(e[-1]))
+        --e;
+    if (b < e && *b == '+' && e - b > 1 && b[1] != '-')
+        ++b;
+    if (b == e)
+        return false;
+    T value{};
+    const auto r = std::from_chars(b, e, value);
+    if (r.ec != std::errc() || r.ptr != e)
+        return false;
+    out = value;
+    return true;
+}
+
+class StringWriter : public pugi::xml_writer {
+public:
+    void write(const void* data, size_t size) override
+    {
+        m_out.append(static_cast<const char*>(data), size);
+    }
+    std::string m_out;
+};
+
+}  // namespace
+
+struct CXTPPropExchange::Impl {
+    std::shared_ptr<pugi::xml_document> doc;  // shared by the root and every child
+    pugi::xml_node node;                      // null while reading an absent section
+    std::string rootName;
+    bool loading = false;
+    int compactMode = 0;
+
+    // The text of a property while reading; null when absent.
+    const char* FindValue(const char* name) const
+    {
+        if (!node)
+            return nullptr;
+        if (pugi::xml_attribute a = node.attribute(name))
+            return a.value();
+        if (pugi::xml_node c = node.child(name))
+            return c.text().get();
+        return nullptr;
+    }
+
+    void StoreValue(const char* name, const char* value)
+    {
+        if (compactMode == 1) {
+            pugi::xml_attribute a = node.attribute(name);
+            if (!a)
+                a = node.append_attribute(name);
+            a.set_value(value);
+        } else {
+            pugi::xml_node c = node.child(name);
+            if (!c)
+                c = node.append_child(name);
+            c.text().set(value);
+        }
+    }
+
+    std::unique_ptr<CXTPPropExchange> Child(pugi::xml_node n) const
+    {
+        auto* impl = new Impl;
+        impl->doc = doc;
+        impl->node = n;
+        impl->loading = loading;
+        impl->compactMode = compactMode;
+        return std::unique_ptr<CXTPPropExchange>(new CXTPPropExchange(impl));
+    }
+};
+
+struct CXTPPropExchangeEnumerator::Impl {
+    const CXTPPropExchange::Impl* parent = nullptr;  // the exchange outlives its enumerator
+    std::string name;
+};
+
+CXTPPropExchange::CXTPPropExchange(int bLoading, const CXTPPropExchange* /*pParent*/,
+                                   const wchar_t* lpszSection)
+    : m_pImpl(new Impl)
+{
+    m_pImpl->doc = std::make_shared<pugi::xml_document>();
+    m_pImpl->rootName = ToUtf8(lpszSection);
+    m_pImpl->loading = bLoading != 0;
+    if (!m_pImpl->loading)
+        m_pImpl->node = m_pImpl->doc->append_child(m_pImpl->rootName.c_str());
+}
+
+CXTPPropExchange::CXTPPropExchange(Impl* pImpl) : m_pImpl(pImpl) {}
+
+CXTPPropExchange::~CXTPPropExchange()
+{
+    delete m_pImpl;
+}
+
+int CXTPPropExchange::LoadFromFile(const wchar_t* lpszPath)
+{
+    if (!m_pImpl->loading || lpszPath == nullptr)
+        return 0;
+    std::string bytes;
+    if (!ZkFileSystem::ReadWholeFile(lpszPath, bytes))
+        return 0;
+    m_pImpl->doc->reset();
+    m_pImpl->node = pugi::xml_node();
+    // No DOCTYPE processing: entities are never declared, fetched or expanded.
+    // Line ends are kept and a value made only of spaces survives, so text
+    // held in elements reads back as it was written.
+    const unsigned options =
+        (pugi::parse_default & ~pugi::parse_eol) | pugi::parse_ws_pcdata_single;
+    const pugi::xml_parse_result r =
+        m_pImpl->doc->load_buffer(bytes.data(), bytes.size(), options, pugi::encoding_auto);
+    if (!r) {
+        m_pImpl->doc->reset();
+        return 0;
+    }
+    m_pImpl->node = m_pImpl->doc->document_element();
+    return 1;
+}
+
+int CXTPPropExchange::IsRootSectionPresent() const
+{
+    const pugi::xml_node root = m_pImpl->doc->document_element();
+    return root && m_pImpl->rootName == root.name() ? 1 : 0;
+}
+
+int CXTPPropExchange::SaveToFile(const wchar_t* lpszPath, int bFormatted)
+{
+    if (m_pImpl->loading || lpszPath == nullptr)
+        return 1;
+    StringWriter writer;
+    const unsigned flags = bFormatted ? pugi::format_default : pugi::format_raw;
+    m_pImpl->doc->save(writer, "  ", flags, pugi::encoding_utf8);
+    return ZkFileSystem::WriteFileAtomic(lpszPath, writer.m_out) ? 0 : 1;
+}
+
+void CXTPPropExchange::SetCompactMode(int nMode)
+{
+    m_pImpl->compactMode = nMode;
+}
+
+int CXTPPropExchange::GetCompactMode() const
+{
+    return m_pImpl->compactMode;
+}
+
+int CXTPPropExchange::IsLoading() const
+{
+    return m_pImpl->loading ? 1 : 0;
+}
+
+std::unique_ptr<CXTPPropExchange> CXTPPropExchange::GetSection(const wchar_t* lpszSection)
+{
+    const std::string name = ToUtf8(lpszSection);
+    pugi::xml_node child;
+    if (m_pImpl->node) {
+        child = m_pImpl->node.child(name.c_str());
+        if (!child && !m_pImpl->loading)
+            child = m_pImpl->node.append_child(name.c_str());
+    }
+    return m_pImpl->Child(child);
+}
+
+std::unique_ptr<CXTPPropExchangeEnumerator> CXTPPropExchange::GetEnumerator(
+    const wchar_t* lpszSection)
+{
+    auto* impl = new CXTPPropExchangeEnumerator::Impl;
+    impl->parent = m_pImpl;
+    impl->name = ToUtf8(lpszSection);
+    return std::unique_ptr<CXTPPropExchangeEnumerator>(new CXTPPropExchangeEnumerator(impl));
+}
+
+void CXTPPropExchange::EmptySection()
+{
+    if (m_pImpl->loading || !m_pImpl->node)
+        return;
+    while (pugi::xml_attribute a = m_pImpl->node.first_attribute())
+        m_pImpl->node.remove_attribute(a);
+    while (pugi::xml_node c = m_pImpl->node.first_child())
+        m_pImpl->node.remove_child(c);
+}
+
+int CXTPPropExchange::AfterItem(const CXTPPropExchange* pItem) const
+{
+    return pItem != nullptr && m_pImpl->node && pItem->m_pImpl->node.parent() == m_pImpl->node
+               ? 1
+               : 0;
+}
+
+int CXTPPropExchange::PX_String(const wchar_t* lpszName, CString& value)
+{
+    const std::string name = ToUtf8(lpszName);
+    if (m_pImpl->loading) {
+        const char* text = m_pImpl->FindValue(name.c_str());
+        if (text == nullptr)
+            return 0;
+        value = FromUtf8(text);
+        return 1;
+    }
+    if (!m_pImpl->node)
+        return 0;
+    m_pImpl->StoreValue(name.c_str(),
+                        ZkText::Utf16ToUtf8(value.GetString(),
+                                            static_cast<size_t>(value.GetLength()))
+                            .c_str());
+    return 1;
+}
+
+int CXTPPropExchange::PX_Double(const wchar_t* lpszName, double& value)
+{
+    const std::string name = ToUtf8(lpszName);
+    if (m_pImpl->loading) {
+        const char* text = m_pImpl->FindValue(name.c_str());
+        return text != nullptr && ParseWhole(text, value) ? 1 : 0;
+    }
+    if (!m_pImpl->node)
+        return 0;
+    m_pImpl->StoreValue(name.c_str(), RealToText(value).c_str());
+    return 1;
+}
+
+int CXTPPropExchange::PX_Int(const wchar_t* lpszName, int& value)
+{
+    const std::string name = ToUtf8(lpszName);
+    if (m_pImpl->loading) {
+        const char* text = m_pImpl->FindValue(name.c_str());
+        return text != nullptr && ParseWhole(text, value) ? 1 : 0;
+    }
+    if (!m_pImpl->node)
+        return 0;
+    m_pImpl->StoreValue(name.c_str(), std::to_string(value).c_str());
+    return 1;
+}
+
+CXTPPropExchangeEnumerator::CXTPPropExchangeEnumerator(Impl* pImpl) : m_pImpl(pImpl) {}
+
+CXTPPropExchangeEnumerator::~CXTPPropExchangeEnumerator()
+{
+    delete m_pImpl;
+}
+
+POSITION CXTPPropExchangeEnumerator::GetPosition(unsigned long /*dwCount*/, int /*bCompactMode*/)
+{
+    const CXTPPropExchange::Impl* parent = m_pImpl->parent;
+    if (!parent->loading)
+        return reinterpret_cast<POSITION>(m_pImpl);  // any non-null value: writing never tests it
+    if (!parent->node)
+        return nullptr;
+    return reinterpret_cast<POSITION>(
+        parent->node.child(m_pImpl->name.c_str()).internal_object());
+}
+
+std::unique_ptr<CXTPPropExchange> CXTPPropExchangeEnumerator::GetNext(POSITION& pos)
+{
+    const CXTPPropExchange::Impl* parent = m_pImpl->parent;
+    if (!parent->loading) {
+        pugi::xml_node item;
+        if (parent->node)
+            item = const_cast<pugi::xml_node&>(parent->node).append_child(m_pImpl->name.c_str());
+        return parent->Child(item);
+    }
+    const pugi::xml_node item(reinterpret_cast<pugi::xml_node_struct*>(pos));
+    pos = item ? reinterpret_cast<POSITION>(
+                     item.next_sibling(m_pImpl->name.c_str()).internal_object())
+               : nullptr;
+    return parent->Child(item);
+}

@@ -1,0 +1,27 @@
+#pragma once
+
+// Operating-system calls the library makes (not exported). On Windows these
+// are the system's own; elsewhere they are provided by the platform layer
+// with the same names and meaning.
+
+#include "platform/ZkGuid.h"
+
+#if defined(_WIN32)
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <objbase.h>
+#include <stdlib.h>
+#include <windows.h>
+#else
+// Fills *pguid with a new random GUID; 0 on success.
+long CoCreateGuid(GUID* pguid);
+// Copies a file; with bFailIfExists 0 an existing target is overwritten.
+// Non-zero on success. Paths use the library's backslash form.
+int CopyFileW(const wchar_t* lpExistingFileName, const wchar_t* lpNewFileName, int bFailIfExists);
+// Leading decimal number of a wide text, 0.0 when there is none.
+double _wtof(const wchar_t* psz);
+#endif

@@ -1,0 +1,4 @@
+#include "session/CNodeDetailSession.h"
+
+CNodeDetailSession::CNodeDetailSession() = default;
+CNodeDetailSession::~CNodeDetailSession() = default;

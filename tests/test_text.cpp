@@ -5,6 +5,7 @@
 #include <cstring>
 #include <random>
 
+#include "TestEnvironment.h"
 #include "frame/stu3Value.h"
 #include "platform/CString.h"
 #include "platform/ZkHost.h"
@@ -138,11 +139,14 @@ TEST(HostServicesTest, DataDirectoryComesFromTheRegisteredHost)
     struct Host : IZkHostApplication {
         CString GetProductDataDirectory() const override { return L"D:\\Product\\"; }
     } host;
-    const CString fallback = GetDataDirectory();
-    ASSERT_FALSE(fallback.IsEmpty());
-    EXPECT_EQ(L'\\', fallback.GetAt(fallback.GetLength() - 1));
+    IZkHostApplication* const testHost = ZkGetHostApplication();
+    EXPECT_STREQ(zktest::DataDirectory().c_str(), GetDataDirectory());
     ZkSetHostApplication(&host);
     EXPECT_STREQ(L"D:\\Product\\", GetDataDirectory());
     ZkSetHostApplication(nullptr);
-    EXPECT_STREQ(fallback, GetDataDirectory());
+    const CString fallback = GetDataDirectory();
+    ASSERT_FALSE(fallback.IsEmpty());
+    EXPECT_EQ(L'\\', fallback.GetAt(fallback.GetLength() - 1));
+    EXPECT_EQ(-1, fallback.Find(L"/"));
+    ZkSetHostApplication(testHost);
 }

@@ -1,0 +1,101 @@
+#include "observer/PipeFitCountInfo.h"
+
+#include <cmath>
+
+namespace {
+
+const double kTolerance = 0.0001;
+
+}  // namespace
+
+PIPE_FIT_COUNT_INFO::PIPE_FIT_COUNT_INFO()
+    : ptPos(0.0, 0.0, 0.0),
+      strText1(L""),
+      nValue1(-1),
+      strText2(L""),
+      nValue2(300),
+      nValue3(100),
+      strText3(L""),
+      strText4(L"")
+{
+}
+
+PIPE_FIT_COUNT_INFO::PIPE_FIT_COUNT_INFO(const PIPE_FIT_COUNT_INFO& src)
+    : ptPos(src.ptPos),
+      strText1(src.strText1),
+      nValue1(src.nValue1),
+      strText2(src.strText2),
+      nValue2(src.nValue2),
+      nValue3(src.nValue3),
+      strText3(src.strText3),
+      strText4(src.strText4)
+{
+}
+
+PIPE_FIT_COUNT_INFO::~PIPE_FIT_COUNT_INFO() = default;
+
+PIPE_FIT_COUNT_INFO& PIPE_FIT_COUNT_INFO::operator=(const PIPE_FIT_COUNT_INFO& src)
+{
+    if (this != &src) {
+        ptPos = src.ptPos;
+        strText1 = src.strText1;
+        nValue1 = src.nValue1;
+        strText2 = src.strText2;
+        nValue2 = src.nValue2;
+        nValue3 = src.nValue3;
+        strText3 = src.strText3;
+        strText4 = src.strText4;
+    }
+    return *this;
+}
+
+bool PIPE_FIT_COUNT_INFO::operator==(const PIPE_FIT_COUNT_INFO& other)
+{
+    if (nValue1 != other.nValue1)
+        return false;
+    if (strText2.CompareNoCase(other.strText2) != 0)
+        return false;
+    if (nValue2 != other.nValue2)
+        return false;
+    if (nValue3 != other.nValue3)
+        return false;
+    if (strText4.CompareNoCase(other.strText4) != 0)
+        return false;
+    return true;
+}
+
+stConnector::stConnector()
+    : ptPos(0.0, 0.0, 0.0), dValue(0.0), nValue1(0), strText(L""), nValue2(-1)
+{
+}
+
+stConnector::stConnector(const stConnector& src)
+    : ptPos(src.ptPos),
+      dValue(src.dValue),
+      nValue1(src.nValue1),
+      strText(src.strText),
+      nValue2(src.nValue2)
+{
+}
+
+stConnector::~stConnector() = default;
+
+stConnector& stConnector::operator=(const stConnector& src)
+{
+    if (this != &src) {
+        ptPos = src.ptPos;
+        dValue = src.dValue;
+        nValue1 = src.nValue1;
+        strText = src.strText;
+        nValue2 = src.nValue2;
+    }
+    return *this;
+}
+
+bool stConnector::operator==(const stConnector& other)
+{
+    // A NaN fails every one of these comparisons, so it is never equal.
+    return ptPos.x == other.ptPos.x && ptPos.y == other.ptPos.y && ptPos.z == other.ptPos.z &&
+           std::fabs(dValue - other.dValue) <= kTolerance && nValue1 == other.nValue1 &&
+           strText.Compare(other.strText) == 0 && nValue2 == other.nValue2;
+}

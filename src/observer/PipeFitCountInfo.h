@@ -1,0 +1,44 @@
+#pragma once
+
+// The fitting-count entry that modules post through the observer manager, and
+// the connector record of a pipe-fitting entity snapshot.
+
+#include "frame/stu3Value.h"
+#include "platform/CString.h"
+#include "platform/ZkExport.h"
+
+struct ZKND_API PIPE_FIT_COUNT_INFO {
+    stu3Value ptPos;
+    CString strText1;
+    int nValue1;
+    CString strText2;
+    int nValue2;
+    int nValue3;
+    CString strText3;
+    CString strText4;
+
+    PIPE_FIT_COUNT_INFO();
+    PIPE_FIT_COUNT_INFO(const PIPE_FIT_COUNT_INFO& src);
+    ~PIPE_FIT_COUNT_INFO();
+    PIPE_FIT_COUNT_INFO& operator=(const PIPE_FIT_COUNT_INFO& src);
+
+    // Compares nValue1, nValue2, nValue3 exactly and strText2, strText4
+    // ignoring case; the position and the other two texts take no part.
+    bool operator==(const PIPE_FIT_COUNT_INFO& other);
+};
+
+struct ZKND_API stConnector {
+    stu3Value ptPos;
+    double dValue;
+    int nValue1;
+    CString strText;
+    int nValue2;
+
+    stConnector();
+    stConnector(const stConnector& src);
+    ~stConnector();
+    stConnector& operator=(const stConnector& src);
+
+    // Position exact, dValue within 0.0001, the rest exact (text case-sensitive).
+    bool operator==(const stConnector& other);
+};

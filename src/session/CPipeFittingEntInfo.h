@@ -1,0 +1,48 @@
+#pragma once
+
+// A snapshot of one pipe-fitting entity that host modules hand to one another
+// through the session. The library only copies, stores and destroys it.
+
+#include <vector>
+
+#include "frame/stu3Value.h"
+#include "observer/PipeFitCountInfo.h"
+#include "platform/AcGeScale3d.h"
+#include "platform/CString.h"
+#include "platform/ZkExport.h"
+#include "platform/ZkHost.h"
+
+struct ZKND_API stEntDetail {
+    int nValue1;
+    stu3Value ptPos1;
+    CString strText1;
+    CString strText2;
+    stu3Value ptPos2;
+    CString strText3;
+    CString strText4;
+    int nValue2;
+
+    stEntDetail();
+    stEntDetail(const stEntDetail& src);
+    ~stEntDetail();
+    stEntDetail& operator=(const stEntDetail& src);
+};
+
+class ZKND_API CPipeFittingEntInfo {
+public:
+    CPipeFittingEntInfo();
+    // Deep copies: the copy shares nothing with its source.
+    CPipeFittingEntInfo(const CPipeFittingEntInfo& src);
+    CPipeFittingEntInfo& operator=(const CPipeFittingEntInfo& src);
+    ~CPipeFittingEntInfo();
+
+    CPipeFittingEntInfo* Data();
+
+    AcGeScale3d m_scale;
+    std::vector<stConnector> m_vecConnector;
+    stEntDetail m_detail;
+    NamedValueSet m_values;
+
+private:
+    void CopyFrom(const CPipeFittingEntInfo& src);
+};

@@ -93,13 +93,14 @@ protected:
     // Groups of type 3 (A, B, C, D), 5 (E) and again 3 (F), as a file holds them.
     void LoadTwoGroupsOfOneType()
     {
-        zktest::WriteBytes(File(), "<?xml version=\"1.0\"?><FitData>"
-                                   "<FitInfo FitType=\"3\"><FitRow DisplayName=\"A\" GUID=\"AB-CD\"/>"
-                                   "<FitRow DisplayName=\"B\"/><FitRow DisplayName=\"C\"/>"
-                                   "<FitRow DisplayName=\"D\"/></FitInfo>"
-                                   "<FitInfo FitType=\"5\"><FitRow DisplayName=\"E\"/></FitInfo>"
-                                   "<FitInfo FitType=\"3\"><FitRow DisplayName=\"F\"/></FitInfo>"
-                                   "</FitData>");
+        zktest::WriteBytes(File(),
+                           "<?xml version=\"1.0\"?><FitData>"
+                           "<FitInfo FitType=\"3\"><FitRow DisplayName=\"A\" GUID=\"AB-CD\"/>"
+                           "<FitRow DisplayName=\"B\"/><FitRow DisplayName=\"C\"/>"
+                           "<FitRow DisplayName=\"D\"/></FitInfo>"
+                           "<FitInfo FitType=\"5\"><FitRow DisplayName=\"E\"/></FitInfo>"
+                           "<FitInfo FitType=\"3\"><FitRow DisplayName=\"F\"/></FitInfo>"
+                           "</FitData>");
         ASSERT_TRUE(mgr->Load());
         ASSERT_EQ(3, mgr->GetDataCount());
         FittingData bare;

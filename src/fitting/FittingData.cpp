@@ -1,0 +1,392 @@
+#include "fitting/FittingData.h"
+
+#include <memory>
+#include <utility>
+
+#include "platform/CXTPPropExchange.h"
+#include "platform/ZkHost.h"
+
+namespace {
+
+// A position travels as one text property in the host's three-number form;
+// a property that was not exchanged leaves the value alone.
+void PX_U3Value(CXTPPropExchange* pPX, const wchar_t* pszName, stu3Value& value)
+{
+    CString strValue = ZkU3ValueToText(value);
+    if (!pPX->PX_String(pszName, strValue))
+        return;
+    if (pPX->IsLoading())
+        ZkTextToU3Value(strValue, value);
+}
+
+template <typename Enum>
+void PX_Enum(CXTPPropExchange* pPX, const wchar_t* pszName, Enum& value)
+{
+    int nValue = static_cast<int>(value);
+    if (pPX->PX_Int(pszName, nValue))
+        value = static_cast<Enum>(nValue);
+}
+
+}  // namespace
+
+// ConnectorData
+
+ConnectorData::ConnectorData()
+    : m_pos(), m_dAngle(0.0), m_conType(Pipe::kConnectionTypeNone), m_nIndex(0)
+{
+}
+
+ConnectorData::ConnectorData(const ConnectorData& src)
+    : m_pos(src.m_pos), m_dAngle(src.m_dAngle), m_conType(src.m_conType), m_nIndex(src.m_nIndex)
+{
+}
+
+ConnectorData& ConnectorData::operator=(const ConnectorData& src)
+{
+    if (this != &src) {
+        m_pos = src.m_pos;
+        m_dAngle = src.m_dAngle;
+        m_conType = src.m_conType;
+        m_nIndex = src.m_nIndex;
+    }
+    return *this;
+}
+
+ConnectorData::~ConnectorData() = default;
+
+stu3Value ConnectorData::GetPos() const
+{
+    return m_pos;
+}
+
+void ConnectorData::SetPos(const stu3Value& pos)
+{
+    m_pos = pos;
+}
+
+double ConnectorData::GetAngle() const
+{
+    return m_dAngle;
+}
+
+void ConnectorData::SetAngle(const double& dAngle)
+{
+    m_dAngle = dAngle;
+}
+
+Pipe::ConnectionType ConnectorData::GetConType() const
+{
+    return m_conType;
+}
+
+void ConnectorData::SetConType(const Pipe::ConnectionType& conType)
+{
+    m_conType = conType;
+}
+
+int ConnectorData::GetIndex() const
+{
+    return m_nIndex;
+}
+
+void ConnectorData::SetIndex(const int& nIndex)
+{
+    m_nIndex = nIndex;
+}
+
+void ConnectorData::DoPropExchange(CXTPPropExchange* pPX)
+{
+    if (pPX == nullptr)
+        return;
+    PX_U3Value(pPX, L"Pos", m_pos);
+    pPX->PX_Double(L"Angle", m_dAngle);
+    PX_Enum(pPX, L"ConType", m_conType);
+    pPX->PX_Int(L"Index", m_nIndex);
+}
+
+// FittingData
+
+FittingData::FittingData()
+    : m_strGUID(),
+      m_pos(),
+      m_strBlockName(),
+      m_strDisplayName(),
+      m_strDescription(),
+      m_direction(),
+      m_buttressPos(),
+      m_dScale(1.0),
+      m_vecConnector(),
+      m_bCheck(false),
+      m_fitType(NodeDetailEx::kFittingTypeNone)
+{
+}
+
+FittingData::FittingData(const FittingData& src)
+    : m_strGUID(src.m_strGUID),
+      m_pos(src.m_pos),
+      m_strBlockName(src.m_strBlockName),
+      m_strDisplayName(src.m_strDisplayName),
+      m_strDescription(src.m_strDescription),
+      m_direction(src.m_direction),
+      m_buttressPos(src.m_buttressPos),
+      m_dScale(src.m_dScale),
+      m_vecConnector(src.m_vecConnector),
+      m_bCheck(src.m_bCheck),
+      m_fitType(src.m_fitType)
+{
+}
+
+FittingData::FittingData(FittingData&& src) noexcept = default;
+
+FittingData& FittingData::operator=(const FittingData& src)
+{
+    if (this != &src) {
+        m_strGUID = src.m_strGUID;
+        m_pos = src.m_pos;
+        m_strBlockName = src.m_strBlockName;
+        m_strDisplayName = src.m_strDisplayName;
+        m_strDescription = src.m_strDescription;
+        m_direction = src.m_direction;
+        m_buttressPos = src.m_buttressPos;
+        m_dScale = src.m_dScale;
+        m_vecConnector = src.m_vecConnector;
+        m_bCheck = src.m_bCheck;
+        m_fitType = src.m_fitType;
+    }
+    return *this;
+}
+
+FittingData& FittingData::operator=(FittingData&& src) noexcept = default;
+
+FittingData::~FittingData() = default;
+
+CString FittingData::GUID() const
+{
+    return m_strGUID;
+}
+
+void FittingData::SetGUID(const wchar_t* pszGUID)
+{
+    m_strGUID = pszGUID;
+}
+
+stu3Value FittingData::GetPos() const
+{
+    return m_pos;
+}
+
+void FittingData::SetPos(const stu3Value& pos)
+{
+    m_pos = pos;
+}
+
+CString FittingData::GetBlockName() const
+{
+    return m_strBlockName;
+}
+
+void FittingData::SetBlockName(const wchar_t* pszName)
+{
+    m_strBlockName = pszName;
+}
+
+CString FittingData::GetDisplayName() const
+{
+    return m_strDisplayName;
+}
+
+void FittingData::SetDisplayName(const wchar_t* pszName)
+{
+    m_strDisplayName = pszName;
+}
+
+CString FittingData::GetDescription() const
+{
+    return m_strDescription;
+}
+
+void FittingData::SetDescription(const wchar_t* pszDescription)
+{
+    m_strDescription = pszDescription;
+}
+
+stu3Value FittingData::GetDirection() const
+{
+    return m_direction;
+}
+
+void FittingData::SetDirection(const stu3Value& direction)
+{
+    m_direction = direction;
+}
+
+stu3Value FittingData::GetButtressPos() const
+{
+    return m_buttressPos;
+}
+
+void FittingData::SetButtressPos(const stu3Value& pos)
+{
+    m_buttressPos = pos;
+}
+
+double FittingData::GetScale() const
+{
+    return m_dScale;
+}
+
+void FittingData::SetScale(double dScale)
+{
+    m_dScale = dScale;
+}
+
+bool FittingData::GetCheck() const
+{
+    return m_bCheck;
+}
+
+void FittingData::SetCheck(const bool& bCheck)
+{
+    m_bCheck = bCheck;
+}
+
+NodeDetailEx::FittingType FittingData::GetFitType() const
+{
+    return m_fitType;
+}
+
+void FittingData::SetFitType(const NodeDetailEx::FittingType& fitType)
+{
+    m_fitType = fitType;
+}
+
+int FittingData::GetConNum() const
+{
+    return static_cast<int>(m_vecConnector.size());
+}
+
+bool FittingData::GetConnector(std::vector<ConnectorData>& vecConnector) const
+{
+    vecConnector = m_vecConnector;
+    return true;
+}
+
+void FittingData::SetConnector(const std::vector<ConnectorData>& vecConnector)
+{
+    m_vecConnector = vecConnector;
+}
+
+const ConnectorData* FittingData::GetConnectorAt(int nIndex)
+{
+    for (const ConnectorData& connector : m_vecConnector) {
+        if (connector.GetIndex() == nIndex)
+            return &connector;
+    }
+    return nullptr;
+}
+
+void FittingData::DoPropExchange(CXTPPropExchange* pPX)
+{
+    if (pPX == nullptr)
+        return;
+    PX_U3Value(pPX, L"Pos", m_pos);
+    pPX->PX_String(L"GUID", m_strGUID);
+    pPX->PX_String(L"BlockName", m_strBlockName);
+    pPX->PX_Double(L"Scale", m_dScale);
+    pPX->PX_String(L"DisplayName", m_strDisplayName);
+    pPX->PX_String(L"Description", m_strDescription);
+    PX_U3Value(pPX, L"Direction", m_direction);
+    PX_U3Value(pPX, L"ButtressPos", m_buttressPos);
+
+    std::unique_ptr<CXTPPropExchange> pSecConnector = pPX->GetSection(L"vecConnector");
+    std::unique_ptr<CXTPPropExchangeEnumerator> pEnumConnector =
+        pSecConnector->GetEnumerator(L"Connector");
+    POSITION pos = pEnumConnector->GetPosition(0, 1);
+
+    if (pPX->IsLoading()) {
+        while (pos != nullptr) {
+            std::unique_ptr<CXTPPropExchange> pItem = pEnumConnector->GetNext(pos);
+            ConnectorData connector;
+            connector.DoPropExchange(pItem.get());
+            m_vecConnector.push_back(connector);
+        }
+        return;
+    }
+
+    pSecConnector->EmptySection();
+    for (size_t i = 0; i < m_vecConnector.size(); ++i) {
+        std::unique_ptr<CXTPPropExchange> pItem = pEnumConnector->GetNext(pos);
+        m_vecConnector[i].DoPropExchange(pItem.get());
+        pSecConnector->AfterItem(pItem.get());
+    }
+}
+
+// FittingInfo
+
+FittingInfo::FittingInfo() : m_fitType(NodeDetailEx::kFittingTypeNone), m_vecFitData() {}
+
+FittingInfo::FittingInfo(const FittingInfo& src)
+    : m_fitType(src.m_fitType), m_vecFitData(src.m_vecFitData)
+{
+}
+
+FittingInfo::FittingInfo(FittingInfo&& src) noexcept = default;
+
+FittingInfo& FittingInfo::operator=(const FittingInfo& src)
+{
+    if (this != &src) {
+        m_fitType = src.m_fitType;
+        m_vecFitData = src.m_vecFitData;
+    }
+    return *this;
+}
+
+FittingInfo& FittingInfo::operator=(FittingInfo&& src) noexcept = default;
+
+FittingInfo::~FittingInfo() = default;
+
+NodeDetailEx::FittingType FittingInfo::GetFitType() const
+{
+    return m_fitType;
+}
+
+void FittingInfo::SetFitType(const NodeDetailEx::FittingType& fitType)
+{
+    m_fitType = fitType;
+}
+
+std::vector<FittingData>& FittingInfo::GetVecFitData()
+{
+    return m_vecFitData;
+}
+
+void FittingInfo::SetVecFitData(const std::vector<FittingData>& vecFitData)
+{
+    m_vecFitData = vecFitData;
+}
+
+void FittingInfo::DoPropExchange(CXTPPropExchange* pPX)
+{
+    if (pPX == nullptr)
+        return;
+    PX_Enum(pPX, L"FitType", m_fitType);
+
+    std::unique_ptr<CXTPPropExchangeEnumerator> pEnumRow = pPX->GetEnumerator(L"FitRow");
+    POSITION pos = pEnumRow->GetPosition(0, 1);
+
+    if (pPX->IsLoading()) {
+        while (pos != nullptr) {
+            std::unique_ptr<CXTPPropExchange> pItem = pEnumRow->GetNext(pos);
+            FittingData fitData;
+            fitData.DoPropExchange(pItem.get());
+            fitData.SetFitType(m_fitType);
+            m_vecFitData.push_back(std::move(fitData));
+        }
+        return;
+    }
+
+    for (size_t i = 0; i < m_vecFitData.size(); ++i) {
+        std::unique_ptr<CXTPPropExchange> pItem = pEnumRow->GetNext(pos);
+        m_vecFitData[i].DoPropExchange(pItem.get());
+    }
+}

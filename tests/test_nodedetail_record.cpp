@@ -135,6 +135,7 @@ TEST(NodeDetailResDataTest, NaturalOrderCases)
         {L"A-\u4E2D", L"A-\u4E2E", true, false},     // other-class run compared by unit
         {L"A-\u4E2D", L"A\u4E2D", true, false},      // "-" (U+002D) below U+4E2D
         {L"a b", L"a-b", true, false},               // space below "-"
+        {L"A_", L"AB", true, false},                 // "_" ends the letter run
         {L"\u4E2D", L"z", false, true},              // non-ASCII after letters
         {L"\uFF10", L"\u4E00", false, true},         // full-width digit is no digit
         {L"x\U0001F600", L"x\uE000", true, false},   // by UTF-16 unit: D83D below E000

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <utility>
 
 #include "platform/CXTPPropExchange.h"
 #include "platform/ZkHost.h"
@@ -54,7 +55,7 @@ bool CNodeDetailResDataManager::Load()
         std::unique_ptr<CXTPPropExchange> pRow = pEnum->GetNext(pos);
         NodeDetailResData data;
         data.DoPropExchange(pRow.get());
-        m_vecNodeDetailResData.push_back(data);
+        m_vecNodeDetailResData.push_back(std::move(data));
     }
     return true;
 }

@@ -31,6 +31,33 @@ size_t TokenEnd(const wchar_t* p, size_t n, size_t nStart)
     return i;
 }
 
+// a < b for two numeric tokens, by their values as _wtof reads them. Runs of at
+// most 15 significant digits are exact doubles, so they compare as digit
+// strings without a conversion; anything else goes through the conversion.
+bool NumericLess(const wchar_t* a, size_t na, const wchar_t* b, size_t nb)
+{
+    if (ClassOf(a[0]) == kDigit && ClassOf(b[0]) == kDigit) {
+        const wchar_t* pa = a;
+        const wchar_t* pb = b;
+        size_t la = na;
+        size_t lb = nb;
+        while (la > 0 && *pa == L'0') {
+            ++pa;
+            --la;
+        }
+        while (lb > 0 && *pb == L'0') {
+            ++pb;
+            --lb;
+        }
+        if (la <= 15 && lb <= 15) {
+            if (la != lb)
+                return la < lb;
+            return ZkText::CompareOrdinal(pa, la, pb, lb) < 0;
+        }
+    }
+    return ZkTextToDouble(a, na) < ZkTextToDouble(b, nb);
+}
+
 }  // namespace
 
 NodeDetailResData::NodeDetailResData() : m_bCheck(false) {}
@@ -137,15 +164,27 @@ void NodeDetailResData::SetCheck(const bool& bCheck)
 
 bool NodeDetailResData::operator<(const NodeDetailResData& other)
 {
-    // Sorting a large library calls this millions of times: the tokens are
+    // Sorting a large library calls this millions of times: the names are
     // walked in place, without copies.
     const wchar_t* a = m_strDisplayName.GetString();
     const wchar_t* b = other.m_strDisplayName.GetString();
     const size_t na = static_cast<size_t>(m_strDisplayName.GetLength());
     const size_t nb = static_cast<size_t>(other.m_strDisplayName.GetLength());
 
-    size_t ia = 0;
-    size_t ib = 0;
+    // The tokens before the first differing unit are the same in both names:
+    // start with the token that holds that unit.
+    const size_t nCommon = na < nb ? na : nb;
+    size_t nStart = 0;
+    while (nStart < nCommon && a[nStart] == b[nStart])
+        ++nStart;
+    if (nStart > 0) {
+        const TokenClass cls = ClassOf(a[--nStart]);
+        while (nStart > 0 && ClassOf(a[nStart - 1]) == cls)
+            --nStart;
+    }
+
+    size_t ia = nStart;
+    size_t ib = nStart;
     while (ia < na && ib < nb) {
         const size_t ea = TokenEnd(a, na, ia);
         const size_t eb = TokenEnd(b, nb, ib);
@@ -154,7 +193,7 @@ bool NodeDetailResData::operator<(const NodeDetailResData& other)
             const bool bNumA = ZkIsNumericText(a + ia, ea - ia);
             const bool bNumB = ZkIsNumericText(b + ib, eb - ib);
             if (bNumA && bNumB)
-                return ZkTextToDouble(a + ia, ea - ia) < ZkTextToDouble(b + ib, eb - ib);
+                return NumericLess(a + ia, ea - ia, b + ib, eb - ib);
             if (bNumA != bNumB)
                 return bNumA;
             return nCmp < 0;

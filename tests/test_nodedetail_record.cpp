@@ -131,6 +131,7 @@ TEST(NodeDetailResDataTest, NaturalOrderCases)
         {L"01x", L"1a", false, false},               // ... and hide what follows
         {L"x007y", L"x7y", false, false},
         {L"9", L"10", true, false},
+        {L"x12", L"x100", true, false},              // first difference inside a run
         {L"Detail-12\u4E2Db", L"Detail-12\u4E2Da", false, true},
         {L"A-\u4E2D", L"A-\u4E2E", true, false},     // other-class run compared by unit
         {L"A-\u4E2D", L"A\u4E2D", true, false},      // "-" (U+002D) below U+4E2D

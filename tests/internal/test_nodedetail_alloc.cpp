@@ -21,6 +21,16 @@ void* operator new(std::size_t n)
     throw std::bad_alloc();
 }
 
+void operator delete(void* p) noexcept
+{
+    std::free(p);
+}
+
+void operator delete(void* p, std::size_t) noexcept
+{
+    std::free(p);
+}
+
 TEST(NodeDetailAllocationTest, ComparingAndSortingDoNotAllocate)
 {
     const wchar_t* stems[] = {L"\u7BA1\u9053\u652F\u67B6-Detail ", L"Detail-0",

@@ -1,0 +1,212 @@
+#include "nodedetail/NodeDetailResData.h"
+
+#include <utility>
+
+#include "platform/CXTPPropExchange.h"
+#include "platform/ZkHost.h"
+#include "platform/ZkOs.h"
+#include "platform/ZkText.h"
+
+namespace {
+
+enum TokenClass { kDigit, kLetter, kOther };
+
+TokenClass ClassOf(wchar_t ch)
+{
+    const unsigned u = ZkText::Unit(ch);
+    if (u >= L'0' && u <= L'9')
+        return kDigit;
+    if ((u >= L'A' && u <= L'Z') || (u >= L'a' && u <= L'z'))
+        return kLetter;
+    return kOther;
+}
+
+// End of the token that starts at nStart: the run of units of one class.
+size_t TokenEnd(const wchar_t* p, size_t n, size_t nStart)
+{
+    const TokenClass cls = ClassOf(p[nStart]);
+    size_t i = nStart + 1;
+    while (i < n && ClassOf(p[i]) == cls)
+        ++i;
+    return i;
+}
+
+// a < b for two numeric tokens, by their values as _wtof reads them. Runs of at
+// most 15 significant digits are exact doubles, so they compare as digit
+// strings without a conversion; anything else goes through the conversion.
+bool NumericLess(const wchar_t* a, size_t na, const wchar_t* b, size_t nb)
+{
+    if (ClassOf(a[0]) == kDigit && ClassOf(b[0]) == kDigit) {
+        const wchar_t* pa = a;
+        const wchar_t* pb = b;
+        size_t la = na;
+        size_t lb = nb;
+        while (la > 0 && *pa == L'0') {
+            ++pa;
+            --la;
+        }
+        while (lb > 0 && *pb == L'0') {
+            ++pb;
+            --lb;
+        }
+        if (la <= 15 && lb <= 15) {
+            if (la != lb)
+                return la < lb;
+            return ZkText::CompareOrdinal(pa, la, pb, lb) < 0;
+        }
+    }
+    return ZkTextToDouble(a, na) < ZkTextToDouble(b, nb);
+}
+
+}  // namespace
+
+NodeDetailResData::NodeDetailResData() : m_bCheck(false) {}
+
+NodeDetailResData::NodeDetailResData(const wchar_t* pszName)
+    : m_strDisplayName(pszName), m_strDescription(pszName), m_bCheck(false)
+{
+    // A failed CoCreateGuid leaves the all-zero GUID.
+    _GUID guid = {};
+    CoCreateGuid(&guid);
+    SetGuid(guid);
+}
+
+NodeDetailResData::NodeDetailResData(const NodeDetailResData& other)
+    : m_strGuid(other.m_strGuid),
+      m_strDisplayName(other.m_strDisplayName),
+      m_strDescription(other.m_strDescription),
+      m_bCheck(other.m_bCheck)
+{
+}
+
+NodeDetailResData& NodeDetailResData::operator=(const NodeDetailResData& other)
+{
+    if (this != &other) {
+        m_strGuid = other.m_strGuid;
+        m_strDisplayName = other.m_strDisplayName;
+        m_strDescription = other.m_strDescription;
+        m_bCheck = other.m_bCheck;
+    }
+    return *this;
+}
+
+NodeDetailResData::NodeDetailResData(NodeDetailResData&& other) noexcept
+    : m_strGuid(std::move(other.m_strGuid)),
+      m_strDisplayName(std::move(other.m_strDisplayName)),
+      m_strDescription(std::move(other.m_strDescription)),
+      m_bCheck(other.m_bCheck)
+{
+}
+
+NodeDetailResData& NodeDetailResData::operator=(NodeDetailResData&& other) noexcept
+{
+    if (this != &other) {
+        m_strGuid = std::move(other.m_strGuid);
+        m_strDisplayName = std::move(other.m_strDisplayName);
+        m_strDescription = std::move(other.m_strDescription);
+        m_bCheck = other.m_bCheck;
+    }
+    return *this;
+}
+
+NodeDetailResData::~NodeDetailResData() = default;
+
+CString NodeDetailResData::GetGuid() const
+{
+    return m_strGuid;
+}
+
+void NodeDetailResData::SetGuid(const _GUID& guid)
+{
+    m_strGuid.Format(L"%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X",
+                     static_cast<unsigned>(guid.Data1), static_cast<unsigned>(guid.Data2),
+                     static_cast<unsigned>(guid.Data3), static_cast<unsigned>(guid.Data4[0]),
+                     static_cast<unsigned>(guid.Data4[1]), static_cast<unsigned>(guid.Data4[2]),
+                     static_cast<unsigned>(guid.Data4[3]), static_cast<unsigned>(guid.Data4[4]),
+                     static_cast<unsigned>(guid.Data4[5]), static_cast<unsigned>(guid.Data4[6]),
+                     static_cast<unsigned>(guid.Data4[7]));
+}
+
+void NodeDetailResData::SetGuid(const wchar_t* pszGuid)
+{
+    m_strGuid = pszGuid;
+}
+
+CString NodeDetailResData::GetDisplayName() const
+{
+    return m_strDisplayName;
+}
+
+void NodeDetailResData::SetDisplayName(const wchar_t* pszName)
+{
+    m_strDisplayName = pszName;
+}
+
+CString NodeDetailResData::GetDescription() const
+{
+    return m_strDescription;
+}
+
+void NodeDetailResData::SetDescription(const wchar_t* pszDescription)
+{
+    m_strDescription = pszDescription;
+}
+
+bool NodeDetailResData::GetCheck() const
+{
+    return m_bCheck;
+}
+
+void NodeDetailResData::SetCheck(const bool& bCheck)
+{
+    m_bCheck = bCheck;
+}
+
+bool NodeDetailResData::operator<(const NodeDetailResData& other)
+{
+    // Sorting a large library calls this millions of times: the names are
+    // walked in place, without copies.
+    const wchar_t* a = m_strDisplayName.GetString();
+    const wchar_t* b = other.m_strDisplayName.GetString();
+    const size_t na = static_cast<size_t>(m_strDisplayName.GetLength());
+    const size_t nb = static_cast<size_t>(other.m_strDisplayName.GetLength());
+
+    // The tokens before the first differing unit are the same in both names:
+    // start with the token that holds that unit.
+    const size_t nCommon = na < nb ? na : nb;
+    size_t nStart = 0;
+    while (nStart < nCommon && a[nStart] == b[nStart])
+        ++nStart;
+    if (nStart > 0) {
+        const TokenClass cls = ClassOf(a[--nStart]);
+        while (nStart > 0 && ClassOf(a[nStart - 1]) == cls)
+            --nStart;
+    }
+
+    size_t ia = nStart;
+    size_t ib = nStart;
+    while (ia < na && ib < nb) {
+        const size_t ea = TokenEnd(a, na, ia);
+        const size_t eb = TokenEnd(b, nb, ib);
+        const int nCmp = ZkText::CompareOrdinal(a + ia, ea - ia, b + ib, eb - ib);
+        if (nCmp != 0) {
+            const bool bNumA = ZkIsNumericText(a + ia, ea - ia);
+            const bool bNumB = ZkIsNumericText(b + ib, eb - ib);
+            if (bNumA && bNumB)
+                return NumericLess(a + ia, ea - ia, b + ib, eb - ib);
+            if (bNumA != bNumB)
+                return bNumA;
+            return nCmp < 0;
+        }
+        ia = ea;
+        ib = eb;
+    }
+    return na < nb;
+}
+
+void NodeDetailResData::DoPropExchange(CXTPPropExchange* pPX)
+{
+    pPX->PX_String(L"GuId", m_strGuid);
+    pPX->PX_String(L"DisplayName", m_strDisplayName);
+    pPX->PX_String(L"Description", m_strDescription);
+}

@@ -1,0 +1,291 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "TestEnvironment.h"
+#include "TestUtil.h"
+#include "frame/ZkNodeDetail.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+CNodeDetailResDataManager* Mgr()
+{
+    return ZkNodeDetailResDataManager();
+}
+
+const std::wstring kFolder = L"Data\\NodeDetail\\\u8282\u70B9\u56FE\\\u6210\u679C\u5E93\\";
+
+fs::path LibraryFile()
+{
+    return zktest::Native(zktest::DataDirectory() + kFolder + L"NodeDetailDataEx.xml");
+}
+
+fs::path FileOf(const CString& guid, const wchar_t* ext)
+{
+    return zktest::Native(zktest::DataDirectory() + kFolder + guid.GetString() + ext);
+}
+
+NodeDetailResData Rec(const wchar_t* pszGuid, const wchar_t* pszName, const wchar_t* pszDesc = L"")
+{
+    NodeDetailResData data;
+    data.SetGuid(pszGuid);
+    data.SetDisplayName(pszName);
+    data.SetDescription(pszDesc);
+    return data;
+}
+
+std::vector<NodeDetailResData> List()
+{
+    std::vector<NodeDetailResData> v = {Rec(L"stale", L"stale")};  // must be replaced
+    Mgr()->GetVecNodeDetailResData(v);
+    return v;
+}
+
+// Display names, or GUID texts when bGuids.
+std::vector<std::wstring> Texts(bool bGuids = false)
+{
+    std::vector<std::wstring> out;
+    for (const NodeDetailResData& d : List())
+        out.emplace_back((bGuids ? d.GetGuid() : d.GetDisplayName()).GetString());
+    return out;
+}
+
+// Records named as given, with GUID texts G0, G1, ...
+void SetNames(const std::vector<const wchar_t*>& names)
+{
+    std::vector<NodeDetailResData> v;
+    for (const wchar_t* n : names)
+        v.push_back(Rec((L"G" + std::to_wstring(v.size())).c_str(), n));
+    Mgr()->SetVecNodeDetailResData(v);
+}
+
+std::set<fs::path> FolderContent()
+{
+    std::set<fs::path> files;
+    std::error_code ec;
+    for (const auto& e : fs::directory_iterator(LibraryFile().parent_path(), ec))
+        files.insert(e.path());
+    return files;
+}
+
+class NodeDetailManagerTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        zktest::ResetDataDirectory();
+        Mgr()->SetVecNodeDetailResData({});
+    }
+};
+
+using Texts_t = std::vector<std::wstring>;
+
+}  // namespace
+
+TEST_F(NodeDetailManagerTest, SaveAndLoad)
+{
+    EXPECT_EQ(LibraryFile(), zktest::Native(Mgr()->GetFileName().GetString()));
+    const std::vector<NodeDetailResData> recs = {
+        Rec(L"B2C3D4E5-0000", L"\u7BA1\u9053\u652F\u67B610", L"\u8BF4\u660E <&>\r\n\""),
+        Rec(L"{lower-guid}", L"Detail2"), Rec(L"B2C3D4E5-0000", L"", L"dup")};
+    std::vector<NodeDetailResData> checked = recs;
+    checked[1].SetCheck(true);
+    Mgr()->SetVecNodeDetailResData(checked);
+
+    EXPECT_FALSE(Mgr()->Save());  // makes no folder
+    fs::create_directories(LibraryFile().parent_path());
+    ASSERT_TRUE(Mgr()->Save());
+    for (int pass = 0; pass < 2; ++pass) {  // replaces, never appends; marks come back clear
+        ASSERT_TRUE(Mgr()->Load());
+        const std::vector<NodeDetailResData> back = List();
+        ASSERT_EQ(recs.size(), back.size());
+        for (size_t i = 0; i < recs.size(); ++i) {
+            EXPECT_EQ(recs[i].GetGuid(), back[i].GetGuid());
+            EXPECT_EQ(recs[i].GetDisplayName(), back[i].GetDisplayName());
+            EXPECT_EQ(recs[i].GetDescription(), back[i].GetDescription());
+            EXPECT_FALSE(back[i].GetCheck());
+        }
+    }
+    Mgr()->SetVecNodeDetailResData({});
+    ASSERT_TRUE(Mgr()->Save());
+    EXPECT_TRUE(Mgr()->DataChanged());  // Save does not clear it
+    SetNames({L"x"});
+    ASSERT_TRUE(Mgr()->Load());
+    EXPECT_EQ(0, Mgr()->GetDataCount());
+
+    // A file as the product writes it: names of sections and properties.
+    zktest::WriteBytes(LibraryFile(),
+                       "<NodeDetailResData><NodeDetailResDataRow GuId=\"A\" DisplayName=\"\xE4\xB8\xAD\" "
+                       "Description=\"d\"/><Other GuId=\"B\"/><NodeDetailResDataRow GuId=\"C\"/>"
+                       "</NodeDetailResData>");
+    ASSERT_TRUE(Mgr()->Load());
+    EXPECT_EQ((Texts_t{L"A", L"C"}), Texts(true));
+    EXPECT_EQ((Texts_t{L"\u4E2D", L""}), Texts());
+    EXPECT_EQ(CString(L"d"), List()[0].GetDescription());
+}
+
+TEST_F(NodeDetailManagerTest, UnreadableOrMissingFile)
+{
+    for (const char* bytes : {"<NodeDetailResData><NodeDetailResDataRow GuId=\"a\"", "",
+                              "<FitData><NodeDetailResDataRow GuId=\"a\"/></FitData>"}) {
+        zktest::WriteBytes(LibraryFile(), bytes);
+        SetNames({L"a"});
+        EXPECT_FALSE(Mgr()->Load()) << bytes;
+        EXPECT_EQ(0, Mgr()->GetDataCount()) << bytes;
+        EXPECT_TRUE(Mgr()->DataChanged());
+    }
+    fs::remove(LibraryFile());
+    SetNames({L"a", L"b"});
+    EXPECT_FALSE(Mgr()->Load());
+    EXPECT_EQ((Texts_t{L"a", L"b"}), Texts());
+    EXPECT_TRUE(Mgr()->Update());
+    EXPECT_EQ(0, Mgr()->GetDataCount());
+}
+
+TEST_F(NodeDetailManagerTest, QueriesAndEdits)
+{
+    SetNames({L"x", L"y", L"z", L"abc", L"abc"});
+    Mgr()->AddNodeDetailResData(Rec(L"NEW", L"ABC"));  // replaces the first "abc"
+    EXPECT_EQ((Texts_t{L"NEW", L"G0", L"G1", L"G2", L"G4"}), Texts(true));
+    Mgr()->AddNodeDetailResData(Rec(L"W", L"w"));
+    EXPECT_EQ((Texts_t{L"W", L"NEW", L"G0", L"G1", L"G2", L"G4"}), Texts(true));
+
+    std::vector<NodeDetailResData> out = {Rec(L"old", L"old")};
+    Mgr()->GetVecNodeDetailResDataBySearchInfo(L"ab", out);  // case-sensitive
+    ASSERT_EQ(1u, out.size());
+    EXPECT_EQ(CString(L"G4"), out[0].GetGuid());
+    Mgr()->GetVecNodeDetailResDataBySearchInfo(L"", out);
+    EXPECT_EQ(6u, out.size());
+
+    NodeDetailResData found;
+    int index = 77;
+    EXPECT_EQ(1, Mgr()->FindDataByDisplayName(L"abc", found));
+    EXPECT_EQ(CString(L"NEW"), found.GetGuid());
+    EXPECT_EQ(2, Mgr()->FindDataByGuid(L"g0", found));
+    EXPECT_TRUE(Mgr()->CheckNameExist(L"Z", index) && index == 4);
+    EXPECT_EQ(-1, Mgr()->FindDataByDisplayName(L"ab", found));
+    EXPECT_EQ(-1, Mgr()->FindDataByGuid(L"G", found));
+    EXPECT_FALSE(Mgr()->CheckNameExist(L"abcd", index) || Mgr()->CheckNameExist(L""));
+    EXPECT_EQ(CString(L"G0"), found.GetGuid());  // misses leave outputs alone
+    EXPECT_EQ(4, index);
+
+    SetNames({L"a", L"b", L"c", L"d"});
+    for (const int bad : {-1, 4})
+        EXPECT_FALSE(Mgr()->ModifyNodeName(bad, L"q") || Mgr()->ModifyNodeCheckSta(bad, true) ||
+                     Mgr()->DelNode(bad));
+    EXPECT_TRUE(Mgr()->ModifyNodeName(3, L"B"));  // no uniqueness check
+    EXPECT_TRUE(Mgr()->ModifyNodeCheckSta(0, true) && Mgr()->ModifyNodeCheckSta(2, true));
+    EXPECT_TRUE(List()[0].GetCheck());
+    EXPECT_TRUE(Mgr()->DelNode());
+    EXPECT_EQ((Texts_t{L"b", L"B"}), Texts());
+    EXPECT_TRUE(Mgr()->DelNode(L"B"));  // the first match only
+    EXPECT_EQ((Texts_t{L"G3"}), Texts(true));
+    EXPECT_FALSE(Mgr()->DelNode(L"x"));
+
+    SetNames({L"Detail10", L"a", L"Detail2", L"B"});
+    Mgr()->ModifyNodeCheckSta(1, true);
+    EXPECT_TRUE(Mgr()->RecoverNodeCheckSta() && Mgr()->DelNode());
+    EXPECT_TRUE(Mgr()->SortData());
+    EXPECT_EQ((Texts_t{L"B", L"Detail2", L"Detail10", L"a"}), Texts());
+}
+
+TEST_F(NodeDetailManagerTest, CopyNode)
+{
+    NodeDetailResData pump = Rec(L"{src}", L"Pump", L"desc");
+    pump.SetCheck(true);
+    Mgr()->SetVecNodeDetailResData({pump});
+    zktest::WriteBytes(FileOf(L"{src}", L".dwg"), "drawing");
+    zktest::WriteBytes(FileOf(L"{src}", L".sld"), "slide");
+    const std::set<fs::path> before = FolderContent();
+    for (const int bad : {-1, 1})
+        EXPECT_EQ(0, Mgr()->CopyNode(bad));
+    EXPECT_EQ(0, Mgr()->CopyNode(L"Pum"));
+    EXPECT_EQ((Texts_t{L"Pump"}), Texts());
+    EXPECT_EQ(before, FolderContent());
+
+    EXPECT_EQ(1, Mgr()->CopyNode(0));
+    EXPECT_EQ(1, Mgr()->CopyNode(L"pump"));  // the stored spelling is the base
+    EXPECT_TRUE(Mgr()->DataChanged());
+    const std::vector<NodeDetailResData> v = List();
+    EXPECT_EQ((Texts_t{L"Pump(1)", L"Pump(2)", L"Pump"}), Texts());
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_EQ(36, v[i].GetGuid().GetLength());
+        EXPECT_EQ(CString(L"desc"), v[i].GetDescription());
+        EXPECT_TRUE(v[i].GetCheck());
+        EXPECT_EQ("drawing", zktest::ReadBytes(FileOf(v[i].GetGuid(), L".dwg")));
+        EXPECT_EQ("slide", zktest::ReadBytes(FileOf(v[i].GetGuid(), L".sld")));
+    }
+    EXPECT_NE(v[0].GetGuid(), v[1].GetGuid());
+    EXPECT_EQ(6u, FolderContent().size());
+
+    // Either file missing: 0, yet the record is added and the other file copied.
+    fs::remove(FileOf(L"{src}", L".dwg"));
+    EXPECT_EQ(0, Mgr()->CopyNode(L"Pump"));
+    EXPECT_FALSE(fs::exists(FileOf(List()[2].GetGuid(), L".dwg")));
+    EXPECT_TRUE(fs::exists(FileOf(List()[2].GetGuid(), L".sld")));
+    zktest::WriteBytes(FileOf(L"{src}", L".dwg"), "drawing");
+    fs::remove(FileOf(L"{src}", L".sld"));
+    EXPECT_EQ(0, Mgr()->CopyNode(3));
+    EXPECT_TRUE(fs::exists(FileOf(List()[3].GetGuid(), L".dwg")));
+    EXPECT_EQ((Texts_t{L"Pump(1)", L"Pump(2)", L"Pump(3)", L"Pump(4)", L"Pump"}), Texts());
+
+    // First free name ignoring case; the copy takes the source's place.
+    SetNames({L"Pump(2)", L"Pump", L"pump(1)", L"PUMP(3)"});
+    Mgr()->CopyNode(1);
+    EXPECT_EQ((Texts_t{L"Pump(2)", L"Pump(4)", L"Pump", L"pump(1)", L"PUMP(3)"}), Texts());
+    Mgr()->CopyNode(L"pump(1)");
+    EXPECT_EQ(L"pump(1)(1)", Texts()[3]);
+}
+
+// The changed flag never falls back to false, so whether an operation sets it
+// shows only on a fresh manager: each case runs in a new process, which exits
+// with 2 if the flag was set beforehand, else with the flag afterwards.
+TEST(NodeDetailFreshProcessDeathTest, DataChangedOnlyByLoadAndEdits)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    using M = CNodeDetailResDataManager;
+    const struct {
+        void (*op)(M*);
+        int flag;
+    } cases[] = {
+        {[](M* m) {
+             SetNames({L"a", L"B"});
+             m->AddNodeDetailResData(Rec(L"i", L"A"));
+             m->SortData();
+             m->ModifyNodeCheckSta(0, true);
+             m->RecoverNodeCheckSta();
+             m->DelNode();  // nothing checked
+             m->ModifyNodeName(-1, L"x");
+             m->DelNode(5);
+             m->DelNode(L"none");
+             m->CopyNode(9);
+             m->CopyNode(L"none");
+             m->Load();  // no file yet
+             m->Update();
+             fs::create_directories(LibraryFile().parent_path());
+             m->Save();
+         },
+         0},
+        {[](M* m) { zktest::WriteBytes(LibraryFile(), "not xml"), m->Load(); }, 1},
+        {[](M* m) { SetNames({L"a"}), m->ModifyNodeName(0, L"b"); }, 1},
+        {[](M* m) { SetNames({L"a"}), m->DelNode(0); }, 1},
+        {[](M* m) { SetNames({L"a"}), m->DelNode(L"A"); }, 1},
+        {[](M* m) { SetNames({L"a"}), m->ModifyNodeCheckSta(0, true), m->DelNode(); }, 1},
+        {[](M* m) { SetNames({L"a"}), m->CopyNode(L"a"); }, 1},  // files or not
+    };
+    for (const auto& c : cases) {
+        EXPECT_EXIT(
+            {
+                if (Mgr()->DataChanged())
+                    std::exit(2);
+                c.op(Mgr());
+                std::exit(Mgr()->DataChanged() ? 1 : 0);
+            },
+            testing::ExitedWithCode(c.flag), "");
+    }
+}

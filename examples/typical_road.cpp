@@ -8,6 +8,7 @@
 #include <system_error>
 #include <vector>
 
+#include "fitting_library.h"
 #include "frame/ZkNodeDetail.h"
 #include "platform/ZkHost.h"
 
@@ -197,7 +198,10 @@ int main()
     // directory once, when they are built.
     SampleHost host(dataDir);
     ZkSetHostApplication(&host);
-    const int nResult = RunNodeDetailRoad(dataDir);
+    int nResult = RunNodeDetailRoad(dataDir);
+    std::printf("\n");
+    if (RunFittingLibraryDemo() != 0)
+        nResult = 1;
     ZkSetHostApplication(nullptr);
     return nResult;
 }

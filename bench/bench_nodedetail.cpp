@@ -56,7 +56,7 @@ private:
 std::vector<NodeDetailResData> Generate()
 {
     const wchar_t* stems[] = {L"\u652F\u67B6\u8BE6\u56FE", L"Detail-", L"Pump base ",
-                              L"\u7BA1\u9053\u652F\u67B6", L"DN", L"Valve station "};
+                              L"\u7BA1\u9053\u652F\u67B6", L"DN",      L"Valve station "};
     const wchar_t* suffixes[] = {L"", L"b", L"-A", L"(1)", L".2"};
     std::mt19937 rng(12345);
     std::vector<NodeDetailResData> v;

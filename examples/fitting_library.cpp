@@ -48,7 +48,8 @@ const char kSampleLibrary[] =
     "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
     "<FitData>\n"
     "  <FitInfo FitType=\"1\">\n"
-    "    <FitRow Pos=\"0,0,0\" GUID=\"3F2504E0-4F89-11D3-9A0C-0305E82C3301\" BlockName=\"ELBOW90\"\n"
+    "    <FitRow Pos=\"0,0,0\" GUID=\"3F2504E0-4F89-11D3-9A0C-0305E82C3301\" "
+    "BlockName=\"ELBOW90\"\n"
     "            Scale=\"1\" DisplayName=\"Elbow 90\" Description=\"long radius\"\n"
     "            Direction=\"1,0,0\" ButtressPos=\"0,-0.5,0\">\n"
     "      <vecConnector>\n"
@@ -56,7 +57,8 @@ const char kSampleLibrary[] =
     "        <Connector Pos=\"0,1,0\" Angle=\"90\" ConType=\"1\" Index=\"2\"/>\n"
     "      </vecConnector>\n"
     "    </FitRow>\n"
-    "    <FitRow Pos=\"0,0,0\" GUID=\"3F2504E0-4F89-11D3-9A0C-0305E82C3302\" BlockName=\"ELBOW45\"\n"
+    "    <FitRow Pos=\"0,0,0\" GUID=\"3F2504E0-4F89-11D3-9A0C-0305E82C3302\" "
+    "BlockName=\"ELBOW45\"\n"
     "            Scale=\"1\" DisplayName=\"Elbow 45\" Description=\"\"\n"
     "            Direction=\"1,0,0\" ButtressPos=\"0,0,0\">\n"
     "      <vecConnector>\n"
@@ -97,8 +99,7 @@ int RunFittingLibraryDemo()
     const std::filesystem::path file = NativePath(strFile);
     if (!ZkIsFileExist(strFile)) {
         if (!WriteSampleLibrary(file)) {
-            std::printf("cannot write a sample fitting library to %s\n",
-                        file.u8string().c_str());
+            std::printf("cannot write a sample fitting library to %s\n", file.u8string().c_str());
             return 1;
         }
         std::printf("wrote a sample fitting library\n");

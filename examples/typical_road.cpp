@@ -99,10 +99,12 @@ struct SampleDetail {
 bool WriteSampleResourceLibrary(const fs::path& dataDir)
 {
     const SampleDetail details[] = {
-        {"5B0C1E2A-6F41-4D0B-9C57-1A2B3C4D5E01", u8"\u652F\u67B6\u8BE6\u56FE10", "Pipe support, type 10"},
+        {"5B0C1E2A-6F41-4D0B-9C57-1A2B3C4D5E01", u8"\u652F\u67B6\u8BE6\u56FE10",
+         "Pipe support, type 10"},
         {"5B0C1E2A-6F41-4D0B-9C57-1A2B3C4D5E02", "Detail10", "Valve station"},
         {"5B0C1E2A-6F41-4D0B-9C57-1A2B3C4D5E03", "Pump base", "Pump base with anchor bolts"},
-        {"5B0C1E2A-6F41-4D0B-9C57-1A2B3C4D5E04", u8"\u652F\u67B6\u8BE6\u56FE2", "Pipe support, type 2"},
+        {"5B0C1E2A-6F41-4D0B-9C57-1A2B3C4D5E04", u8"\u652F\u67B6\u8BE6\u56FE2",
+         "Pipe support, type 2"},
         {"5B0C1E2A-6F41-4D0B-9C57-1A2B3C4D5E05", "Detail2", "Drain point"},
     };
     const fs::path folder = ResourceFolder(dataDir);

@@ -77,9 +77,9 @@ TEST(FittingRecordsTest, ExchangeWritesInFixedOrderAndReadingAppends)
     const std::string text = zktest::ReadBytes(zktest::Native(path));
     size_t at = text.find("<FitRow");
     ASSERT_NE(std::string::npos, at);
-    for (const char* name : {"Pos=", "GUID=", "BlockName=", "Scale=", "DisplayName=",
-                             "Description=", "Direction=", "ButtressPos=", "<vecConnector",
-                             "<Connector", "Pos=", "Angle=", "ConType=", "Index="}) {
+    for (const char* name :
+         {"Pos=", "GUID=", "BlockName=", "Scale=", "DisplayName=", "Description=", "Direction=",
+          "ButtressPos=", "<vecConnector", "<Connector", "Pos=", "Angle=", "ConType=", "Index="}) {
         const size_t next = text.find(name, at);
         ASSERT_NE(std::string::npos, next) << name;
         at = next;

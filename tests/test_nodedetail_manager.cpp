@@ -119,10 +119,11 @@ TEST_F(NodeDetailManagerTest, SaveAndLoad)
     EXPECT_EQ(0, Mgr()->GetDataCount());
 
     // A file as the product writes it: names of sections and properties.
-    zktest::WriteBytes(LibraryFile(),
-                       "<NodeDetailResData><NodeDetailResDataRow GuId=\"A\" DisplayName=\"\xE4\xB8\xAD\" "
-                       "Description=\"d\"/><Other GuId=\"B\"/><NodeDetailResDataRow GuId=\"C\"/>"
-                       "</NodeDetailResData>");
+    zktest::WriteBytes(
+        LibraryFile(),
+        "<NodeDetailResData><NodeDetailResDataRow GuId=\"A\" DisplayName=\"\xE4\xB8\xAD\" "
+        "Description=\"d\"/><Other GuId=\"B\"/><NodeDetailResDataRow GuId=\"C\"/>"
+        "</NodeDetailResData>");
     ASSERT_TRUE(Mgr()->Load());
     EXPECT_EQ((Texts_t{L"A", L"C"}), Texts(true));
     EXPECT_EQ((Texts_t{L"\u4E2D", L""}), Texts());

@@ -18,8 +18,9 @@ bool IsCanonicalGuid(const CString& s)
 {
     for (int i = 0; i < s.GetLength(); ++i) {
         const wchar_t c = s.GetAt(i);
-        if ((i == 8 || i == 13 || i == 18 || i == 23) ? c != L'-'
-                                                       : !(c >= L'0' && c <= L'9') && !(c >= L'A' && c <= L'F'))
+        if ((i == 8 || i == 13 || i == 18 || i == 23)
+                ? c != L'-'
+                : !(c >= L'0' && c <= L'9') && !(c >= L'A' && c <= L'F'))
             return false;
     }
     return s.GetLength() == 36;
@@ -83,16 +84,16 @@ TEST(NodeDetailResDataTest, NaturalOrder)
         {L"B", L"a", true, false},               // case-sensitive, ordinal
         {L"", L"x", true, false},
         {L"", L"", false, false},
-        {L"abc", L"abcd", true, false},          // one differing token, as text
-        {L"a1", L"a1b", true, false},            // equal tokens: shorter first
-        {L"10", L"x", true, false},              // numbers before text
-        {L"10", L"-", true, false},              // and before other-class tokens
-        {L"01", L"1", false, false},             // equal values are equivalent
-        {L"01x", L"1a", false, false},           // ... and hide what follows
-        {L"A_", L"AB", true, false},             // "_" ends the letter run
-        {L"A-\u4E2D", L"A\u4E2D", true, false},  // "-" below U+4E2D in one run
-        {L"\u4E2D", L"z", false, true},          // non-ASCII after letters
-        {L"\uFF10", L"\u4E00", false, true},     // a full-width digit is no digit
+        {L"abc", L"abcd", true, false},             // one differing token, as text
+        {L"a1", L"a1b", true, false},               // equal tokens: shorter first
+        {L"10", L"x", true, false},                 // numbers before text
+        {L"10", L"-", true, false},                 // and before other-class tokens
+        {L"01", L"1", false, false},                // equal values are equivalent
+        {L"01x", L"1a", false, false},              // ... and hide what follows
+        {L"A_", L"AB", true, false},                // "_" ends the letter run
+        {L"A-\u4E2D", L"A\u4E2D", true, false},     // "-" below U+4E2D in one run
+        {L"\u4E2D", L"z", false, true},             // non-ASCII after letters
+        {L"\uFF10", L"\u4E00", false, true},        // a full-width digit is no digit
         {L"x\U0001F600", L"x\uE000", true, false},  // by UTF-16 unit: D83D below E000
         {L"2.5", L"2.10", true, false},
         // Runs past 2^53 collapse to the same double.
@@ -116,10 +117,35 @@ TEST(NodeDetailResDataTest, NaturalOrder)
 
     // Irreflexive, asymmetric and transitive over a mixed set.
     std::vector<NodeDetailResData> v;
-    for (const wchar_t* n :
-         {L"", L"a", L"A", L"b", L"ab", L"a1", L"a01", L"a1b", L"a01b", L"a2", L"a10", L"1", L"01",
-          L"2", L"10", L"1a", L"01x", L"x", L"-", L"1-", L"Detail-2", L"Detail 2", L"\u4E2D1",
-          L"\u4E2D10", L"a-\u4E2D", L"a.1", L"a.01", L"Z9", L"18446744073709551616"})
+    for (const wchar_t* n : {L"",
+                             L"a",
+                             L"A",
+                             L"b",
+                             L"ab",
+                             L"a1",
+                             L"a01",
+                             L"a1b",
+                             L"a01b",
+                             L"a2",
+                             L"a10",
+                             L"1",
+                             L"01",
+                             L"2",
+                             L"10",
+                             L"1a",
+                             L"01x",
+                             L"x",
+                             L"-",
+                             L"1-",
+                             L"Detail-2",
+                             L"Detail 2",
+                             L"\u4E2D1",
+                             L"\u4E2D10",
+                             L"a-\u4E2D",
+                             L"a.1",
+                             L"a.01",
+                             L"Z9",
+                             L"18446744073709551616"})
         v.push_back(Named(n));
     for (size_t i = 0; i < v.size(); ++i) {
         EXPECT_FALSE(v[i] < v[i]) << i;

@@ -59,10 +59,10 @@ TEST(SortPipeFitCountInfoTest, FixedExchangeOrderDecidesTiesAndChains)
     EXPECT_EQ(L"CBA", Sorted({{0, 0, L"A"}, {0.00008, 1, L"B"}, {0.00016, 2, L"C"}}));
     EXPECT_EQ(L"ABC", Sorted({{0, 2, L"A"}, {0.00008, 1, L"B"}, {0.00016, 0, L"C"}}));
     // Longer chains, worked through pair by pair.
-    EXPECT_EQ(L"DCBA", Sorted({{0, 0, L"A"}, {0.00008, 1, L"B"}, {0.00016, 2, L"C"},
-                               {0.00024, 3, L"D"}}));
-    EXPECT_EQ(L"CABD", Sorted({{0.00016, 0, L"A"}, {0.00008, -1, L"B"}, {0, 5, L"C"},
-                               {0.00024, -2, L"D"}}));
+    EXPECT_EQ(L"DCBA",
+              Sorted({{0, 0, L"A"}, {0.00008, 1, L"B"}, {0.00016, 2, L"C"}, {0.00024, 3, L"D"}}));
+    EXPECT_EQ(L"CABD",
+              Sorted({{0.00016, 0, L"A"}, {0.00008, -1, L"B"}, {0, 5, L"C"}, {0.00024, -2, L"D"}}));
     // A NaN fails every test, so nothing moves.
     const double nan = std::numeric_limits<double>::quiet_NaN();
     EXPECT_EQ(L"AB", Sorted({{nan, 0, L"A"}, {0, 0, L"B"}}));

@@ -102,8 +102,7 @@ TEST(PropExchangeTest, EveryPropertyTypeRoundTripsInBothModes)
 TEST(PropExchangeTest, NanRoundTripsAsNan)
 {
     TempDir dir;
-    const std::vector<Row> back =
-        RoundTrip(dir.lib() + L"nan.xml", {{L"x", std::nan(""), 1}}, 1);
+    const std::vector<Row> back = RoundTrip(dir.lib() + L"nan.xml", {{L"x", std::nan(""), 1}}, 1);
     ASSERT_EQ(1u, back.size());
     EXPECT_TRUE(std::isnan(back[0].real));
 }
@@ -142,7 +141,8 @@ TEST(PropExchangeTest, ReadsAttributesAndChildElementsAlikeAndMissingLeavesField
 TEST(PropExchangeTest, AcceptsUtf16AndUtf8WithBom)
 {
     TempDir dir;
-    const char16_t text[] = u"<?xml version=\"1.0\" encoding=\"UTF-16\"?><Lib><Row Text=\"管件\"/></Lib>";
+    const char16_t text[] =
+        u"<?xml version=\"1.0\" encoding=\"UTF-16\"?><Lib><Row Text=\"管件\"/></Lib>";
     std::string utf16le = "\xFF\xFE";
     for (const char16_t* p = text; *p; ++p) {
         utf16le += static_cast<char>(*p & 0xFF);

@@ -94,7 +94,9 @@ TEST(HostServicesTest, ThreeValueTextReadsBackBitExact)
 {
     std::mt19937_64 rng(42);
     std::uniform_real_distribution<double> dist(-1e6, 1e6);
-    const double specials[] = {0.1, 1e-300, -0.0, DBL_MAX, DBL_MIN, 4.9406564584124654e-324,
+    const double specials[] = {0.1,       1e-300,
+                               -0.0,      DBL_MAX,
+                               DBL_MIN,   4.9406564584124654e-324,
                                1.0 / 3.0, 123456789.123456789};
     for (int i = 0; i < 200; ++i) {
         stu3Value v(i < 8 ? specials[i] : dist(rng), dist(rng), i < 8 ? -specials[i] : dist(rng));

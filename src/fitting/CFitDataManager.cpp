@@ -223,10 +223,10 @@ bool CFitDataManager::AddFit(const FittingData& fitData)
         if (fitInfo.GetFitType() != fitType)
             continue;
         std::vector<FittingData> vecFitData = fitInfo.GetVecFitData();
-        const auto it = std::find_if(vecFitData.begin(), vecFitData.end(),
-                                     [&strName](const FittingData& item) {
-                                         return IsSameName(item.GetDisplayName(), strName);
-                                     });
+        const auto it =
+            std::find_if(vecFitData.begin(), vecFitData.end(), [&strName](const FittingData& item) {
+                return IsSameName(item.GetDisplayName(), strName);
+            });
         if (it != vecFitData.end())
             vecFitData.erase(it);
         vecFitData.insert(vecFitData.begin(), fitData);

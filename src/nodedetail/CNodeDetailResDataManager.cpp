@@ -12,8 +12,7 @@ namespace {
 
 // "Data\NodeDetail\节点图\成果库\", spelled with escapes so that the source
 // reads the same under every compiler's source encoding.
-const wchar_t kResourceFolder[] =
-    L"Data\\NodeDetail\\\u8282\u70B9\u56FE\\\u6210\u679C\u5E93\\";
+const wchar_t kResourceFolder[] = L"Data\\NodeDetail\\\u8282\u70B9\u56FE\\\u6210\u679C\u5E93\\";
 const wchar_t kLibraryFile[] = L"NodeDetailDataEx.xml";
 const wchar_t kRootSection[] = L"NodeDetailResData";
 const wchar_t kRowSection[] = L"NodeDetailResDataRow";

@@ -117,8 +117,7 @@ int CString::CompareNoCase(const wchar_t* psz) const
 
 int CString::CompareNoCase(const CString& s) const
 {
-    return ZkText::CompareOrdinalNoCase(m_str.data(), m_str.size(), s.m_str.data(),
-                                        s.m_str.size());
+    return ZkText::CompareOrdinalNoCase(m_str.data(), m_str.size(), s.m_str.data(), s.m_str.size());
 }
 
 int CString::Find(const wchar_t* pszSub, int nStart) const

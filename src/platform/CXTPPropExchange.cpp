@@ -224,9 +224,8 @@ void CXTPPropExchange::EmptySection()
 
 int CXTPPropExchange::AfterItem(const CXTPPropExchange* pItem) const
 {
-    return pItem != nullptr && m_pImpl->node && pItem->m_pImpl->node.parent() == m_pImpl->node
-               ? 1
-               : 0;
+    return pItem != nullptr && m_pImpl->node && pItem->m_pImpl->node.parent() == m_pImpl->node ? 1
+                                                                                               : 0;
 }
 
 int CXTPPropExchange::PX_String(const wchar_t* lpszName, CString& value)
@@ -241,10 +240,9 @@ int CXTPPropExchange::PX_String(const wchar_t* lpszName, CString& value)
     }
     if (!m_pImpl->node)
         return 0;
-    m_pImpl->StoreValue(name.c_str(),
-                        ZkText::Utf16ToUtf8(value.GetString(),
-                                            static_cast<size_t>(value.GetLength()))
-                            .c_str());
+    m_pImpl->StoreValue(
+        name.c_str(),
+        ZkText::Utf16ToUtf8(value.GetString(), static_cast<size_t>(value.GetLength())).c_str());
     return 1;
 }
 
@@ -288,8 +286,7 @@ POSITION CXTPPropExchangeEnumerator::GetPosition(unsigned long /*dwCount*/, int 
         return reinterpret_cast<POSITION>(m_pImpl);  // any non-null value: writing never tests it
     if (!parent->node)
         return nullptr;
-    return reinterpret_cast<POSITION>(
-        parent->node.child(m_pImpl->name.c_str()).internal_object());
+    return reinterpret_cast<POSITION>(parent->node.child(m_pImpl->name.c_str()).internal_object());
 }
 
 std::unique_ptr<CXTPPropExchange> CXTPPropExchangeEnumerator::GetNext(POSITION& pos)
@@ -302,8 +299,9 @@ std::unique_ptr<CXTPPropExchange> CXTPPropExchangeEnumerator::GetNext(POSITION& 
         return parent->Child(item);
     }
     const pugi::xml_node item(reinterpret_cast<pugi::xml_node_struct*>(pos));
-    pos = item ? reinterpret_cast<POSITION>(
-                     item.next_sibling(m_pImpl->name.c_str()).internal_object())
-               : nullptr;
+    pos =
+        item
+            ? reinterpret_cast<POSITION>(item.next_sibling(m_pImpl->name.c_str()).internal_object())
+            : nullptr;
     return parent->Child(item);
 }

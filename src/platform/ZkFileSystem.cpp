@@ -136,7 +136,8 @@ bool WriteFileAtomic(const wchar_t* path, const std::string& data)
 
 bool CopyFileReplacing(const wchar_t* from, const wchar_t* to, bool failIfExists)
 {
-    return ::CopyFileW(NativePath(from).c_str(), NativePath(to).c_str(), failIfExists ? TRUE : FALSE) != 0;
+    return ::CopyFileW(NativePath(from).c_str(), NativePath(to).c_str(),
+                       failIfExists ? TRUE : FALSE) != 0;
 }
 
 #else  // POSIX
@@ -144,7 +145,8 @@ bool CopyFileReplacing(const wchar_t* from, const wchar_t* to, bool failIfExists
 NativeString NativePath(const wchar_t* path)
 {
     const CString units(path);
-    std::string out = ZkText::Utf16ToUtf8(units.GetString(), static_cast<size_t>(units.GetLength()));
+    std::string out =
+        ZkText::Utf16ToUtf8(units.GetString(), static_cast<size_t>(units.GetLength()));
     for (char& c : out)
         if (c == '\\')
             c = '/';

@@ -79,9 +79,9 @@ CString GetDataDirectory()
     free(cwd);
 #else
     char* cwd = getcwd(nullptr, 0);
-    const std::wstring units =
-        cwd != nullptr ? ZkText::Utf8ToUtf16(cwd, std::char_traits<char>::length(cwd))
-                       : std::wstring();
+    const std::wstring units = cwd != nullptr
+                                   ? ZkText::Utf8ToUtf16(cwd, std::char_traits<char>::length(cwd))
+                                   : std::wstring();
     free(cwd);
     CString dir(units.c_str());
     // The library's own path form uses backslashes; the file layer maps back.
@@ -198,8 +198,8 @@ double ZkTextToDouble(const wchar_t* p, size_t n)
     const auto r = std::from_chars(buf, buf + k, value);
     if (r.ec == std::errc::result_out_of_range) {
         // from_chars leaves value alone on range errors; the runtime saturates.
-        const bool tiny = k > 0 && std::memchr(buf, 'e', k) != nullptr &&
-                          std::memchr(buf, '-', k) != nullptr;
+        const bool tiny =
+            k > 0 && std::memchr(buf, 'e', k) != nullptr && std::memchr(buf, '-', k) != nullptr;
         value = tiny ? 0.0 : HUGE_VAL;
     }
     return negative ? -value : value;

@@ -186,9 +186,8 @@ void FormatV(std::wstring& out, const wchar_t* fmt, va_list args)
             size_t n = std::wcslen(s);
             if (precision >= 0 && static_cast<size_t>(precision) < n)
                 n = static_cast<size_t>(precision);
-            const size_t pad = (width > 0 && static_cast<size_t>(width) > n)
-                                   ? static_cast<size_t>(width) - n
-                                   : 0;
+            const size_t pad =
+                (width > 0 && static_cast<size_t>(width) > n) ? static_cast<size_t>(width) - n : 0;
             if (!leftAlign)
                 Pad(out, pad, L' ');
             out.append(s, n);

@@ -47,7 +47,7 @@ TEST(SessionTest, NamesMatchExactlyAsUtf16)
 
     // A supplementary character and its surrogate pair are one name; units
     // above 0x7FFF find their own entries.
-    const wchar_t astral[] = {L'n', static_cast<wchar_t>(0x1F600), 0};
+    const wchar_t astral[] = L"n\U0001F600";  // one unit where wchar_t is 32-bit
     const wchar_t pair[] = {L'n', static_cast<wchar_t>(0xD83D), static_cast<wchar_t>(0xDE00), 0};
     const wchar_t high[] = {L'n', static_cast<wchar_t>(0xFFFF), 0};
     const wchar_t priv[] = {L'n', static_cast<wchar_t>(0xE000), 0};

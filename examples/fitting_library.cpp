@@ -7,41 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "example_text.h"
 #include "frame/ZkNodeDetail.h"
 #include "platform/ZkHost.h"
 
 namespace {
-
-// The library's paths use backslashes; this program opens files itself.
-std::filesystem::path NativePath(const CString& path)
-{
-#if defined(_WIN32)
-    return std::filesystem::path(path.GetString());
-#else
-    std::string utf8;
-    for (const wchar_t* p = path.GetString(); *p != 0; ++p) {
-        auto c = static_cast<unsigned long>(*p);
-        if (c == L'\\')
-            c = L'/';
-        if (c < 0x80) {
-            utf8 += static_cast<char>(c);
-        } else if (c < 0x800) {
-            utf8 += static_cast<char>(0xC0 | (c >> 6));
-            utf8 += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            utf8 += static_cast<char>(0xE0 | (c >> 12));
-            utf8 += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            utf8 += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            utf8 += static_cast<char>(0xF0 | (c >> 18));
-            utf8 += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            utf8 += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            utf8 += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return std::filesystem::path(utf8);
-#endif
-}
 
 // Two elbows and a tee, as the product ships a library file.
 const char kSampleLibrary[] =

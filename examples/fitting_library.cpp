@@ -91,8 +91,8 @@ int RunFittingLibraryDemo()
         std::printf("  type %d: %d fitting(s)\n", nType, static_cast<int>(vecFit.size()));
         for (const FittingData& fit : vecFit) {
             const stu3Value dir = fit.GetDirection();
-            std::printf("    %-10ls block %-8ls scale %g direction (%g, %g, %g) %d connector(s)\n",
-                        fit.GetDisplayName().GetString(), fit.GetBlockName().GetString(),
+            std::printf("    %-10s block %-8s scale %g direction (%g, %g, %g) %d connector(s)\n",
+                        Utf8(fit.GetDisplayName()).c_str(), Utf8(fit.GetBlockName()).c_str(),
                         fit.GetScale(), dir.x, dir.y, dir.z, fit.GetConNum());
             std::vector<ConnectorData> vecCon;
             fit.GetConnector(vecCon);
@@ -105,8 +105,8 @@ int RunFittingLibraryDemo()
     }
 
     CString strGuid = L"3f2504e0-4f89-11d3-9a0c-0305e82c3303";
-    std::printf("fitting with GUID %ls: %ls\n", strGuid.GetString(),
-                pManager->GetFitName(strGuid).GetString());
+    std::printf("fitting with GUID %s: %s\n", Utf8(strGuid).c_str(),
+                Utf8(pManager->GetFitName(strGuid)).c_str());
     std::printf("\"elbow 45\" %s\n", pManager->CheckNameExist(L"elbow 45") ? "exists" : "is free");
     return 0;
 }

@@ -2,7 +2,7 @@
 # Installs what the build, the tests and the benchmarks need (Debian).
 set -euo pipefail
 packages=(build-essential cmake pkg-config libpugixml-dev uuid-dev libgtest-dev googletest
-          libbenchmark-dev "$@")
+          libbenchmark-dev clang-format "$@")
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -1,13 +1,57 @@
 #!/usr/bin/env bash
 # Installs the library into a scratch prefix and builds and runs a separate
-# project against it, as a caller's own CMake project would.
+# project against it, as a caller's own CMake project would; checks the
+# installed package and that the code of docs/usage.md is the code built here.
+# Usage: scripts/run-consumer-test.sh [build folder, default build]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
+jobs=$(( $(nproc) < 2 ? $(nproc) : 2 ))
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-cmake --install "$build" --prefix "$work/prefix" >/dev/null
-cmake -S tests/consumer -B "$work/build" -DCMAKE_PREFIX_PATH="$work/prefix" >/dev/null
-cmake --build "$work/build" -j"$(nproc)" >/dev/null
-(cd "$work" && ./build/consumer)
+
+# Runs a step quietly, showing its output only when it fails.
+step() {
+  if ! "$@" >"$work/log" 2>&1; then
+    cat "$work/log" >&2
+    echo "consumer test: failed: $*" >&2
+    exit 1
+  fi
+}
+
+bash tests/consumer/check-doc-snippets.sh
+
+if [ ! -f "$build/CMakeCache.txt" ]; then
+  step cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+fi
+step cmake --build "$build" --target ZkNodeDetail -j"$jobs"
+step cmake --install "$build" --prefix "$work/prefix"
+
+# The library file carries the full version; its SONAME the major one.
+versionargs=()
+lib=$(find "$work/prefix" -name 'libZkNodeDetail.so.*.*.*' | head -n 1)
+if [ -n "$lib" ]; then
+  version=${lib##*/libZkNodeDetail.so.}
+  versionargs=(-DZK_EXPECTED_VERSION="$version")
+  if command -v readelf >/dev/null; then
+    soname=$(readelf -d "$lib" | sed -n 's/.*Library soname: \[\(.*\)\]/\1/p')
+    if [ "$soname" != "libZkNodeDetail.so.${version%%.*}" ]; then
+      echo "consumer test: $lib has SONAME '$soname'" >&2
+      exit 1
+    fi
+  fi
+fi
+
+step cmake -S tests/consumer -B "$work/build" -DCMAKE_PREFIX_PATH="$work/prefix" "${versionargs[@]}"
+step cmake --build "$work/build" -j"$jobs"
+app="$work/build/app"
+if command -v ldd >/dev/null; then
+  libs=$(ldd "$app")
+  if [[ "$libs" != *"$work/prefix/"*"/libZkNodeDetail.so"* ]]; then
+    echo "consumer test: app does not load the installed library:" >&2
+    echo "$libs" >&2
+    exit 1
+  fi
+fi
+"$app" "$work/data"
 echo "consumer test: passed"

@@ -1,7 +1,8 @@
 #pragma once
 
 // The process-wide fitting library: the fitting groups of "FitDataEx.xml",
-// edited in memory between a Load and a Save.
+// edited in memory between a Load and a Save. The manager owns the groups;
+// callers get copies. Nothing is saved unless a caller calls Save.
 
 #include <vector>
 
@@ -12,8 +13,11 @@
 
 class ZKND_API CFitDataManager {
 public:
+    // The one instance, built on the first call; it then fixes its file path
+    // from GetDataDirectory() and reads nothing until Load or Update.
     static CFitDataManager* Instance();
 
+    // Memberwise; nothing in the library copies the manager.
     CFitDataManager(const CFitDataManager&) = default;
     CFitDataManager& operator=(const CFitDataManager&) = default;
 
@@ -26,10 +30,13 @@ public:
     bool Save();
     // Empties the list and loads; always true.
     bool Update();
-    // Set once the library was loaded or edited; never cleared.
+    // Set by a Load that found the file and by renames and deletions; never
+    // cleared, not even by Save.
     bool DataChanged();
     // Number of fitting groups.
     int GetDataCount();
+    // Full path of "FitDataEx.xml" in the fitting folder under the data
+    // directory, with backslashes.
     CString GetFileName() const;
 
     // Lookup. Names are display names, matched whole and ignoring case; the
@@ -38,11 +45,14 @@ public:
     // Copies the fittings of the first group of that type; returns how many.
     int FindFitDataArrByFitType(const NodeDetailEx::FittingType& fitType,
                                 std::vector<FittingData>& vecFitData);
+    // Copies the first fitting of that name; false, fitData untouched, when
+    // there is none.
     bool FindFitDataByFitName(const wchar_t* pszFitName, FittingData& fitData);
     bool CheckNameExist(const wchar_t* pszFitName);
     // On a match also reports the group and row index; untouched otherwise.
     bool CheckNameExist(const wchar_t* pszFitName, int& nGroup, int& nRow);
-    // Display name of the fitting with that GUID text, or empty.
+    // Display name of the first fitting whose GUID text matches ignoring case,
+    // or empty.
     CString GetFitName(const wchar_t* pszGUID);
 
     // Editing. Indices are (group, row); an invalid one gives false and no
@@ -50,19 +60,24 @@ public:
 
     // Renames and moves the fitting to the front of its group.
     bool ModifyFitName(const int& nGroup, const int& nRow, const wchar_t* pszFitName);
+    // Marks or unmarks the fitting for DelFit(); marks are never saved.
     bool ModifyFitCheckSta(const int& nGroup, const int& nRow, const bool& bCheck);
     // Clears every mark; always true.
     bool RecoverFitCheckSta();
+    // Removes one fitting; its group stays, even when left empty.
     bool DelFit(const int& nGroup, const int& nRow);
     // Removes every marked fitting; empty groups stay. Always true.
     bool DelFit();
     // Puts the fitting first in every group of its type, replacing one of the
     // same name there, or appends a new group for it. Always true.
     bool AddFit(const FittingData& fitData);
-    // Whether a deletion leaves the type at least one fitting: of one fitting
-    // (bSingle) or of all marked ones.
+    // Whether a deletion leaves the type's first group at least one fitting:
+    // of one fitting (bSingle) or of all marked ones. False when no group has
+    // that type. DelFit does not ask; callers do.
     bool CheckDelCondition(const NodeDetailEx::FittingType& fitType, bool bSingle);
 
+    // A fitting name parked for the layout step; kept in memory only, never
+    // checked against the library. Set always returns true.
     bool SetLayOutFitName(const wchar_t* pszFitName);
     CString GetLayOutFitName();
 

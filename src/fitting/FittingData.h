@@ -15,6 +15,7 @@ class CXTPPropExchange;
 // One connection point of a fitting.
 class ZKND_API ConnectorData {
 public:
+    // At the origin, angle 0, no connection type, Index 0.
     ConnectorData();
     ConnectorData(const ConnectorData& src);
     ConnectorData& operator=(const ConnectorData& src);
@@ -29,7 +30,9 @@ public:
     int GetIndex() const;
     void SetIndex(const int& nIndex);
 
-    // Pos, Angle, ConType, Index.
+    // Reads or writes "Pos", "Angle", "ConType" and "Index"; a property
+    // missing while reading leaves its field as it was. A null exchange does
+    // nothing.
     void DoPropExchange(CXTPPropExchange* pPX);
 
 private:
@@ -39,9 +42,11 @@ private:
     int m_nIndex;
 };
 
-// One fitting of the library.
+// One fitting of the library: what is drawn (block, scale, direction), how
+// it is shown and where it connects. The record owns its connectors.
 class ZKND_API FittingData {
 public:
+    // Empty texts, zero vectors, scale 1, no connectors, unchecked, no type.
     FittingData();
     FittingData(const FittingData& src);
     FittingData(FittingData&& src) noexcept;
@@ -49,6 +54,7 @@ public:
     FittingData& operator=(FittingData&& src) noexcept;
     ~FittingData();
 
+    // The fitting's GUID text, stored as given.
     CString GUID() const;
     void SetGUID(const wchar_t* pszGUID);
     stu3Value GetPos() const;
@@ -61,15 +67,19 @@ public:
     void SetDescription(const wchar_t* pszDescription);
     stu3Value GetDirection() const;
     void SetDirection(const stu3Value& direction);
+    // Where the fitting's support sits.
     stu3Value GetButtressPos() const;
     void SetButtressPos(const stu3Value& pos);
     double GetScale() const;
     void SetScale(double dScale);
+    // Selection mark for deleting marked fittings; not persisted.
     bool GetCheck() const;
     void SetCheck(const bool& bCheck);
+    // The type of the group the fitting belongs to; persisted by the group.
     NodeDetailEx::FittingType GetFitType() const;
     void SetFitType(const NodeDetailEx::FittingType& fitType);
 
+    // Number of connectors.
     int GetConNum() const;
     // Replaces the caller's list with copies of all connectors; always true.
     bool GetConnector(std::vector<ConnectorData>& vecConnector) const;
@@ -78,7 +88,9 @@ public:
     // position), or null. Valid until the connectors change.
     const ConnectorData* GetConnectorAt(int nIndex);
 
-    // Everything but Check and FitType; reading appends to the connectors.
+    // Reads or writes everything but Check and FitType, the connectors as
+    // "Connector" items of a "vecConnector" section. Reading appends to the
+    // connectors already held. A null exchange does nothing.
     void DoPropExchange(CXTPPropExchange* pPX);
 
 private:
@@ -95,9 +107,10 @@ private:
     NodeDetailEx::FittingType m_fitType;
 };
 
-// The fittings of one fitting type.
+// The fittings of one fitting type, in library order.
 class ZKND_API FittingInfo {
 public:
+    // No type, no fittings.
     FittingInfo();
     FittingInfo(const FittingInfo& src);
     FittingInfo(FittingInfo&& src) noexcept;
@@ -107,12 +120,14 @@ public:
 
     NodeDetailEx::FittingType GetFitType() const;
     void SetFitType(const NodeDetailEx::FittingType& fitType);
-    // The group's own list: callers edit the group through it.
+    // The group's own list: callers edit the group through it. Valid while
+    // the group lives.
     std::vector<FittingData>& GetVecFitData();
     void SetVecFitData(const std::vector<FittingData>& vecFitData);
 
-    // FitType, then one "FitRow" per fitting. Fittings read take the group's
-    // type and are appended to those already held.
+    // "FitType", then one "FitRow" item per fitting. Fittings read take the
+    // group's type and are appended to those already held. A null exchange
+    // does nothing.
     void DoPropExchange(CXTPPropExchange* pPX);
 
 private:

@@ -10,6 +10,7 @@ class CXTPPropExchange;
 // detail's drawing (".dwg") and slide (".sld") files.
 class ZKND_API NodeDetailResData {
 public:
+    // Empty GUID and texts, unchecked.
     NodeDetailResData();
     // A new detail: fresh GUID, display name and description both set to the name.
     NodeDetailResData(const wchar_t* pszName);
@@ -32,6 +33,7 @@ public:
     CString GetDescription() const;
     void SetDescription(const wchar_t* pszDescription);
 
+    // Selection mark for DelNode(); not persisted.
     bool GetCheck() const;
     void SetCheck(const bool& bCheck);
 

@@ -12,6 +12,8 @@
 
 class ZKND_API CFittingObserverManager {
 public:
+    // The one instance, built on the first call with no observer, no server,
+    // no posted list and default records.
     static CFittingObserverManager* Instance();
 
     // Memberwise: a copy shares the observer and the server with its source.
@@ -23,11 +25,13 @@ public:
     // The observer must come from new: the manager owns it from now on. A
     // replaced observer is left to whoever created it.
     void SetObserver(CFittingObserver* p);
+    // Null while none is set.
     CFittingObserver* GetObserver();
 
     // The server must come from new; only Release deletes it. A replaced
     // server is left to whoever created it.
     void SetFacServer(IFittingFacServer* p);
+    // Null while none is set.
     IFittingFacServer* GetFacServer();
 
     // A set replaces what was posted; a get hands out a copy and may be

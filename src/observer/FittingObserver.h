@@ -10,7 +10,8 @@
 #include "platform/CString.h"
 #include "platform/ZkExport.h"
 
-// The two names of a fitting rename, carried from one module to another.
+// The two names of a fitting rename, carried from one module to another; both
+// empty by default.
 struct ZKND_API PIPE_FIT_MODIFYNAME {
     CString strName1;
     CString strName2;
@@ -65,5 +66,6 @@ public:
     // Passes both arguments unchanged; the callback's result is ignored.
     void Dispatch(int nCode, const wchar_t* pszText);
 
+    // The registered callback, or null.
     ICallback* m_pCallback;
 };

@@ -7,6 +7,8 @@
 #include "platform/CString.h"
 #include "platform/ZkExport.h"
 
+// One fitting-count entry: a position and values that the host modules agree
+// on. Defaults: nValue1 -1, nValue2 300, nValue3 100, the rest zero or empty.
 struct ZKND_API PIPE_FIT_COUNT_INFO {
     stu3Value ptPos;
     CString strText1;
@@ -27,6 +29,8 @@ struct ZKND_API PIPE_FIT_COUNT_INFO {
     bool operator==(const PIPE_FIT_COUNT_INFO& other);
 };
 
+// A connector of a pipe-fitting entity snapshot. Defaults: nValue2 -1, the
+// rest zero or empty.
 struct ZKND_API stConnector {
     stu3Value ptPos;
     double dValue;

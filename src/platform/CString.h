@@ -12,6 +12,7 @@ class ZKND_API CString {
 public:
     CString() = default;
     CString(const wchar_t* psz);  // a null pointer is the empty text
+    // The first nLength units of pch (none when nLength <= 0).
     CString(const wchar_t* pch, int nLength);
     CString(wchar_t ch, int nRepeat = 1);
     CString(const CString&) = default;
@@ -53,10 +54,13 @@ public:
     // Removes up to nCount units from nIndex; returns the new length.
     int Delete(int nIndex, int nCount = 1);
 
+    // Parts of the text, clipped to it: a count beyond the end takes what is
+    // there, a count <= 0 gives the empty text.
     CString Left(int nCount) const;
     CString Mid(int nFirst) const;
     CString Mid(int nFirst, int nCount) const;
     CString Right(int nCount) const;
+    // ASCII letters only; other characters stay as they are.
     CString& MakeUpper();
     CString& MakeLower();
 

@@ -75,6 +75,8 @@ private:
     friend class CXTPPropExchangeEnumerator;
 };
 
+// The repeated item sections of one name, from CXTPPropExchange::GetEnumerator;
+// it reads the items in document order or adds new ones.
 class ZKND_API CXTPPropExchangeEnumerator {
 public:
     ~CXTPPropExchangeEnumerator();

@@ -21,8 +21,10 @@ public:
     virtual CString GetProductDataDirectory() const = 0;
 };
 
-// Registers the host application object (not owned; null unregisters).
+// Registers the host application object (not owned; null unregisters). It
+// must stay alive while registered: copying a node detail asks it again.
 ZKND_API void ZkSetHostApplication(IZkHostApplication* pApp);
+// The registered object, or null.
 ZKND_API IZkHostApplication* ZkGetHostApplication();
 
 // The data directory: the registered host's answer, or the current working
@@ -59,6 +61,7 @@ public:
     explicit NamedValue(bool b) : m_type(kBool), m_bool(b) {}
     explicit NamedValue(const wchar_t* psz) : m_type(kText), m_text(psz) {}
 
+    // A getter of another type than GetType() answers 0, false or empty.
     Type GetType() const { return m_type; }
     int GetInt() const { return m_int; }
     double GetDouble() const { return m_double; }

@@ -13,6 +13,8 @@ class CSessionValueStore;
 
 class ZKND_API CNodeDetailSession {
 public:
+    // The one instance, built empty on the first call. Nothing in it is ever
+    // read from or written to a file.
     static CNodeDetailSession* Instance();
 
     // Memberwise: a copy shares the value store (values and flag) with its
@@ -37,13 +39,16 @@ public:
     double GetDouble(const wchar_t* pszName, double dDefault);
     bool GetBool(const wchar_t* pszName, bool bDefault);
 
+    // The flag that callers raise and clear themselves; Set leaves it alone.
     bool IsModified() const;
     // Each change of the flag, either way, is dispatched as code 4 with no
     // text to the observer manager's observer.
     void SetModified(bool bModified);
 
-    // The session's own list, shared by every module.
+    // The session's own list, shared by every module; references stay valid
+    // until the list changes.
     std::vector<CPipeFittingEntInfo>& GetVecPipeFittingEntInfo();
+    // Replaces the list with deep copies of the snapshots.
     void SetVecPipeFittingEntInfo(const std::vector<CPipeFittingEntInfo>& v);
 
 protected:

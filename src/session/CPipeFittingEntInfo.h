@@ -12,6 +12,9 @@
 #include "platform/ZkExport.h"
 #include "platform/ZkHost.h"
 
+// The entity part of a snapshot. The values mean what the host modules agree
+// on; the library copies them only. Defaults: nValue1 -1, nValue2 1, the rest
+// zero or empty.
 struct ZKND_API stEntDetail {
     int nValue1;
     stu3Value ptPos1;
@@ -30,12 +33,14 @@ struct ZKND_API stEntDetail {
 
 class ZKND_API CPipeFittingEntInfo {
 public:
+    // Identity scale, no connectors, a default detail and no named values.
     CPipeFittingEntInfo();
     // Deep copies: the copy shares nothing with its source.
     CPipeFittingEntInfo(const CPipeFittingEntInfo& src);
     CPipeFittingEntInfo& operator=(const CPipeFittingEntInfo& src);
     ~CPipeFittingEntInfo();
 
+    // The snapshot itself.
     CPipeFittingEntInfo* Data();
 
     AcGeScale3d m_scale;

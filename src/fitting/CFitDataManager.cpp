@@ -5,7 +5,7 @@
 #include <memory>
 #include <utility>
 
-#include "platform/CXTPPropExchange.h"
+#include "frame/RecordListFile.h"
 #include "platform/ZkHost.h"
 
 namespace {
@@ -40,37 +40,12 @@ bool CFitDataManager::Load()
     // Set before reading: a file that is there but unreadable still counts.
     m_bDataChanged = true;
 
-    CXTPPropExchange px(1, nullptr, kRootSection);
-    if (!px.LoadFromFile(m_strFileName))
-        return false;
-    if (!px.IsRootSectionPresent())
-        return false;
-    px.SetCompactMode(1);
-
-    std::unique_ptr<CXTPPropExchangeEnumerator> pEnumGroup = px.GetEnumerator(kGroupSection);
-    POSITION pos = pEnumGroup->GetPosition(0, 1);
-    while (pos != nullptr) {
-        std::unique_ptr<CXTPPropExchange> pItem = pEnumGroup->GetNext(pos);
-        FittingInfo fitInfo;
-        fitInfo.DoPropExchange(pItem.get());
-        m_vecFitInfo.push_back(std::move(fitInfo));
-    }
-    return true;
+    return ReadRecordList(m_strFileName, kRootSection, kGroupSection, m_vecFitInfo);
 }
 
 bool CFitDataManager::Save()
 {
-    CXTPPropExchange px(0, nullptr, kRootSection);
-    px.SetCompactMode(1);
-    px.EmptySection();
-
-    std::unique_ptr<CXTPPropExchangeEnumerator> pEnumGroup = px.GetEnumerator(kGroupSection);
-    POSITION pos = pEnumGroup->GetPosition(0, 1);
-    for (size_t i = 0; i < m_vecFitInfo.size(); ++i) {
-        std::unique_ptr<CXTPPropExchange> pItem = pEnumGroup->GetNext(pos);
-        m_vecFitInfo[i].DoPropExchange(pItem.get());
-    }
-    return px.SaveToFile(m_strFileName, 1) == 0;
+    return WriteRecordList(m_strFileName, kRootSection, kGroupSection, m_vecFitInfo);
 }
 
 bool CFitDataManager::Update()

@@ -4,7 +4,7 @@
 #include <memory>
 #include <utility>
 
-#include "platform/CXTPPropExchange.h"
+#include "frame/RecordListFile.h"
 #include "platform/ZkHost.h"
 #include "platform/ZkOs.h"
 
@@ -41,37 +41,12 @@ bool CNodeDetailResDataManager::Load()
     // as a change of the library.
     m_bDataChanged = true;
 
-    CXTPPropExchange px(1, nullptr, kRootSection);
-    if (!px.LoadFromFile(m_strFileName))
-        return false;
-    if (!px.IsRootSectionPresent())
-        return false;
-    px.SetCompactMode(1);
-
-    std::unique_ptr<CXTPPropExchangeEnumerator> pEnum = px.GetEnumerator(kRowSection);
-    POSITION pos = pEnum->GetPosition(0, 1);
-    while (pos != nullptr) {
-        std::unique_ptr<CXTPPropExchange> pRow = pEnum->GetNext(pos);
-        NodeDetailResData data;
-        data.DoPropExchange(pRow.get());
-        m_vecNodeDetailResData.push_back(std::move(data));
-    }
-    return true;
+    return ReadRecordList(m_strFileName, kRootSection, kRowSection, m_vecNodeDetailResData);
 }
 
 bool CNodeDetailResDataManager::Save()
 {
-    CXTPPropExchange px(0, nullptr, kRootSection);
-    px.SetCompactMode(1);
-    px.EmptySection();
-
-    std::unique_ptr<CXTPPropExchangeEnumerator> pEnum = px.GetEnumerator(kRowSection);
-    POSITION pos = pEnum->GetPosition(0, 1);
-    for (NodeDetailResData& data : m_vecNodeDetailResData) {
-        std::unique_ptr<CXTPPropExchange> pRow = pEnum->GetNext(pos);
-        data.DoPropExchange(pRow.get());
-    }
-    return px.SaveToFile(m_strFileName, 1) == 0;
+    return WriteRecordList(m_strFileName, kRootSection, kRowSection, m_vecNodeDetailResData);
 }
 
 bool CNodeDetailResDataManager::Update()

@@ -8,6 +8,7 @@
 #   scripts/run-fuzz.sh [seconds per harness, default 60]
 set -euo pipefail
 cd "$(dirname "$0")/.."
+bash scripts/deps.sh
 seconds=${1:-60}
 build=build-fuzz
 harnesses=(fuzz_fitdata_load:fitdata fuzz_nodedetail_load:nodedetail fuzz_natural_order:order)
@@ -35,9 +36,9 @@ for entry in "${harnesses[@]}"; do
         -max_total_time="$seconds" -timeout=10 -print_final_stats=1 \
         -artifact_prefix="$build/artifacts/$name-" >"$work/$name.log" 2>&1; then
         runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$work/$name.log")
-        corpus=$(ls "$work/$name" | wc -l)
-        echo "$name: passed, $runs executions in $((SECONDS - start)) s," \
-             "$(ls "$seeds" | wc -l) seeds grown to a corpus of $corpus inputs"
+        edges=$(sed -n 's/.*DONE *cov: \([0-9]*\).*/\1/p' "$work/$name.log")
+        echo "$name: passed, $runs executions in $((SECONDS - start)) s, $edges edges" \
+             "covered, $(ls "$seeds" | wc -l) seeds and $(ls "$work/$name" | wc -l) new inputs"
     else
         echo "$name: FAILED" >&2
         tail -n 60 "$work/$name.log" >&2

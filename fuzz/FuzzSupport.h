@@ -1,6 +1,6 @@
 #pragma once
 
-// Shared by the Load harnesses: a scratch data directory registered with the
+// Shared by the harnesses: a scratch data directory registered with the
 // library before any manager is first used (the managers fetch the directory
 // once), and the checks that end a run with a crash report.
 

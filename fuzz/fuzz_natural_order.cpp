@@ -5,20 +5,12 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "FuzzSupport.h"
 #include "nodedetail/NodeDetailResData.h"
-
-#define ZK_FUZZ_CHECK(cond)                                                               \
-    do {                                                                                  \
-        if (!(cond)) {                                                                    \
-            std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #cond); \
-            std::abort();                                                                 \
-        }                                                                                 \
-    } while (0)
 
 // Only the library's code guides the fuzzer: the reference and the input
 // decoding are left out of the coverage (and out of its comparison tracing,

@@ -57,6 +57,18 @@ bool ParseWhole(const char* s, T& out)
     return true;
 }
 
+// pugixml accepts more than one top-level element. Such a file is not
+// well-formed, and reading only its first root would lose the others at the
+// next save.
+bool HasSingleRoot(const pugi::xml_document& doc)
+{
+    int nElements = 0;
+    for (pugi::xml_node n = doc.first_child(); n; n = n.next_sibling())
+        if (n.type() == pugi::node_element)
+            ++nElements;
+    return nElements == 1;
+}
+
 class StringWriter : public pugi::xml_writer {
 public:
     void write(const void* data, size_t size) override
@@ -152,7 +164,7 @@ int CXTPPropExchange::LoadFromFile(const wchar_t* lpszPath)
         (pugi::parse_default & ~pugi::parse_eol) | pugi::parse_ws_pcdata_single;
     const pugi::xml_parse_result r =
         m_pImpl->doc->load_buffer(bytes.data(), bytes.size(), options, pugi::encoding_auto);
-    if (!r) {
+    if (!r || !HasSingleRoot(*m_pImpl->doc)) {
         m_pImpl->doc->reset();
         return 0;
     }

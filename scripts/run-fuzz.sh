@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer harnesses with Clang (ASan and UBSan on) and runs each
+# one for a bounded time, starting from the committed seeds. A crash, a
+# sanitizer report, a leak or a failed check stops that harness with an error
+# and fails the script; the input that did it is kept under
+# build-fuzz/artifacts/.
+#
+#   scripts/run-fuzz.sh [seconds per harness, default 60]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/deps.sh
+seconds=${1:-60}
+build=build-fuzz
+harnesses=(fuzz_fitdata_load:fitdata fuzz_nodedetail_load:nodedetail fuzz_natural_order:order)
+
+CC=clang CXX=clang++ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DZK_BUILD_FUZZERS=ON -DZK_BUILD_TESTS=OFF -DZK_BUILD_EXAMPLES=OFF >/dev/null
+cmake --build "$build" -j2 --target "${harnesses[@]%%:*}"
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+mkdir -p "$build/artifacts"
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+
+status=0
+for entry in "${harnesses[@]}"; do
+    name=${entry%%:*}
+    seeds=fuzz/seeds/${entry##*:}
+    dict=()
+    [ "$name" = fuzz_natural_order ] || dict=(-dict=fuzz/xml.dict)
+    mkdir -p "$work/$name"
+    start=$SECONDS
+    # New inputs go to a scratch corpus; the committed seeds are only read.
+    if "$build/fuzz/$name" "$work/$name" "$seeds" "${dict[@]}" \
+        -max_total_time="$seconds" -timeout=10 -print_final_stats=1 \
+        -artifact_prefix="$build/artifacts/$name-" >"$work/$name.log" 2>&1; then
+        runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$work/$name.log")
+        edges=$(sed -n 's/.*DONE *cov: \([0-9]*\).*/\1/p' "$work/$name.log")
+        echo "$name: passed, $runs executions in $((SECONDS - start)) s, $edges edges" \
+             "covered, $(ls "$seeds" | wc -l) seeds and $(ls "$work/$name" | wc -l) new inputs"
+    else
+        echo "$name: FAILED" >&2
+        tail -n 60 "$work/$name.log" >&2
+        status=1
+    fi
+done
+exit $status

@@ -64,34 +64,35 @@ void CSessionValueStore::SetText(const wchar_t* pszName, const wchar_t* pszValue
     buffer.release();
 }
 
-void CSessionValueStore::SetInt(const wchar_t* pszName, int nValue)
+void CSessionValueStore::Replace(const wchar_t* pszName, const SessionValue& value)
 {
     std::wstring key = MakeKey(pszName);
     Remove(key);
+    Insert(std::move(key), value);
+}
+
+void CSessionValueStore::SetInt(const wchar_t* pszName, int nValue)
+{
     SessionValue value;
     value.nType = SessionValue::kInt;
     value.nValue = nValue;
-    Insert(std::move(key), value);
+    Replace(pszName, value);
 }
 
 void CSessionValueStore::SetDouble(const wchar_t* pszName, double dValue)
 {
-    std::wstring key = MakeKey(pszName);
-    Remove(key);
     SessionValue value;
     value.nType = SessionValue::kDouble;
     value.dValue = dValue;
-    Insert(std::move(key), value);
+    Replace(pszName, value);
 }
 
 void CSessionValueStore::SetBool(const wchar_t* pszName, bool bValue)
 {
-    std::wstring key = MakeKey(pszName);
-    Remove(key);
     SessionValue value;
     value.nType = SessionValue::kBool;
     value.bValue = bValue;
-    Insert(std::move(key), value);
+    Replace(pszName, value);
 }
 
 const SessionValue* CSessionValueStore::Find(const wchar_t* pszName, int nType) const

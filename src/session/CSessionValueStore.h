@@ -53,6 +53,8 @@ private:
     // GetStr may have handed it out.
     void Remove(const std::wstring& key);
     void Insert(std::wstring&& key, const SessionValue& value);
+    // Stores a value that owns no buffer in place of whatever the name held.
+    void Replace(const wchar_t* pszName, const SessionValue& value);
 
     std::map<std::wstring, SessionValue, SessionKeyLess> m_mapValue;
     std::vector<wchar_t*> m_vecRetiredText;

@@ -14,75 +14,57 @@ ConnectorData Connector(int nIndex, double dAngle)
     ConnectorData connector;
     connector.SetIndex(nIndex);
     connector.SetAngle(dAngle);
+    connector.SetConType(static_cast<Pipe::ConnectionType>(nIndex + 1));
+    connector.SetPos(stu3Value(nIndex, -nIndex, 0.125));
     return connector;
+}
+
+// Writes the group as the library does and answers the file's bytes.
+std::string Saved(FittingInfo& group, const std::wstring& path)
+{
+    CXTPPropExchange px(0, nullptr, L"FitData");
+    px.SetCompactMode(1);
+    group.DoPropExchange(px.GetSection(L"FitInfo").get());
+    EXPECT_EQ(0, px.SaveToFile(path.c_str(), 1));
+    return zktest::ReadBytes(zktest::Native(path));
 }
 
 }  // namespace
 
-TEST(FittingRecordsTest, DefaultsCopiesAndConnectorLookup)
+TEST(FittingRecordsTest, ExchangeWritesEveryFieldInOrderAndReadingAppends)
 {
-    const FittingData fresh;
-    EXPECT_EQ(1.0, fresh.GetScale());
-    EXPECT_EQ(-1, static_cast<int>(fresh.GetFitType()));
-    EXPECT_FALSE(fresh.GetCheck());
-    EXPECT_TRUE(fresh.GUID().IsEmpty() && fresh.GetDisplayName().IsEmpty());
-    EXPECT_EQ(-1, static_cast<int>(ConnectorData().GetConType()));
-    EXPECT_EQ(0, ConnectorData().GetIndex());
-    EXPECT_EQ(-1, static_cast<int>(FittingInfo().GetFitType()));
-
-    // Connector numbers, not positions: the first of two equal numbers wins.
     FittingData fit;
-    fit.SetConnector({Connector(7, 1.0), Connector(3, 2.0), Connector(7, 3.0)});
-    ASSERT_NE(nullptr, fit.GetConnectorAt(7));
-    EXPECT_EQ(1.0, fit.GetConnectorAt(7)->GetAngle());
-    EXPECT_EQ(2.0, fit.GetConnectorAt(3)->GetAngle());
-    EXPECT_EQ(nullptr, fit.GetConnectorAt(0));
-    EXPECT_EQ(nullptr, fit.GetConnectorAt(2));
-
-    std::vector<ConnectorData> out(5);
-    EXPECT_TRUE(fresh.GetConnector(out));
-    EXPECT_TRUE(out.empty());
-
-    // Copies are deep.
-    FittingInfo group;
-    group.SetVecFitData({fit, fit});
-    FittingInfo other;
-    other = group;
-    FittingInfo& alias = other;
-    other = alias;
-    other.GetVecFitData()[0].SetConnector({});
-    EXPECT_EQ(3, group.GetVecFitData()[0].GetConNum());
-    EXPECT_EQ(0, other.GetVecFitData()[0].GetConNum());
-    EXPECT_EQ(2u, other.GetVecFitData().size());
-}
-
-TEST(FittingRecordsTest, ExchangeWritesInFixedOrderAndReadingAppends)
-{
-    zktest::TempDir dir;
-    const std::wstring path = dir.lib() + L"fit.xml";
-    FittingData fit;
+    fit.SetPos(stu3Value(1, 2, 3));
+    fit.SetGUID(L"G-1");
+    fit.SetBlockName(L"BLK");
+    fit.SetScale(2.5);
     fit.SetDisplayName(L"Tee");
+    fit.SetDescription(L"desc");
+    fit.SetDirection(stu3Value(0, -1, 0));
+    fit.SetButtressPos(stu3Value(4, 5, 6.5));
     fit.SetCheck(true);
-    fit.SetConnector({Connector(1, 0.0), Connector(2, 90.0)});
+    fit.SetFitType(static_cast<NodeDetailEx::FittingType>(7));
+    fit.SetConnector({Connector(1, 0.0), Connector(2, 90.0), Connector(1, 45.0)});
     FittingInfo group;
     group.SetFitType(static_cast<NodeDetailEx::FittingType>(42));
     group.SetVecFitData({fit});
-    {
-        CXTPPropExchange px(0, nullptr, L"FitData");
-        px.SetCompactMode(1);
-        group.DoPropExchange(px.GetSection(L"FitInfo").get());
-        ASSERT_EQ(0, px.SaveToFile(path.c_str(), 1));
-    }
+    zktest::TempDir dir;
+    const std::wstring path = dir.lib() + L"fit.xml";
+    const std::string text = Saved(group, path);
 
-    const std::string text = zktest::ReadBytes(zktest::Native(path));
-    size_t at = text.find("<FitRow");
-    ASSERT_NE(std::string::npos, at);
-    for (const char* name :
-         {"Pos=", "GUID=", "BlockName=", "Scale=", "DisplayName=", "Description=", "Direction=",
-          "ButtressPos=", "<vecConnector", "<Connector", "Pos=", "Angle=", "ConType=", "Index="}) {
-        const size_t next = text.find(name, at);
-        ASSERT_NE(std::string::npos, next) << name;
-        at = next;
+    // Fields and connectors in the order the host writes them.
+    const char* const parts[] = {
+        "<FitInfo FitType=\"42\">",
+        "<FitRow Pos=\"1,2,3\" GUID=\"G-1\" BlockName=\"BLK\" Scale=\"2.5\" DisplayName=\"Tee\" "
+        "Description=\"desc\" Direction=\"0,-1,0\" ButtressPos=\"4,5,6.5\">",
+        "<vecConnector>",
+        "<Connector Pos=\"1,-1,0.125\" Angle=\"0\" ConType=\"2\" Index=\"1\" />",
+        "<Connector Pos=\"2,-2,0.125\" Angle=\"90\" ConType=\"3\" Index=\"2\" />",
+        "<Connector Pos=\"1,-1,0.125\" Angle=\"45\" ConType=\"2\" Index=\"1\" />"};
+    size_t at = 0;
+    for (const char* part : parts) {
+        at = text.find(part, at);
+        ASSERT_NE(std::string::npos, at) << part << " in " << text;
     }
     EXPECT_EQ(std::string::npos, text.find("Check"));
 
@@ -92,20 +74,25 @@ TEST(FittingRecordsTest, ExchangeWritesInFixedOrderAndReadingAppends)
     auto section = px.GetSection(L"FitInfo");
     FittingInfo back;
     back.DoPropExchange(section.get());
+    EXPECT_EQ(text, Saved(back, dir.lib() + L"again.xml"));  // every field read back
     back.DoPropExchange(section.get());
     ASSERT_EQ(2u, back.GetVecFitData().size());
     EXPECT_EQ(42, static_cast<int>(back.GetVecFitData()[1].GetFitType()));
     EXPECT_FALSE(back.GetVecFitData()[1].GetCheck());
-    EXPECT_EQ(2, back.GetVecFitData()[1].GetConNum());
 
+    // Connectors are found by their number, the first of equal numbers winning.
+    FittingData& row = back.GetVecFitData()[0];
+    ASSERT_NE(nullptr, row.GetConnectorAt(1));
+    EXPECT_EQ(0.0, row.GetConnectorAt(1)->GetAngle());
+    EXPECT_EQ(90.0, row.GetConnectorAt(2)->GetAngle());
+    EXPECT_EQ(nullptr, row.GetConnectorAt(0));
+    EXPECT_EQ(nullptr, row.GetConnectorAt(3));
+    // Reading a row again appends its connectors.
     auto rows = section->GetEnumerator(L"FitRow");
     POSITION pos = rows->GetPosition(0, 1);
-    auto row = rows->GetNext(pos);
-    FittingData twice;
-    twice.DoPropExchange(row.get());
-    twice.DoPropExchange(row.get());
-    ASSERT_EQ(4, twice.GetConNum());
-    std::vector<ConnectorData> cons;
-    twice.GetConnector(cons);
-    EXPECT_EQ(90.0, cons[3].GetAngle());
+    row.DoPropExchange(rows->GetNext(pos).get());
+    std::vector<ConnectorData> cons(9);
+    EXPECT_TRUE(row.GetConnector(cons));
+    ASSERT_EQ(6u, cons.size());
+    EXPECT_EQ(45.0, cons[5].GetAngle());
 }

@@ -2,29 +2,22 @@
 
 #include <limits>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "observer/SortPipeFitCountInfo.h"
 
 namespace {
 
-struct Pt {
-    double x;
-    double y;
-    const wchar_t* label;
-};
-
-// Sorts entries labelled in strText1 and answers the labels in their new
-// order; strText4 carries the label too, to see that whole entries move.
-std::wstring Sorted(std::initializer_list<Pt> pts)
+// Sorts entries labelled A, B, ... at the given (x, y) pairs and answers the
+// labels in their new order; each label sits in two texts, to see that whole
+// entries move.
+std::wstring Sorted(const std::vector<double>& xy)
 {
-    std::vector<PIPE_FIT_COUNT_INFO> vec;
-    for (const Pt& p : pts) {
-        PIPE_FIT_COUNT_INFO info;
-        info.ptPos = stu3Value(p.x, p.y, 0.0);
-        info.strText1 = p.label;
-        info.strText4 = p.label;
-        vec.push_back(info);
+    std::vector<PIPE_FIT_COUNT_INFO> vec(xy.size() / 2);
+    for (size_t i = 0; i < vec.size(); ++i) {
+        vec[i].ptPos = stu3Value(xy[2 * i], xy[2 * i + 1], 0.0);
+        vec[i].strText1 = vec[i].strText4 = std::wstring(1, static_cast<wchar_t>(L'A' + i)).c_str();
     }
     EXPECT_TRUE(NodeDetailEx::SortPipeFitCountInfo(vec));
     std::wstring order;
@@ -37,34 +30,32 @@ std::wstring Sorted(std::initializer_list<Pt> pts)
 
 }  // namespace
 
-TEST(SortPipeFitCountInfoTest, ColumnsLeftToRightThenTopToBottom)
+TEST(SortPipeFitCountInfoTest, ColumnsLeftToRightTopToBottomInAFixedExchangeOrder)
 {
     std::vector<PIPE_FIT_COUNT_INFO> empty;
     EXPECT_FALSE(NodeDetailEx::SortPipeFitCountInfo(empty));
-    EXPECT_EQ(L"A", Sorted({{3, 4, L"A"}}));
-    EXPECT_EQ(L"BCA", Sorted({{5, 0, L"A"}, {1, 0, L"B"}, {3, 0, L"C"}}));
-    EXPECT_EQ(L"BCA", Sorted({{2, 1, L"A"}, {2, 5, L"B"}, {2, 3, L"C"}}));
-    // x within 0.0001 (inclusive) is one column, so y decides.
-    EXPECT_EQ(L"BA", Sorted({{1.0, 0, L"A"}, {1.00005, 9, L"B"}}));
-    EXPECT_EQ(L"BA", Sorted({{0.0, 0, L"A"}, {0.0001, 1, L"B"}}));
-    EXPECT_EQ(L"BA", Sorted({{0.00011, 0, L"A"}, {0.0, 0, L"B"}}));
-    EXPECT_EQ(L"DBCA", Sorted({{1, 1, L"A"}, {0, 0, L"B"}, {1, 2, L"C"}, {0, 3, L"D"}}));
-}
-
-TEST(SortPipeFitCountInfoTest, FixedExchangeOrderDecidesTiesAndChains)
-{
-    // Equal entries do not keep their input order.
-    EXPECT_EQ(L"CBA", Sorted({{1, 0, L"A"}, {1, 0, L"B"}, {0, 0, L"C"}}));
-    // Chained tolerance: C is more than 0.0001 right of A yet ends first.
-    EXPECT_EQ(L"CBA", Sorted({{0, 0, L"A"}, {0.00008, 1, L"B"}, {0.00016, 2, L"C"}}));
-    EXPECT_EQ(L"ABC", Sorted({{0, 2, L"A"}, {0.00008, 1, L"B"}, {0.00016, 0, L"C"}}));
-    // Longer chains, worked through pair by pair.
-    EXPECT_EQ(L"DCBA",
-              Sorted({{0, 0, L"A"}, {0.00008, 1, L"B"}, {0.00016, 2, L"C"}, {0.00024, 3, L"D"}}));
-    EXPECT_EQ(L"CABD",
-              Sorted({{0.00016, 0, L"A"}, {0.00008, -1, L"B"}, {0, 5, L"C"}, {0.00024, -2, L"D"}}));
-    // A NaN fails every test, so nothing moves.
     const double nan = std::numeric_limits<double>::quiet_NaN();
-    EXPECT_EQ(L"AB", Sorted({{nan, 0, L"A"}, {0, 0, L"B"}}));
-    EXPECT_EQ(L"AB", Sorted({{1, 0, L"A"}, {1, nan, L"B"}}));
+    const std::pair<std::vector<double>, const wchar_t*> cases[] = {
+        {{3, 4}, L"A"},
+        {{5, 0, 1, 0, 3, 0}, L"BCA"},
+        {{2, 1, 2, 5, 2, 3}, L"BCA"},
+        {{1, 1, 0, 0, 1, 2, 0, 3}, L"DBCA"},
+        // x within 0.0001, the edge included, is one column: y decides.
+        {{1.0, 0, 1.00005, 9}, L"BA"},
+        {{0.0, 0, 0.0001, 1}, L"BA"},
+        {{0.00011, 0, 0.0, 0}, L"BA"},
+        // Two equal entries stay put; with a third they need not keep their order.
+        {{0, 0, 0, 0}, L"AB"},
+        {{1, 0, 1, 0, 0, 0}, L"CBA"},
+        // Chained tolerance: A and C lie more than 0.0001 apart, yet B links them.
+        {{0, 0, 0.00008, 1, 0.00016, 2}, L"CBA"},
+        {{0, 2, 0.00008, 1, 0.00016, 0}, L"ABC"},
+        {{0, 0, 0.00008, 1, 0.00016, 2, 0.00024, 3}, L"DCBA"},
+        {{0.00016, 0, 0.00008, -1, 0, 5, 0.00024, -2}, L"CABD"},
+        // A NaN fails every test, so nothing moves.
+        {{nan, 0, 0, 0}, L"AB"},
+        {{1, 0, 1, nan}, L"AB"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.second, Sorted(c.first));
 }

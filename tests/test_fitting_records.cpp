@@ -55,8 +55,8 @@ TEST(FittingRecordsTest, ExchangeWritesEveryFieldInOrderAndReadingAppends)
     // Fields and connectors in the order the host writes them.
     const char* const parts[] = {
         "<FitInfo FitType=\"42\">",
-        "<FitRow Pos=\"1,2,3\" GUID=\"G-1\" BlockName=\"BLK\" Scale=\"2.5\" DisplayName=\"Tee\" "
-        "Description=\"desc\" Direction=\"0,-1,0\" ButtressPos=\"4,5,6.5\">",
+        ("<FitRow Pos=\"1,2,3\" GUID=\"G-1\" BlockName=\"BLK\" Scale=\"2.5\" DisplayName=\"Tee\" "
+         "Description=\"desc\" Direction=\"0,-1,0\" ButtressPos=\"4,5,6.5\">"),
         "<vecConnector>",
         "<Connector Pos=\"1,-1,0.125\" Angle=\"0\" ConType=\"2\" Index=\"1\" />",
         "<Connector Pos=\"2,-2,0.125\" Angle=\"90\" ConType=\"3\" Index=\"2\" />",

@@ -42,12 +42,12 @@ TEST(NodeDetailAllocationTest, ComparingAndSortingDoNotAllocate)
         v.emplace_back(name.c_str());
     }
     const long before = g_nNewCalls;
-    int nBefore = 0;
+    int nLess = 0;
     for (NodeDetailResData& a : v)
         for (NodeDetailResData& b : v)
-            nBefore += (a < b) ? 1 : 0;
+            nLess += (a < b) ? 1 : 0;
     EXPECT_EQ(before, g_nNewCalls);
-    EXPECT_GT(nBefore, 0);
+    EXPECT_GT(nLess, 0);
 
     CNodeDetailResDataManager* pMgr = CNodeDetailResDataManager::Instance();
     pMgr->SetVecNodeDetailResData(v);

@@ -95,29 +95,19 @@ inline std::vector<std::string> FolderEntries(const fs::path& folder)
 
 // One of the two library files with its manager's Load and Save.
 struct Library {
-    const char* name;
-    std::function<bool()> load;
-    std::function<bool()> save;
+    std::function<bool()> load, save;
     std::function<int()> count;
     fs::path file;
+
+    static Library NodeDetail() { return Of(ZkNodeDetailResDataManager()); }
+    static Library Fitting() { return Of(ZkFitDataManager()); }
+    template <class Manager>
+    static Library Of(Manager* p)
+    {
+        return {[p] { return p->Load(); }, [p] { return p->Save(); },
+                [p] { return p->GetDataCount(); }, Native(std::wstring(p->GetFileName()))};
+    }
 };
-
-template <class Manager>
-Library LibraryOf(const char* name, Manager* pMgr)
-{
-    return {name, [pMgr] { return pMgr->Load(); }, [pMgr] { return pMgr->Save(); },
-            [pMgr] { return pMgr->GetDataCount(); }, Native(std::wstring(pMgr->GetFileName()))};
-}
-
-inline Library NodeDetailLibrary()
-{
-    return LibraryOf("node-detail library", ZkNodeDetailResDataManager());
-}
-
-inline Library FittingLibrary()
-{
-    return LibraryOf("fitting library", ZkFitDataManager());
-}
 
 // A node-detail library file of nRows rows whose descriptions carry nVariant.
 inline std::string NodeDetailXml(int nRows, int nVariant)

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <functional>
@@ -26,25 +27,19 @@ using zktest::Library;
 
 namespace {
 
-// Groups of ten fittings with two connectors each.
+// Fittings in groups of ten, each with two connectors.
 std::string FittingXml(int nFittings, int nVariant)
 {
-    std::string xml = "<?xml version=\"1.0\"?>\n<FitData>\n";
-    char row[400];
+    std::string xml = "<FitData>\n";
     for (int i = 0; i < nFittings; ++i) {
         if (i % 10 == 0)
-            xml += std::string(i > 0 ? "</FitInfo>\n" : "") + "<FitInfo FitType=\"" +
+            xml += std::string(i > 0 ? "</FitInfo>" : "") + "<FitInfo FitType=\"" +
                    std::to_string(i / 10 % 4) + "\">\n";
-        std::snprintf(row, sizeof row,
-                      "<FitRow Pos=\"%d,0.5,-1\" GUID=\"F%d\" BlockName=\"ELBOW\" Scale=\"%d\" "
-                      "DisplayName=\"Fit %d\" Description=\"v%d\" Direction=\"1,0,0\" "
-                      "ButtressPos=\"0,0,0\"><vecConnector><Connector Pos=\"0,0,0\" Angle=\"0\" "
-                      "ConType=\"1\" Index=\"1\"/><Connector Pos=\"1,1,0\" Angle=\"90\" "
-                      "ConType=\"1\" Index=\"2\"/></vecConnector></FitRow>\n",
-                      i, i, nVariant + 1, i, nVariant);
-        xml += row;
+        xml += "<FitRow GUID=\"F" + std::to_string(i) + "\" Scale=\"" + std::to_string(nVariant) +
+               "\" DisplayName=\"Fit\" Pos=\"1,0.5,-1\"><vecConnector><Connector Index=\"1\"/>"
+               "<Connector Pos=\"1,1,0\" Angle=\"90\" Index=\"2\"/></vecConnector></FitRow>\n";
     }
-    return xml + (nFittings > 0 ? "</FitInfo>\n" : "") + "</FitData>\n";
+    return xml + (nFittings > 0 ? "</FitInfo>" : "") + "</FitData>\n";
 }
 
 struct Case {
@@ -55,8 +50,8 @@ struct Case {
 
 std::vector<Case> Cases()
 {
-    return {{zktest::NodeDetailLibrary(), zktest::NodeDetailXml, 25000},
-            {zktest::FittingLibrary(), FittingXml, 5000}};
+    return {{zktest::Library::NodeDetail(), zktest::NodeDetailXml, 25000},
+            {zktest::Library::Fitting(), FittingXml, 5000}};
 }
 
 // The bytes that Save writes for a library file of that content; the library
@@ -69,21 +64,17 @@ std::string SavedForm(const Library& lib, const std::string& xml)
     return zktest::ReadBytes(lib.file);
 }
 
-// Holds the new content in memory while the old file is on disk.
-void Hold(const Library& lib, const std::string& newBytes, const std::string& oldBytes)
-{
-    zktest::WriteBytes(lib.file, newBytes);
-    ASSERT_TRUE(lib.load());
-    zktest::WriteBytes(lib.file, oldBytes);
-}
-
 #if !defined(_WIN32)
 const int kCannotDropPrivileges = 99;
 
-// Runs fn in a child process and returns its exit code. Root writes into any
-// folder whatever its mode, so a child of root first becomes "nobody".
-int RunUnprivileged(const std::function<int()>& fn)
+// Runs fn in a child process while folder is read-only and returns its exit
+// code. Root writes into any folder whatever its mode, so a child of root
+// first becomes "nobody".
+int RunInReadOnlyFolder(const fs::path& folder, const std::function<int()>& fn)
 {
+    fs::permissions(folder,
+                    fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove);
     std::fflush(nullptr);
     const pid_t pid = fork();
     if (pid == 0) {
@@ -93,6 +84,7 @@ int RunUnprivileged(const std::function<int()>& fn)
     }
     int status = 0;
     waitpid(pid, &status, 0);
+    fs::permissions(folder, fs::perms::owner_all, fs::perm_options::add);
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 #endif
@@ -108,7 +100,7 @@ TEST_F(FaultTest, SaveThatCannotWriteLeavesWhatIsThereUntouched)
 {
     for (const Case& c : Cases()) {
         const Library& lib = c.lib;
-        SCOPED_TRACE(lib.name);
+        SCOPED_TRACE(lib.file);
         zktest::ResetDataDirectory();
         const std::string oldBytes = SavedForm(lib, c.make(3, 1));
         const std::string newBytes = SavedForm(lib, c.make(5, 2));
@@ -133,11 +125,7 @@ TEST_F(FaultTest, SaveThatCannotWriteLeavesWhatIsThereUntouched)
         zktest::WriteBytes(lib.file, oldBytes);
 #if !defined(_WIN32)
         // The folder is read-only.
-        fs::permissions(folder,
-                        fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
-                        fs::perm_options::remove);
-        const int nResult = RunUnprivileged([&lib] { return lib.save() ? 1 : 0; });
-        fs::permissions(folder, fs::perms::owner_all, fs::perm_options::add);
+        const int nResult = RunInReadOnlyFolder(folder, [&lib] { return lib.save() ? 1 : 0; });
         if (nResult != kCannotDropPrivileges) {
             EXPECT_EQ(0, nResult) << "Save reported success";
             EXPECT_EQ(oldBytes, zktest::ReadBytes(lib.file));
@@ -157,15 +145,12 @@ TEST_F(FaultTest, SaveThatCannotWriteLeavesWhatIsThereUntouched)
 // undisturbed save's time. A save killed while writing keeps the old file.
 TEST_F(FaultTest, SaveKilledMidwayLeavesTheOldOrTheNewFile)
 {
-    struct KillPoint {
-        double dBytes;  // fraction of the bytes written, or < 0
-        double dTime;   // fraction of the save's time, or < 0
-    };
-    const KillPoint points[] = {{-1, -1}, {0, -1},   {0.3, -1}, {0.7, -1},
-                                {1, -1},  {-1, 0.5}, {-1, 0.9}};
+    // Fraction of the bytes written or of the save's time (< 0: not used).
+    const std::pair<double, double> points[] = {{-1, -1}, {0, -1},   {0.3, -1}, {0.7, -1},
+                                                {1, -1},  {-1, 0.5}, {-1, 0.9}};
     for (const Case& c : Cases()) {
         const Library& lib = c.lib;
-        SCOPED_TRACE(lib.name);
+        SCOPED_TRACE(lib.file);
         zktest::ResetDataDirectory();
         const fs::path folder = lib.file.parent_path();
         const std::string tempPrefix = lib.file.filename().string() + ".tmp";
@@ -175,17 +160,16 @@ TEST_F(FaultTest, SaveKilledMidwayLeavesTheOldOrTheNewFile)
         const int nNewCount = lib.count();
         ASSERT_NE(nOldCount, nNewCount);
         std::chrono::steady_clock::duration saveTime{};
-        for (const KillPoint& kp : points) {
-            SCOPED_TRACE(testing::Message() << kp.dBytes << " " << kp.dTime);
-            Hold(lib, newBytes, oldBytes);
-            const auto nLimit =
-                static_cast<rlim_t>(std::min(kp.dBytes * static_cast<double>(newBytes.size()),
-                                             static_cast<double>(newBytes.size() - 1)));
+        for (const auto& [dBytes, dTime] : points) {
+            SCOPED_TRACE(testing::Message() << dBytes << " " << dTime);
+            zktest::WriteBytes(lib.file, oldBytes);  // the library holds the new content
+            const auto nLimit = static_cast<rlim_t>(
+                std::min(dBytes * static_cast<double>(newBytes.size()), newBytes.size() - 1.0));
             const auto start = std::chrono::steady_clock::now();
             std::fflush(nullptr);
             const pid_t pid = fork();
             if (pid == 0) {
-                if (kp.dBytes >= 0) {
+                if (dBytes >= 0) {
                     // Writing past the limit raises SIGXFSZ: die there as if killed.
                     signal(SIGXFSZ, [](int) { raise(SIGKILL); });
                     const rlimit limit = {nLimit, nLimit};
@@ -194,91 +178,80 @@ TEST_F(FaultTest, SaveKilledMidwayLeavesTheOldOrTheNewFile)
                 _exit(lib.save() ? 0 : 1);
             }
             ASSERT_GT(pid, 0);
-            if (kp.dTime >= 0) {
-                std::this_thread::sleep_for(saveTime * kp.dTime);
+            if (dTime >= 0) {
+                std::this_thread::sleep_for(saveTime * dTime);
                 kill(pid, SIGKILL);
             }
             int status = 0;
             waitpid(pid, &status, 0);
-            const bool bKilled = WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
             const std::string bytes = zktest::ReadBytes(lib.file);
-            if (kp.dBytes < 0 && kp.dTime < 0) {
+            if (dBytes < 0 && dTime < 0) {
                 saveTime = std::chrono::steady_clock::now() - start;
                 EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
                 EXPECT_EQ(newBytes, bytes);
-            } else if (kp.dBytes >= 0) {
-                EXPECT_TRUE(bKilled);
+            } else if (dBytes >= 0) {
+                EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
                 EXPECT_EQ(oldBytes, bytes);
             }
             ASSERT_TRUE(bytes == oldBytes || bytes == newBytes)
                 << "the library file is neither the old nor the new one";
-            EXPECT_TRUE(lib.load());
-            EXPECT_EQ(bytes == newBytes ? nNewCount : nOldCount, lib.count());
             // A killed save leaves its temporary file behind; nothing reads it.
             for (const std::string& name : zktest::FolderEntries(folder))
                 if (name.rfind(tempPrefix, 0) == 0)
                     fs::remove(folder / name);
             EXPECT_EQ(1u, zktest::FolderEntries(folder).size());
+            EXPECT_TRUE(lib.load());
+            EXPECT_EQ(bytes == newBytes ? nNewCount : nOldCount, lib.count());
+            zktest::WriteBytes(lib.file, newBytes);
+            ASSERT_TRUE(lib.load());
         }
     }
 }
 #endif
 
-// CopyNode when the source files are missing or are not files, when the
-// resource folder is missing, and when it is read-only: 0, the record is added
-// all the same, and no file is damaged or half made.
+// CopyNode when a source file is not a file, when the resource folder is
+// missing, and when it is read-only: 0, the record is added all the same, and
+// no file is damaged or half made.
 TEST_F(FaultTest, CopyNodeWithFilesItCannotCopy)
 {
     CNodeDetailResDataManager* pMgr = ZkNodeDetailResDataManager();
-    const fs::path folder = zktest::NodeDetailLibrary().file.parent_path();
+    const fs::path folder = zktest::Library::NodeDetail().file.parent_path();
     std::vector<NodeDetailResData> records;
-    auto reset = [&](const char* drawing, const char* slide) {
+    auto reset = [&](const char* drawing) {
         zktest::ResetDataDirectory();
         NodeDetailResData pump(L"Pump");
         pump.SetGuid(L"G-PUMP");
         pMgr->SetVecNodeDetailResData({pump});
-        fs::create_directories(folder);
-        if (drawing != nullptr)
-            zktest::WriteBytes(folder / drawing, "drawing");
-        if (slide != nullptr)
-            zktest::WriteBytes(folder / slide, "slide");
+        zktest::WriteBytes(folder / drawing, "drawing");
+        zktest::WriteBytes(folder / "G-PUMP.sld", "slide");
     };
-    auto copy = [&](int nExpected) {
-        EXPECT_EQ(nExpected, pMgr->CopyNode(L"pump"));
+    auto copy = [&] {
+        EXPECT_EQ(0, pMgr->CopyNode(L"pump"));
         pMgr->GetVecNodeDetailResData(records);
         EXPECT_EQ(2u, records.size());
         EXPECT_STREQ(L"Pump(1)", records[0].GetDisplayName());
         return folder / zktest::Native(std::wstring(records[0].GetGuid()));
     };
 
-    reset(nullptr, nullptr);
-    copy(0);
-    EXPECT_TRUE(zktest::FolderEntries(folder).empty());
-
     // The drawing is a folder: the slide is still copied, the folder is left.
-    reset("G-PUMP.dwg/inside.txt", "G-PUMP.sld");
-    const fs::path copied = copy(0);
-    EXPECT_EQ("slide", zktest::ReadBytes(copied.string() + ".sld"));
+    reset("G-PUMP.dwg/inside.txt");
+    EXPECT_EQ("slide", zktest::ReadBytes(copy().string() + ".sld"));
     EXPECT_EQ("drawing", zktest::ReadBytes(folder / "G-PUMP.dwg" / "inside.txt"));
     EXPECT_EQ(3u, zktest::FolderEntries(folder).size());
 
     // The resource folder is missing altogether: it is not made.
-    reset(nullptr, nullptr);
+    reset("G-PUMP.dwg");
     fs::remove_all(zktest::NativeDataDirectory() / "Data");
-    copy(0);
+    copy();
     EXPECT_FALSE(fs::exists(zktest::NativeDataDirectory() / "Data"));
 
 #if !defined(_WIN32)
     // The resource folder is read-only: nothing new appears in it, and the
     // child that tried still added the record.
-    reset("G-PUMP.dwg", "G-PUMP.sld");
-    fs::permissions(folder,
-                    fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
-                    fs::perm_options::remove);
-    const int nResult = RunUnprivileged([pMgr] {
+    reset("G-PUMP.dwg");
+    const int nResult = RunInReadOnlyFolder(folder, [pMgr] {
         return pMgr->CopyNode(0) * 10 + pMgr->GetDataCount();  // 2 when refused and added
     });
-    fs::permissions(folder, fs::perms::owner_all, fs::perm_options::add);
     if (nResult != kCannotDropPrivileges) {
         EXPECT_EQ(2, nResult);
         EXPECT_EQ(2u, zktest::FolderEntries(folder).size());

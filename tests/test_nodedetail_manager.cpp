@@ -20,7 +20,7 @@ CNodeDetailResDataManager* Mgr()
 
 fs::path LibraryFile()
 {
-    return zktest::NodeDetailLibrary().file;
+    return zktest::Library::NodeDetail().file;
 }
 
 fs::path FileOf(const CString& guid, const wchar_t* ext)
@@ -98,16 +98,6 @@ TEST_F(NodeDetailManagerTest, SaveAndLoad)
             EXPECT_FALSE(back[i].GetCheck());
         }
     }
-    // A file as the product writes it: names of sections and properties.
-    zktest::WriteBytes(
-        LibraryFile(),
-        "<NodeDetailResData><NodeDetailResDataRow GuId=\"A\" DisplayName=\"\xE4\xB8\xAD\" "
-        "Description=\"d\"/><Other GuId=\"B\"/><NodeDetailResDataRow GuId=\"C\"/>"
-        "</NodeDetailResData>");
-    ASSERT_TRUE(Mgr()->Load());
-    EXPECT_EQ((Texts_t{L"A", L"C"}), Texts(true));
-    EXPECT_EQ((Texts_t{L"中", L""}), Texts());
-    EXPECT_EQ(CString(L"d"), List()[0].GetDescription());
 }
 
 TEST_F(NodeDetailManagerTest, UnreadableOrMissingFile)
@@ -158,12 +148,12 @@ TEST_F(NodeDetailManagerTest, QueriesAndEdits)
     for (const int bad : {-1, 4})
         EXPECT_FALSE(Mgr()->ModifyNodeName(bad, L"q") || Mgr()->ModifyNodeCheckSta(bad, true) ||
                      Mgr()->DelNode(bad));
-    EXPECT_TRUE(Mgr()->ModifyNodeName(3, L"B"));  // no uniqueness check
-    EXPECT_TRUE(Mgr()->ModifyNodeCheckSta(0, true) && Mgr()->ModifyNodeCheckSta(2, true));
-    EXPECT_TRUE(List()[0].GetCheck());
+    EXPECT_TRUE(Mgr()->ModifyNodeName(3, L"A"));  // no uniqueness check
+    EXPECT_TRUE(Mgr()->ModifyNodeCheckSta(1, true) && Mgr()->ModifyNodeCheckSta(2, true));
+    EXPECT_TRUE(List()[1].GetCheck());
     EXPECT_TRUE(Mgr()->DelNode());
-    EXPECT_EQ((Texts_t{L"b", L"B"}), Texts());
-    EXPECT_TRUE(Mgr()->DelNode(L"B"));  // the first match only
+    EXPECT_EQ((Texts_t{L"a", L"A"}), Texts());
+    EXPECT_TRUE(Mgr()->DelNode(L"A"));  // the first match only
     EXPECT_EQ((Texts_t{L"G3"}), Texts(true));
     EXPECT_FALSE(Mgr()->DelNode(L"x"));
 
@@ -231,22 +221,12 @@ TEST(NodeDetailFreshProcessDeathTest, DataChangedOnlyByLoadAndEdits)
         void (*op)(M*);
         int flag;
     } cases[] = {
-        {[](M* m) {
-             SetNames({L"a", L"B"});
-             m->AddNodeDetailResData(Rec(L"i", L"A"));
-             m->SortData();
-             m->ModifyNodeCheckSta(0, true);
-             m->RecoverNodeCheckSta();
-             m->DelNode();  // nothing checked
-             m->ModifyNodeName(-1, L"x");
-             m->DelNode(5);
-             m->DelNode(L"none");
-             m->CopyNode(9);
-             m->CopyNode(L"none");
-             m->Load();  // no file yet
-             m->Update();
-             fs::create_directories(LibraryFile().parent_path());
-             m->Save();
+        {[](M* m) {  // edits of marks or order, misses, and Save
+             SetNames({L"a", L"B"}), m->AddNodeDetailResData(Rec(L"i", L"A")), m->SortData();
+             m->ModifyNodeCheckSta(0, true), m->RecoverNodeCheckSta(), m->DelNode();
+             m->ModifyNodeName(-1, L"x"), m->DelNode(5), m->DelNode(L"none"), m->CopyNode(9);
+             m->CopyNode(L"none"), m->Load(), m->Update();  // no file yet
+             fs::create_directories(LibraryFile().parent_path()), m->Save();
          },
          0},
         {[](M* m) { zktest::WriteBytes(LibraryFile(), "not xml"), m->Load(); }, 1},

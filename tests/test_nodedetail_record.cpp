@@ -34,17 +34,13 @@ TEST(NodeDetailResDataTest, ConstructionCopyAndGuidText)
     pump.SetGuid(L"{abcdef01-2345}");  // kept as given
     pump.SetDescription(L"desc");
     pump.SetCheck(true);
+    NodeDetailResData& alias = pump;
+    pump = alias;
     NodeDetailResData assigned;
     assigned = pump;
-    NodeDetailResData& alias = assigned;
-    assigned = alias;
-    const NodeDetailResData copy(assigned);
-    for (const NodeDetailResData* p : {&copy, static_cast<const NodeDetailResData*>(&assigned)}) {
-        EXPECT_EQ(CString(L"{abcdef01-2345}"), p->GetGuid());
-        EXPECT_EQ(CString(L"Pump base"), p->GetDisplayName());
-        EXPECT_EQ(CString(L"desc"), p->GetDescription());
-        EXPECT_TRUE(p->GetCheck());
-    }
+    for (const NodeDetailResData& d : {NodeDetailResData(pump), assigned})
+        EXPECT_TRUE(d.GetGuid() == L"{abcdef01-2345}" && d.GetDisplayName() == L"Pump base" &&
+                    d.GetDescription() == L"desc" && d.GetCheck());
 }
 
 TEST(NodeDetailResDataTest, NaturalOrder)

@@ -3,6 +3,7 @@
 // Helpers shared by the tests: scratch folders and files addressed by the
 // library's own wide, backslash-separated paths, and the two library files.
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -55,15 +56,11 @@ public:
     TempDir& operator=(const TempDir&) = delete;
 
     const fs::path& path() const { return m_path; }
-    // Library form ending with a backslash, like the host's data directory
-    // (the temporary folder's path is ASCII).
+    // Library form ending with a backslash, like the host's data directory.
     std::wstring lib() const
     {
-        const std::string s = m_path.string();
-        std::wstring w(s.begin(), s.end());
-        for (wchar_t& c : w)
-            if (c == L'/')
-                c = L'\\';
+        std::wstring w = m_path.wstring();
+        std::replace(w.begin(), w.end(), L'/', L'\\');
         return w + L"\\";
     }
 

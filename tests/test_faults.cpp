@@ -218,7 +218,7 @@ TEST_F(FaultTest, CopyNodeWithFilesItCannotCopy)
 
     // The drawing is a folder: the slide is still copied, the folder is left.
     reset("G-PUMP.dwg/inside.txt");
-    EXPECT_EQ("slide", zktest::ReadBytes(copy().string() + ".sld"));
+    EXPECT_EQ("slide", zktest::ReadBytes(copy() += ".sld"));
     EXPECT_EQ("drawing", zktest::ReadBytes(folder / "G-PUMP.dwg" / "inside.txt"));
     EXPECT_EQ(3u, zktest::FolderEntries(folder).size());
 

@@ -3,6 +3,7 @@
 #include <cfloat>
 #include <cstring>
 #include <random>
+#include <vector>
 
 #include "TestEnvironment.h"
 #include "frame/stu3Value.h"
@@ -13,18 +14,15 @@ TEST(CStringTest, NullConcatenationFindAndDelete)
 {
     const wchar_t* none = nullptr;
     CString s(none);
-    EXPECT_TRUE(s.IsEmpty());
-    EXPECT_EQ(0, s.Compare(none));
+    EXPECT_TRUE(s.IsEmpty() && s.Compare(none) == 0);
     s = L"Data\\";
     s += L"节点图";
     s += none;
     EXPECT_STREQ(L"Data\\节点图\\x.xml", s + L"\\" + CString(L"x.xml"));
     s = L"Pump(1)(1)";
-    EXPECT_EQ(4, s.Find(L"("));
-    EXPECT_EQ(7, s.Find(L"(", 5));
-    EXPECT_EQ(0, s.Find(L""));
-    EXPECT_EQ(-1, s.Find(L"pump"));
-    EXPECT_EQ(-1, s.Find(L"(", 99));
+    EXPECT_EQ((std::vector<int>{4, 7, 0, -1, -1}),
+              (std::vector<int>{s.Find(L"("), s.Find(L"(", 5), s.Find(L""), s.Find(L"pump"),
+                                s.Find(L"(", 99)}));
     EXPECT_EQ(7, s.Delete(4, 3));
     EXPECT_STREQ(L"Pump(1)", s);
     EXPECT_EQ(7, s.Delete(50, 2));

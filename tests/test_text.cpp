@@ -34,25 +34,33 @@ TEST(CStringTest, NullConcatenationFindAndDelete)
 
 TEST(CStringTest, OrdinalByUtf16UnitAndNoCaseFoldingAsciiOnly)
 {
-    // U+10000 is D800 DC00 in UTF-16 and so sorts before U+FFFF, unlike UTF-32.
-    const CString astral(L"\U00010000");
-    EXPECT_EQ(2, astral.GetLength());
-    EXPECT_LT(astral.Compare(L"\uFFFF"), 0);
-    EXPECT_GT(CString(L"\uFFFF").Compare(astral), 0);
-    EXPECT_LT(CString(L"B").Compare(L"a"), 0);
-    EXPECT_LT(CString(L"abc").Compare(L"abcd"), 0);
-    EXPECT_GT(CString(L"abcd").Compare(L"abc"), 0);
-    EXPECT_EQ(0, CString(L"中文").Compare(L"中文"));
-    EXPECT_NE(0, CString(L"Width").Compare(L"width"));
-
-    EXPECT_EQ(0, CString(L"Tee-1").CompareNoCase(L"tEE-1"));
-    EXPECT_NE(0, CString(L"Tee-1").CompareNoCase(L"Tee"));
-    EXPECT_LT(CString(L"Tee").CompareNoCase(L"tee-1"), 0);
+    // a, b, and the signs of a.Compare(b) and a.CompareNoCase(b).
+    const struct {
+        const wchar_t* a;
+        const wchar_t* b;
+        int nCompare;
+        int nNoCase;
+    } cases[] = {
+        {L"\U00010000", L"\uFFFF", -1, -1},  // D800 DC00 below FFFF, unlike UTF-32
+        {L"B", L"a", -1, 1},
+        {L"abc", L"abcd", -1, -1},
+        {L"中文", L"中文", 0, 0},
+        {L"Tee-1", L"tEE-1", -1, 0},
+        {L"\u00C9", L"\u00E9", -1, -1},
+        {L"_", L"a", -1, -1},  // '_' lies between 'Z' and 'a': folded to lower case
+        {L"_", L"A", 1, -1},
+    };
+    auto sign = [](int n) { return (n > 0) - (n < 0); };
+    for (const auto& c : cases) {
+        const CString a(c.a), b(c.b);
+        EXPECT_EQ(c.nCompare, sign(a.Compare(b))) << testing::PrintToString(std::wstring(c.a));
+        EXPECT_EQ(-c.nCompare, sign(b.Compare(a))) << testing::PrintToString(std::wstring(c.a));
+        EXPECT_EQ(c.nNoCase, sign(a.CompareNoCase(b))) << testing::PrintToString(std::wstring(c.a));
+        EXPECT_EQ(-c.nNoCase, sign(b.CompareNoCase(a)))
+            << testing::PrintToString(std::wstring(c.a));
+    }
+    EXPECT_EQ(2, CString(L"\U00010000").GetLength());
     EXPECT_EQ(0, CString(L"").CompareNoCase(static_cast<const wchar_t*>(nullptr)));
-    EXPECT_NE(0, CString(L"\u00C9").CompareNoCase(L"\u00E9"));
-    // '_' (0x5F) lies between 'Z' and 'a': folding to lower case puts it first.
-    EXPECT_LT(CString(L"_").CompareNoCase(L"a"), 0);
-    EXPECT_LT(CString(L"_").CompareNoCase(L"A"), 0);
 }
 
 TEST(CStringTest, FormatConversions)

@@ -113,7 +113,8 @@ TEST_F(FaultTest, SaveThatCannotWriteLeavesWhatIsThereUntouched)
         zktest::WriteBytes(lib.file, oldBytes);
 #if !defined(_WIN32)
         // The folder is read-only.
-        const int nResult = RunInReadOnlyFolder(folder, [&lib] { return lib.save() ? 1 : 0; });
+        const int nResult =
+            RunInReadOnlyFolder(folder, [&save = lib.save] { return save() ? 1 : 0; });
         if (nResult != kCannotDropPrivileges) {
             EXPECT_EQ(0, nResult) << "Save reported success";
             EXPECT_EQ(oldBytes, zktest::ReadBytes(lib.file));
@@ -147,8 +148,6 @@ TEST_F(FaultTest, SaveKilledMidwayLeavesTheOldOrTheNewFile)
         for (const auto& [dBytes, dTime] : points) {
             SCOPED_TRACE(testing::Message() << dBytes << " " << dTime);
             zktest::WriteBytes(lib.file, oldBytes);  // the library holds the new content
-            const auto nLimit = static_cast<rlim_t>(
-                std::min(dBytes * static_cast<double>(newBytes.size()), newBytes.size() - 1.0));
             const auto start = std::chrono::steady_clock::now();
             std::fflush(nullptr);
             const pid_t pid = fork();
@@ -156,6 +155,8 @@ TEST_F(FaultTest, SaveKilledMidwayLeavesTheOldOrTheNewFile)
                 if (dBytes >= 0) {
                     // Writing past the limit raises SIGXFSZ: die there as if killed.
                     signal(SIGXFSZ, [](int) { raise(SIGKILL); });
+                    const auto nLimit = static_cast<rlim_t>(std::min(
+                        dBytes * static_cast<double>(newBytes.size()), newBytes.size() - 1.0));
                     const rlimit limit = {nLimit, nLimit};
                     setrlimit(RLIMIT_FSIZE, &limit);
                 }

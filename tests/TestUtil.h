@@ -1,13 +1,19 @@
 #pragma once
 
 // Helpers shared by the tests: scratch folders and files addressed by the
-// library's own wide, backslash-separated paths.
+// library's own wide, backslash-separated paths, and the two library files.
 
+#include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <random>
 #include <string>
+#include <vector>
+
+#include "frame/ZkNodeDetail.h"
 
 namespace zktest {
 
@@ -16,59 +22,30 @@ namespace fs = std::filesystem;
 // A library path (wide, backslashes) as a native path.
 inline fs::path Native(const std::wstring& libraryPath)
 {
-    std::wstring p = libraryPath;
 #if defined(_WIN32)
-    return fs::path(p);
+    return fs::path(libraryPath);
 #else
     std::string utf8;
-    for (wchar_t wc : p) {
-        auto c = static_cast<unsigned long>(wc);
-        if (c == L'\\')
-            c = L'/';
-        if (c < 0x80) {
-            utf8 += static_cast<char>(c);
-        } else if (c < 0x800) {
-            utf8 += static_cast<char>(0xC0 | (c >> 6));
-            utf8 += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            utf8 += static_cast<char>(0xE0 | (c >> 12));
-            utf8 += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            utf8 += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            utf8 += static_cast<char>(0xF0 | (c >> 18));
-            utf8 += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            utf8 += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            utf8 += static_cast<char>(0x80 | (c & 0x3F));
-        }
+    for (wchar_t wc : libraryPath) {
+        const unsigned long c = wc == L'\\' ? L'/' : static_cast<unsigned long>(wc);
+        const int nTail = c < 0x80 ? 0 : c < 0x800 ? 1 : c < 0x10000 ? 2 : 3;
+        utf8 += static_cast<char>(nTail == 0 ? c : ((0xF80 >> nTail) & 0xFF) | (c >> 6 * nTail));
+        for (int i = nTail - 1; i >= 0; --i)
+            utf8 += static_cast<char>(0x80 | ((c >> 6 * i) & 0x3F));
     }
     return fs::path(utf8);
 #endif
 }
 
-inline std::wstring Wide(const fs::path& p)
-{
-#if defined(_WIN32)
-    return p.wstring();
-#else
-    // Test folders are ASCII; keep it simple and exact.
-    const std::string s = p.string();
-    return std::wstring(s.begin(), s.end());
-#endif
-}
-
-// A fresh folder removed with everything in it at the end of the test. Its
-// library form ends with a backslash, like the host's data directory.
+// A fresh folder removed with everything in it at the end of the test.
 class TempDir {
 public:
     TempDir()
     {
         std::random_device rd;
-        const fs::path base = fs::temp_directory_path();
-        for (;;) {
-            m_path = base / ("zknd-test-" + std::to_string(rd()));
-            if (fs::create_directory(m_path))
-                break;
-        }
+        do
+            m_path = fs::temp_directory_path() / ("zknd-test-" + std::to_string(rd()));
+        while (!fs::create_directory(m_path));
     }
     ~TempDir()
     {
@@ -79,13 +56,11 @@ public:
     TempDir& operator=(const TempDir&) = delete;
 
     const fs::path& path() const { return m_path; }
-    // e.g. L"\tmp\zknd-test-123\" on Linux.
+    // Library form ending with a backslash, like the host's data directory.
     std::wstring lib() const
     {
-        std::wstring w = Wide(m_path);
-        for (wchar_t& c : w)
-            if (c == L'/')
-                c = L'\\';
+        std::wstring w = m_path.wstring();
+        std::replace(w.begin(), w.end(), L'/', L'\\');
         return w + L"\\";
     }
 
@@ -104,6 +79,47 @@ inline std::string ReadBytes(const fs::path& p)
 {
     std::ifstream in(p, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+inline std::vector<std::string> FolderEntries(const fs::path& folder)
+{
+    std::vector<std::string> names;
+    std::error_code ec;
+    for (const auto& e : fs::directory_iterator(folder, ec))
+        names.push_back(e.path().filename().string());
+    return names;
+}
+
+// One of the two library files with its manager's Load and Save.
+struct Library {
+    std::function<bool()> load, save;
+    std::function<int()> count;
+    fs::path file;
+
+    static Library NodeDetail() { return Of(ZkNodeDetailResDataManager()); }
+    static Library Fitting() { return Of(ZkFitDataManager()); }
+    template <class Manager>
+    static Library Of(Manager* p)
+    {
+        return {[p] { return p->Load(); }, [p] { return p->Save(); },
+                [p] { return p->GetDataCount(); }, Native(std::wstring(p->GetFileName()))};
+    }
+};
+
+// A node-detail library file of nRows rows whose descriptions carry nVariant.
+inline std::string NodeDetailXml(int nRows, int nVariant)
+{
+    std::string xml = "<?xml version=\"1.0\"?>\n<NodeDetailResData>\n";
+    char row[256];
+    for (int i = 0; i < nRows; ++i) {
+        std::snprintf(row, sizeof row,
+                      "<NodeDetailResDataRow GuId=\"%08X-0000-4000-8000-%012d\" "
+                      "DisplayName=\"Detail %d\" Description=\"\xE7\xAE\xA1\xE9\x81\x93 v%d "
+                      "DN%d\"/>\n",
+                      i, nVariant, i, nVariant, 50 + i % 500);
+        xml += row;
+    }
+    return xml + "</NodeDetailResData>\n";
 }
 
 }  // namespace zktest

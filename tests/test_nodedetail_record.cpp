@@ -14,150 +14,81 @@ NodeDetailResData Named(const wchar_t* pszName)
     return data;
 }
 
-bool IsCanonicalGuid(const CString& s)
-{
-    for (int i = 0; i < s.GetLength(); ++i) {
-        const wchar_t c = s.GetAt(i);
-        if ((i == 8 || i == 13 || i == 18 || i == 23)
-                ? c != L'-'
-                : !(c >= L'0' && c <= L'9') && !(c >= L'A' && c <= L'F'))
-            return false;
-    }
-    return s.GetLength() == 36;
-}
-
 }  // namespace
 
 TEST(NodeDetailResDataTest, ConstructionCopyAndGuidText)
 {
     const NodeDetailResData empty;
-    EXPECT_TRUE(empty.GetGuid().IsEmpty() && empty.GetDisplayName().IsEmpty());
-    EXPECT_TRUE(empty.GetDescription().IsEmpty());
-    EXPECT_FALSE(empty.GetCheck());
-
+    EXPECT_TRUE(empty.GetGuid().IsEmpty() && empty.GetDisplayName().IsEmpty() &&
+                empty.GetDescription().IsEmpty() && !empty.GetCheck());
     NodeDetailResData pump(L"Pump base");
     EXPECT_EQ(CString(L"Pump base"), pump.GetDisplayName());
     EXPECT_EQ(CString(L"Pump base"), pump.GetDescription());
     EXPECT_FALSE(pump.GetCheck());
-    EXPECT_TRUE(IsCanonicalGuid(pump.GetGuid())) << pump.GetGuid().GetString();
+    EXPECT_EQ(36, pump.GetGuid().GetLength());
     EXPECT_NE(pump.GetGuid(), NodeDetailResData(L"Pump base").GetGuid());
-    EXPECT_TRUE(NodeDetailResData(static_cast<const wchar_t*>(nullptr)).GetDisplayName().IsEmpty());
 
-    _GUID guid = {1, 0xAB, 0xCDEF, {0x01, 0x23, 0xAB, 0xCD, 0xEF, 0x00, 0x45, 0xFF}};
-    pump.SetGuid(guid);
-    EXPECT_EQ(CString(L"00000001-00AB-CDEF-0123-ABCDEF0045FF"), pump.GetGuid());
+    _GUID raw = {0x0A2B3C4D, 0xAB, 0xCDEF, {0x01, 0x23, 0xAB, 0xCD, 0xEF, 0x00, 0x45, 0xFF}};
+    pump.SetGuid(raw);
+    EXPECT_EQ(CString(L"0A2B3C4D-00AB-CDEF-0123-ABCDEF0045FF"), pump.GetGuid());
     pump.SetGuid(L"{abcdef01-2345}");  // kept as given
-    EXPECT_EQ(CString(L"{abcdef01-2345}"), pump.GetGuid());
-
     pump.SetDescription(L"desc");
     pump.SetCheck(true);
+    NodeDetailResData& alias = pump;
+    pump = alias;
     NodeDetailResData assigned;
     assigned = pump;
-    const NodeDetailResData copy(assigned);
-    NodeDetailResData& alias = assigned;
-    assigned = alias;
-    for (const NodeDetailResData* p : {&copy, static_cast<const NodeDetailResData*>(&assigned)}) {
-        EXPECT_EQ(CString(L"{abcdef01-2345}"), p->GetGuid());
-        EXPECT_EQ(CString(L"Pump base"), p->GetDisplayName());
-        EXPECT_EQ(CString(L"desc"), p->GetDescription());
-        EXPECT_TRUE(p->GetCheck());
-    }
-
-    pump.SetGuid(static_cast<const wchar_t*>(nullptr));
-    pump.SetDisplayName(nullptr);
-    pump.SetDescription(nullptr);
-    EXPECT_TRUE(pump.GetGuid().IsEmpty() && pump.GetDisplayName().IsEmpty());
-    EXPECT_TRUE(pump.GetDescription().IsEmpty());
+    for (const NodeDetailResData& d : {NodeDetailResData(pump), assigned})
+        EXPECT_TRUE(d.GetGuid() == L"{abcdef01-2345}" && d.GetDisplayName() == L"Pump base" &&
+                    d.GetDescription() == L"desc" && d.GetCheck());
 }
 
 TEST(NodeDetailResDataTest, NaturalOrder)
 {
-    // a, b, whether a comes before b, whether b comes before a.
-    const struct {
-        const wchar_t* a;
-        const wchar_t* b;
-        bool ab;
-        bool ba;
-    } cases[] = {
-        {L"Detail2", L"Detail10", true, false},  // digits by value
-        {L"x12", L"x100", true, false},          // first difference inside a run
-        {L"B", L"a", true, false},               // case-sensitive, ordinal
-        {L"", L"x", true, false},
-        {L"", L"", false, false},
-        {L"abc", L"abcd", true, false},             // one differing token, as text
-        {L"a1", L"a1b", true, false},               // equal tokens: shorter first
-        {L"10", L"x", true, false},                 // numbers before text
-        {L"10", L"-", true, false},                 // and before other-class tokens
-        {L"01", L"1", false, false},                // equal values are equivalent
-        {L"01x", L"1a", false, false},              // ... and hide what follows
-        {L"A_", L"AB", true, false},                // "_" ends the letter run
-        {L"A-\u4E2D", L"A\u4E2D", true, false},     // "-" below U+4E2D in one run
-        {L"\u4E2D", L"z", false, true},             // non-ASCII after letters
-        {L"\uFF10", L"\u4E00", false, true},        // a full-width digit is no digit
-        {L"x\U0001F600", L"x\uE000", true, false},  // by UTF-16 unit: D83D below E000
-        {L"2.5", L"2.10", true, false},
-        // Runs past 2^53 collapse to the same double.
-        {L"n9007199254740993", L"n9007199254740992", false, false},
-        {L"n99999999999999999999", L"n1", false, true},
+    std::vector<NodeDetailResData> all;
+    // The names in ascending order; one marked "=" is equivalent to the one
+    // before it.
+    auto ascending = [&all](std::initializer_list<const wchar_t*> names) {
+        std::vector<std::pair<std::wstring, int>> ranked;
+        for (const wchar_t* n : names)
+            ranked.emplace_back(n + (n[0] == L'=' ? 1 : 0), n[0] == L'='
+                                                                ? ranked.back().second
+                                                                : static_cast<int>(ranked.size()));
+        for (const auto& [a, nRankA] : ranked) {
+            all.push_back(Named(a.c_str()));
+            for (const auto& [b, nRankB] : ranked)
+                EXPECT_EQ(nRankA < nRankB, Named(a.c_str()) < Named(b.c_str()))
+                    << testing::PrintToString(a) << " < " << testing::PrintToString(b);
+        }
     };
-    for (const auto& c : cases) {
-        NodeDetailResData a = Named(c.a);
-        NodeDetailResData b = Named(c.b);
-        EXPECT_EQ(c.ab, a < b) << testing::PrintToString(std::wstring(c.a)) << " < "
-                               << testing::PrintToString(std::wstring(c.b));
-        EXPECT_EQ(c.ba, b < a) << testing::PrintToString(std::wstring(c.b)) << " < "
-                               << testing::PrintToString(std::wstring(c.a));
-    }
+    // Digits by value, the rest by UTF-16 unit; a number comes before anything
+    // else, a shorter name before a longer one with equal tokens. A full-width
+    // digit is no digit.
+    ascending({L"",        L"01",      L"=1",       L"2",      L"2.5",     L"2.10",
+               L"10",      L"-",       L"A-\u4E2D", L"A_",     L"A\u4E2D", L"AB",
+               L"B",       L"Detail2", L"Detail10", L"a",      L"a1",      L"a1b",
+               L"abc",     L"abcd",    L"x",        L"x12",    L"x100",    L"x\U0001F600",
+               L"x\uE000", L"z",       L"\u4E00",   L"\u4E2D", L"\uFF10"});
+    // Runs past 2^53 collapse to the same double; equal values hide what follows.
+    ascending({L"n1", L"n9007199254740992", L"=n9007199254740993", L"n99999999999999999999"});
+    ascending({L"01x", L"=1a"});
     NodeDetailResData a = Named(L"a");
     a.SetGuid(L"2");
     a.SetCheck(true);
-    NodeDetailResData b = Named(L"a");
-    EXPECT_FALSE(a < b);  // only the names take part
-    EXPECT_FALSE(b < a);
+    EXPECT_FALSE(a < Named(L"a") || Named(L"a") < a);  // only the names take part
 
-    // Irreflexive, asymmetric and transitive over a mixed set.
-    std::vector<NodeDetailResData> v;
-    for (const wchar_t* n : {L"",
-                             L"a",
-                             L"A",
-                             L"b",
-                             L"ab",
-                             L"a1",
-                             L"a01",
-                             L"a1b",
-                             L"a01b",
-                             L"a2",
-                             L"a10",
-                             L"1",
-                             L"01",
-                             L"2",
-                             L"10",
-                             L"1a",
-                             L"01x",
-                             L"x",
-                             L"-",
-                             L"1-",
-                             L"Detail-2",
-                             L"Detail 2",
-                             L"\u4E2D1",
-                             L"\u4E2D10",
-                             L"a-\u4E2D",
-                             L"a.1",
-                             L"a.01",
-                             L"Z9",
-                             L"18446744073709551616"})
-        v.push_back(Named(n));
-    for (size_t i = 0; i < v.size(); ++i) {
-        EXPECT_FALSE(v[i] < v[i]) << i;
-        for (size_t j = 0; j < v.size(); ++j) {
-            if (!(v[i] < v[j]))
+    // Irreflexive, asymmetric and transitive over everything.
+    for (const wchar_t* n : {L"a01", L"a01b", L"1-", L"Detail-2", L"Detail 2", L"\u4E2D1",
+                             L"\u4E2D10", L"a.1", L"a.01", L"Z9", L"A", L"18446744073709551616"})
+        all.push_back(Named(n));
+    for (size_t i = 0; i < all.size(); ++i) {
+        EXPECT_FALSE(all[i] < all[i]) << i;
+        for (size_t j = 0; j < all.size(); ++j) {
+            if (!(all[i] < all[j]))
                 continue;
-            EXPECT_FALSE(v[j] < v[i]) << i << " " << j;
-            for (size_t k = 0; k < v.size(); ++k) {
-                if (v[j] < v[k]) {
-                    EXPECT_TRUE(v[i] < v[k]) << i << " " << j << " " << k;
-                }
-            }
+            EXPECT_FALSE(all[j] < all[i]) << i << " " << j;
+            for (size_t k = 0; k < all.size(); ++k)
+                EXPECT_TRUE(!(all[j] < all[k]) || all[i] < all[k]) << i << " " << j << " " << k;
         }
     }
 }

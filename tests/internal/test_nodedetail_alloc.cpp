@@ -36,19 +36,17 @@ TEST(NodeDetailAllocationTest, ComparingAndSortingDoNotAllocate)
     const wchar_t* stems[] = {L"\u7BA1\u9053\u652F\u67B6-Detail ", L"Detail-0",
                               L"detail_77777777777777777777777777777777x"};
     std::vector<NodeDetailResData> v;
-    for (int i = 0; i < 300; ++i) {
-        const std::wstring name = stems[i % 3] + std::to_wstring((i * 7919) % 257) + L"." +
-                                  std::to_wstring(i % 13) + L"b long enough for the heap";
-        v.emplace_back(name.c_str());
-    }
+    for (int i = 0; i < 300; ++i)
+        v.emplace_back((stems[i % 3] + std::to_wstring(i * 7919 % 257) + L"." +
+                        std::to_wstring(i % 13) + L"b long enough for the heap")
+                           .c_str());
     const long before = g_nNewCalls;
-    int nBefore = 0;
+    int nLess = 0;
     for (NodeDetailResData& a : v)
         for (NodeDetailResData& b : v)
-            nBefore += (a < b) ? 1 : 0;
+            nLess += (a < b) ? 1 : 0;
     EXPECT_EQ(before, g_nNewCalls);
-    EXPECT_GT(nBefore, 0);
-
+    EXPECT_GT(nLess, 0);
     CNodeDetailResDataManager* pMgr = CNodeDetailResDataManager::Instance();
     pMgr->SetVecNodeDetailResData(v);
     const long beforeSort = g_nNewCalls;

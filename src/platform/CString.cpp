@@ -144,57 +144,6 @@ int CString::Delete(int nIndex, int nCount)
     return GetLength();
 }
 
-CString CString::Left(int nCount) const
-{
-    if (nCount <= 0)
-        return CString();
-    CString r;
-    r.m_str = m_str.substr(0, static_cast<size_t>(nCount));
-    return r;
-}
-
-CString CString::Mid(int nFirst) const
-{
-    return Mid(nFirst, GetLength());
-}
-
-CString CString::Mid(int nFirst, int nCount) const
-{
-    if (nFirst < 0)
-        nFirst = 0;
-    if (nCount <= 0 || nFirst >= GetLength())
-        return CString();
-    CString r;
-    r.m_str = m_str.substr(static_cast<size_t>(nFirst), static_cast<size_t>(nCount));
-    return r;
-}
-
-CString CString::Right(int nCount) const
-{
-    if (nCount <= 0)
-        return CString();
-    if (nCount >= GetLength())
-        return *this;
-    CString r;
-    r.m_str = m_str.substr(m_str.size() - static_cast<size_t>(nCount));
-    return r;
-}
-
-CString& CString::MakeUpper()
-{
-    for (wchar_t& c : m_str)
-        if (c >= L'a' && c <= L'z')
-            c = static_cast<wchar_t>(c - L'a' + L'A');
-    return *this;
-}
-
-CString& CString::MakeLower()
-{
-    for (wchar_t& c : m_str)
-        c = ZkText::FoldAscii(c);
-    return *this;
-}
-
 void CString::Format(const wchar_t* pszFormat, ...)
 {
     va_list args;

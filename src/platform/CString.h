@@ -54,16 +54,6 @@ public:
     // Removes up to nCount units from nIndex; returns the new length.
     int Delete(int nIndex, int nCount = 1);
 
-    // Parts of the text, clipped to it: a count beyond the end takes what is
-    // there, a count <= 0 gives the empty text.
-    CString Left(int nCount) const;
-    CString Mid(int nFirst) const;
-    CString Mid(int nFirst, int nCount) const;
-    CString Right(int nCount) const;
-    // ASCII letters only; other characters stay as they are.
-    CString& MakeUpper();
-    CString& MakeLower();
-
     // printf-style formatting with wide arguments: %s (const wchar_t*),
     // %c, %d/%i, %u, %x/%X, %o, %f/%e/%g, %%, with flags, width and precision,
     // and the l/ll/h/z length modifiers. Pass a CString as `(const wchar_t*)s`.

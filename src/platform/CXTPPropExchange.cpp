@@ -193,11 +193,6 @@ void CXTPPropExchange::SetCompactMode(int nMode)
     m_pImpl->compactMode = nMode;
 }
 
-int CXTPPropExchange::GetCompactMode() const
-{
-    return m_pImpl->compactMode;
-}
-
 int CXTPPropExchange::IsLoading() const
 {
     return m_pImpl->loading ? 1 : 0;

@@ -43,7 +43,6 @@ public:
     // 1: properties as attributes. Children take the mode their parent has
     // when they are opened.
     void SetCompactMode(int nMode);
-    int GetCompactMode() const;
 
     int IsLoading() const;
 

@@ -5,6 +5,7 @@
 # differently, so the version is checked; CLANG_FORMAT names another binary.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+bash scripts/deps.sh format
 if [ -n "${CLANG_FORMAT:-}" ]; then
   cf=$CLANG_FORMAT
 elif command -v clang-format-14 >/dev/null; then

@@ -5,6 +5,7 @@
 # Usage: scripts/run-consumer-test.sh [build folder, default build]
 set -euo pipefail
 cd "$(dirname "$0")/.."
+bash scripts/deps.sh build
 build=${1:-build}
 jobs=$(( $(nproc) < 2 ? $(nproc) : 2 ))
 work=$(mktemp -d)

@@ -8,7 +8,7 @@
 #   scripts/run-fuzz.sh [seconds per harness, default 60]
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/deps.sh
+bash scripts/deps.sh build sanitize
 seconds=${1:-60}
 build=build-fuzz
 harnesses=(fuzz_fitdata_load:fitdata fuzz_nodedetail_load:nodedetail fuzz_natural_order:order)

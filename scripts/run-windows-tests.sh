@@ -8,7 +8,7 @@ root=$PWD
 build=${ZK_WINDOWS_BUILD_DIR:-$root/build-windows}
 jobs=${ZK_JOBS:-2}
 
-bash scripts/deps-windows.sh
+bash scripts/deps.sh windows
 bash scripts/build-windows-deps.sh "$build/deps"
 
 cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \

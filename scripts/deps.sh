@@ -58,6 +58,9 @@ need_update=0
 # source entries: the binary entries that the machine already takes pugixml
 # from, with their type changed to deb-src, in files of the project's own.
 src_file=/etc/apt/sources.list.d/zknodedetail-src
+existing() {
+  for f in "$@"; do [ ! -f "$f" ] || printf '%s\n' "$f"; done
+}
 pugixml_roots() {
   apt-cache policy libpugixml-dev 2>/dev/null |
     awk '$1 ~ /^[0-9]+$/ && $2 ~ /:\/\// { print $2 }' | sort -u
@@ -71,14 +74,14 @@ if [[ " $* " == *" windows "* ]] && [ ! -f "$src_file.sources" ] && [ ! -f "$src
   fi
   [ ${#roots[@]} -gt 0 ] || { echo "deps: no configured source provides pugixml" >&2; exit 1; }
   # deb822 stanzas of type deb that name one of those roots.
-  stanzas=$(cat /etc/apt/sources.list.d/*.sources 2>/dev/null | awk -v roots="${roots[*]}" '
+  stanzas=$(existing /etc/apt/sources.list.d/*.sources | xargs -r cat | awk -v roots="${roots[*]}" '
     BEGIN { RS = ""; n = split(roots, r, " ") }
     /(^|\n)Types:[^\n]*deb([ \t]|\n|$)/ {
       for (i = 1; i <= n; ++i)
         if (index($0, r[i]) > 0) { sub(/Types:[^\n]*/, "Types: deb-src"); print $0 "\n"; break }
     }')
   # One-line entries of type deb that name one of them.
-  lines=$(cat /etc/apt/sources.list /etc/apt/sources.list.d/*.list 2>/dev/null | awk -v roots="${roots[*]}" '
+  lines=$(existing /etc/apt/sources.list /etc/apt/sources.list.d/*.list | xargs -r cat | awk -v roots="${roots[*]}" '
     BEGIN { n = split(roots, r, " ") }
     $1 == "deb" {
       for (i = 1; i <= n; ++i)

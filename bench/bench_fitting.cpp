@@ -14,8 +14,8 @@
 #include "fitting/CFitDataManager.h"
 #include "frame/ZkNodeDetail.h"
 #include "platform/CXTPPropExchange.h"
-#include "platform/ZkFileSystem.h"
 #include "platform/ZkHost.h"
+#include "platform/internal/FileSystem.h"
 
 namespace {
 

@@ -15,7 +15,7 @@
 
 #include "nodedetail/CNodeDetailResDataManager.h"
 #include "platform/ZkHost.h"
-#include "platform/ZkText.h"
+#include "platform/internal/Text.h"
 
 namespace fs = std::filesystem;
 

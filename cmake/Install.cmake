@@ -23,7 +23,7 @@ install(TARGETS ZkNodeDetail EXPORT ZkNodeDetailTargets
 set(ZK_PUBLIC_HEADERS
   fitting/CFitDataManager.h
   fitting/FittingData.h
-  frame/ZkEnums.h
+  fitting/ZkEnums.h
   frame/ZkNodeDetail.h
   frame/stu3Value.h
   nodedetail/CNodeDetailResDataManager.h

@@ -13,8 +13,8 @@
 #include <string>
 
 #include "platform/CString.h"
-#include "platform/ZkFileSystem.h"
 #include "platform/ZkHost.h"
+#include "platform/internal/FileSystem.h"
 
 #define ZK_FUZZ_CHECK(cond)                                                               \
     do {                                                                                  \

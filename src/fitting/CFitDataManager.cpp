@@ -5,8 +5,8 @@
 #include <memory>
 #include <utility>
 
-#include "frame/RecordListFile.h"
 #include "platform/ZkHost.h"
+#include "platform/internal/RecordListFile.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "fitting/FittingData.h"
-#include "frame/ZkEnums.h"
+#include "fitting/ZkEnums.h"
 #include "platform/CString.h"
 #include "platform/ZkExport.h"
 

@@ -4,9 +4,9 @@
 #include <memory>
 #include <utility>
 
-#include "frame/RecordListFile.h"
 #include "platform/ZkHost.h"
-#include "platform/ZkOs.h"
+#include "platform/internal/Os.h"
+#include "platform/internal/RecordListFile.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 
 #include "platform/CXTPPropExchange.h"
 #include "platform/ZkHost.h"
-#include "platform/ZkOs.h"
-#include "platform/ZkText.h"
+#include "platform/internal/Os.h"
+#include "platform/internal/Text.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 
 #include <pugixml.hpp>
 
-#include "platform/ZkFileSystem.h"
-#include "platform/ZkText.h"
+#include "platform/internal/FileSystem.h"
+#include "platform/internal/Text.h"
 
 namespace {
 

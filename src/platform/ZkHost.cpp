@@ -6,9 +6,9 @@
 #include <cwchar>
 #include <system_error>
 
-#include "platform/ZkFileSystem.h"
-#include "platform/ZkOs.h"
-#include "platform/ZkText.h"
+#include "platform/internal/FileSystem.h"
+#include "platform/internal/Os.h"
+#include "platform/internal/Text.h"
 
 #if defined(_WIN32)
 #include <direct.h>

@@ -27,8 +27,8 @@ if(NOT zk_count EQUAL 1)
   message(FATAL_ERROR "expected one include directory, got '${zk_include_dirs}'")
 endif()
 
-foreach(internal platform/ZkText.h platform/ZkFileSystem.h platform/ZkOs.h
-                 session/CSessionValueStore.h)
+foreach(internal platform/internal/Text.h platform/internal/FileSystem.h platform/internal/Os.h
+                 session/internal/CSessionValueStore.h)
   if(EXISTS ${zk_include_dirs}/${internal})
     message(FATAL_ERROR "internal header ${internal} was installed")
   endif()

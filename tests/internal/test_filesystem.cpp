@@ -4,9 +4,9 @@
 
 #include "TestUtil.h"
 #include "platform/CXTPPropExchange.h"
-#include "platform/ZkFileSystem.h"
-#include "platform/ZkOs.h"
-#include "platform/ZkText.h"
+#include "platform/internal/FileSystem.h"
+#include "platform/internal/Os.h"
+#include "platform/internal/Text.h"
 
 using zktest::Native;
 using zktest::ReadBytes;

@@ -1,4 +1,4 @@
-#include "platform/ZkFileSystem.h"
+#include "platform/internal/FileSystem.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -6,8 +6,8 @@
 #include <string>
 
 #include "platform/CString.h"
-#include "platform/ZkOs.h"
-#include "platform/ZkText.h"
+#include "platform/internal/Os.h"
+#include "platform/internal/Text.h"
 
 #if defined(_WIN32)
 #include <io.h>

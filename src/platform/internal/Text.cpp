@@ -1,4 +1,4 @@
-#include "platform/ZkText.h"
+#include "platform/internal/Text.h"
 
 #include <cstdio>
 #include <cwchar>

@@ -35,9 +35,11 @@ set(ZK_PUBLIC_HEADERS
   platform/AcGeScale3d.h
   platform/CString.h
   platform/CXTPPropExchange.h
+  platform/NamedValue.h
   platform/ZkExport.h
   platform/ZkGuid.h
   platform/ZkHost.h
+  platform/ZkPath.h
   session/CNodeDetailSession.h
   session/CPipeFittingEntInfo.h)
 # A header that exports something belongs in the list.

@@ -5,9 +5,9 @@
 #include <random>
 #include <vector>
 
-#include "TestEnvironment.h"
 #include "frame/stu3Value.h"
 #include "platform/CString.h"
+#include "platform/NamedValue.h"
 #include "platform/ZkHost.h"
 
 TEST(CStringTest, NullConcatenationFindAndDelete)
@@ -102,7 +102,7 @@ TEST(HostServicesTest, NumericAndThreeValueText)
     }
 }
 
-TEST(HostServicesTest, NamedValueSetAndDataDirectoryFallback)
+TEST(HostServicesTest, NamedValueSet)
 {
     NamedValueSet set;
     set.SetAt(L"b", NamedValue(1));
@@ -118,14 +118,4 @@ TEST(HostServicesTest, NamedValueSetAndDataDirectoryFallback)
     EXPECT_STREQ(L"b", name);
     set.RemoveAll();
     EXPECT_EQ(0, set.Count());
-
-    // Without a host the directory is still a usable library path.
-    IZkHostApplication* const testHost = ZkGetHostApplication();
-    ZkSetHostApplication(nullptr);
-    const CString fallback = GetDataDirectory();
-    ZkSetHostApplication(testHost);
-    EXPECT_STREQ(zktest::DataDirectory().c_str(), GetDataDirectory());
-    ASSERT_FALSE(fallback.IsEmpty());
-    EXPECT_EQ(L'\\', fallback.GetAt(fallback.GetLength() - 1));
-    EXPECT_EQ(-1, fallback.Find(L"/"));
 }

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "platform/ZkHost.h"
+#include "platform/internal/DataDirectory.h"
 #include "platform/internal/RecordListFile.h"
 
 namespace {

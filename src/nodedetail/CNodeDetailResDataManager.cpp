@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "platform/ZkHost.h"
+#include "platform/internal/DataDirectory.h"
 #include "platform/internal/Os.h"
 #include "platform/internal/RecordListFile.h"
 

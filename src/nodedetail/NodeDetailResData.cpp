@@ -3,7 +3,7 @@
 #include <utility>
 
 #include "platform/CXTPPropExchange.h"
-#include "platform/ZkHost.h"
+#include "platform/internal/Number.h"
 #include "platform/internal/Os.h"
 #include "platform/internal/Text.h"
 
@@ -55,7 +55,7 @@ bool NumericLess(const wchar_t* a, size_t na, const wchar_t* b, size_t nb)
             return ZkText::CompareOrdinal(pa, la, pb, lb) < 0;
         }
     }
-    return ZkTextToDouble(a, na) < ZkTextToDouble(b, nb);
+    return ZkNumber::ParseLeading(a, na) < ZkNumber::ParseLeading(b, nb);
 }
 
 }  // namespace
@@ -190,8 +190,8 @@ bool NodeDetailResData::operator<(const NodeDetailResData& other)
         const size_t eb = TokenEnd(b, nb, ib);
         const int nCmp = ZkText::CompareOrdinal(a + ia, ea - ia, b + ib, eb - ib);
         if (nCmp != 0) {
-            const bool bNumA = ZkIsNumericText(a + ia, ea - ia);
-            const bool bNumB = ZkIsNumericText(b + ib, eb - ib);
+            const bool bNumA = ZkNumber::IsDecimal(a + ia, ea - ia);
+            const bool bNumB = ZkNumber::IsDecimal(b + ib, eb - ib);
             if (bNumA && bNumB)
                 return NumericLess(a + ia, ea - ia, b + ib, eb - ib);
             if (bNumA != bNumB)

@@ -4,6 +4,9 @@
 
 #include "TestUtil.h"
 #include "platform/CXTPPropExchange.h"
+#include "platform/ZkHost.h"
+#include "platform/ZkPath.h"
+#include "platform/internal/DataDirectory.h"
 #include "platform/internal/FileSystem.h"
 #include "platform/internal/Os.h"
 #include "platform/internal/Text.h"
@@ -18,7 +21,7 @@ TEST(TextConversionTest, LoneSurrogatesAndNativePaths)
     EXPECT_EQ("a\xE4\xB8\xAD\xF0\x9F\x98\x80\xEF\xBF\xBDx", ZkText::Utf16ToUtf8(units, 6));
 #if !defined(_WIN32)
     EXPECT_EQ("/tmp/Data/\xE8\x8A\x82\xE7\x82\xB9\xE5\x9B\xBE/x.xml",
-              ZkFileSystem::NativePath(L"\\tmp\\Data\\节点图\\x.xml"));
+              ZkToNativePath(L"\\tmp\\Data\\节点图\\x.xml"));
 #endif
 }
 
@@ -58,4 +61,16 @@ TEST(FileSystemTest, CopyFileOverwritesUnlessAskedNotToAndGuidsAreVersion4)
     EXPECT_EQ(0, CoCreateGuid(&b));
     EXPECT_NE(0, std::memcmp(&a, &b, sizeof a));
     EXPECT_EQ(0x4000, a.Data3 & 0xF000);
+}
+
+TEST(HostServicesTest, DataDirectoryFallback)
+{
+    // Without a host the directory is still a usable library path.
+    IZkHostApplication* const testHost = ZkGetHostApplication();
+    ZkSetHostApplication(nullptr);
+    const CString fallback = GetDataDirectory();
+    ZkSetHostApplication(testHost);
+    ASSERT_FALSE(fallback.IsEmpty());
+    EXPECT_EQ(L'\\', fallback.GetAt(fallback.GetLength() - 1));
+    EXPECT_EQ(-1, fallback.Find(L"/"));
 }

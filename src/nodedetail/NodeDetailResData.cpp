@@ -71,32 +71,9 @@ NodeDetailResData::NodeDetailResData(const wchar_t* pszName)
     SetGuid(guid);
 }
 
-NodeDetailResData::NodeDetailResData(const NodeDetailResData& other)
-    : m_strGuid(other.m_strGuid),
-      m_strDisplayName(other.m_strDisplayName),
-      m_strDescription(other.m_strDescription),
-      m_bCheck(other.m_bCheck)
-{
-}
-
-NodeDetailResData& NodeDetailResData::operator=(const NodeDetailResData& other)
-{
-    if (this != &other) {
-        m_strGuid = other.m_strGuid;
-        m_strDisplayName = other.m_strDisplayName;
-        m_strDescription = other.m_strDescription;
-        m_bCheck = other.m_bCheck;
-    }
-    return *this;
-}
-
-NodeDetailResData::NodeDetailResData(NodeDetailResData&& other) noexcept
-    : m_strGuid(std::move(other.m_strGuid)),
-      m_strDisplayName(std::move(other.m_strDisplayName)),
-      m_strDescription(std::move(other.m_strDescription)),
-      m_bCheck(other.m_bCheck)
-{
-}
+NodeDetailResData::NodeDetailResData(const NodeDetailResData&) = default;
+NodeDetailResData& NodeDetailResData::operator=(const NodeDetailResData&) = default;
+NodeDetailResData::NodeDetailResData(NodeDetailResData&&) noexcept = default;
 
 NodeDetailResData& NodeDetailResData::operator=(NodeDetailResData&& other) noexcept
 {

@@ -8,6 +8,14 @@
 cmake_policy(VERSION 3.16)
 include(${SOURCE_DIR}/cmake/PublicApi.cmake)
 
+# Stops with the heading and the names, one a line, when there are any.
+function(zk_fail_on names heading)
+  if(names)
+    string(REPLACE ";" "\n  " names "${names}")
+    message(FATAL_ERROR "${LIBRARY} ${heading}:\n  ${names}")
+  endif()
+endfunction()
+
 # The exported names, demangled, one per line.
 if(NM)
   execute_process(COMMAND ${NM} -D -C --defined-only ${LIBRARY}
@@ -88,10 +96,7 @@ foreach(function IN LISTS functions)
     list(APPEND missing "function ${function}")
   endif()
 endforeach()
-if(missing)
-  string(REPLACE ";" "\n  " missing "${missing}")
-  message(FATAL_ERROR "${LIBRARY} does not export:\n  ${missing}")
-endif()
+zk_fail_on("${missing}" "does not export")
 
 # Everything exported is a member, the vtable or the type information of an
 # exported class, or an exported free function.
@@ -113,7 +118,4 @@ foreach(name IN LISTS names)
     list(APPEND strangers "${name}")
   endif()
 endforeach()
-if(strangers)
-  string(REPLACE ";" "\n  " strangers "${strangers}")
-  message(FATAL_ERROR "${LIBRARY} exports what is not its public interface:\n  ${strangers}")
-endif()
+zk_fail_on("${strangers}" "exports what is not its public interface")

@@ -14,7 +14,7 @@
 class ZKND_API CFitDataManager {
 public:
     // The one instance, built on the first call; it then fixes its file path
-    // from GetDataDirectory() and reads nothing until Load or Update.
+    // from the host's data directory and reads nothing until Load or Update.
     static CFitDataManager* Instance();
 
     // Memberwise; nothing in the library copies the manager.

@@ -1,11 +1,5 @@
 #include "observer/FittingObserver.h"
 
-PIPE_FIT_MODIFYNAME::PIPE_FIT_MODIFYNAME() : strName1(L""), strName2(L"") {}
-
-PIPE_FIT_MODIFYNAME::PIPE_FIT_MODIFYNAME(const PIPE_FIT_MODIFYNAME&) = default;
-PIPE_FIT_MODIFYNAME::~PIPE_FIT_MODIFYNAME() = default;
-PIPE_FIT_MODIFYNAME& PIPE_FIT_MODIFYNAME::operator=(const PIPE_FIT_MODIFYNAME&) = default;
-
 int ICallback::HandleNotify(int /*nCode*/, const wchar_t* /*pszText*/)
 {
     return 0;

@@ -39,6 +39,12 @@ bool PIPE_FIT_COUNT_INFO::operator==(const PIPE_FIT_COUNT_INFO& other)
     return true;
 }
 
+PIPE_FIT_MODIFYNAME::PIPE_FIT_MODIFYNAME() : strName1(L""), strName2(L"") {}
+
+PIPE_FIT_MODIFYNAME::PIPE_FIT_MODIFYNAME(const PIPE_FIT_MODIFYNAME&) = default;
+PIPE_FIT_MODIFYNAME::~PIPE_FIT_MODIFYNAME() = default;
+PIPE_FIT_MODIFYNAME& PIPE_FIT_MODIFYNAME::operator=(const PIPE_FIT_MODIFYNAME&) = default;
+
 stConnector::stConnector()
     : ptPos(0.0, 0.0, 0.0), dValue(0.0), nValue1(0), strText(L""), nValue2(-1)
 {

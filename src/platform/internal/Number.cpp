@@ -61,6 +61,18 @@ bool FromCharsWhole(const char* b, const char* e, T& out)
     return true;
 }
 
+// Copies the digits from p[i] on into buf at k, at most nCap of them, and
+// moves i past all of them; returns how many there were.
+size_t TakeDigits(const wchar_t* p, size_t n, size_t& i, char* buf, size_t& k, size_t nCap)
+{
+    size_t nDigits = 0;
+    for (; i < n && IsDigit(p[i]); ++i, ++nDigits) {
+        if (nDigits < nCap)
+            buf[k++] = static_cast<char>(p[i]);
+    }
+    return nDigits;
+}
+
 template <typename T>
 bool ParseNarrow(const char* p, size_t n, const WholeTextRules& rules, T& out)
 {
@@ -142,14 +154,8 @@ double ParseLeading(const wchar_t* p, size_t n)
         ++i;
         anyDigit = true;
     }
-    size_t intDigits = 0;
-    while (i < n && IsDigit(p[i])) {
-        if (intDigits < kIntCap)
-            buf[k++] = static_cast<char>(p[i]);
-        ++intDigits;
-        ++i;
-        anyDigit = true;
-    }
+    const size_t intDigits = TakeDigits(p, n, i, buf, k, kIntCap);
+    anyDigit = intDigits > 0 || anyDigit;
     if (intDigits > kIntCap)
         return negative ? -HUGE_VAL : HUGE_VAL;
     if (k == 0)
@@ -157,14 +163,7 @@ double ParseLeading(const wchar_t* p, size_t n)
     if (i < n && p[i] == L'.') {
         ++i;
         buf[k++] = '.';
-        size_t frac = 0;
-        while (i < n && IsDigit(p[i])) {
-            if (frac < kFracCap)
-                buf[k++] = static_cast<char>(p[i]);
-            ++frac;
-            ++i;
-            anyDigit = true;
-        }
+        anyDigit = TakeDigits(p, n, i, buf, k, kFracCap) > 0 || anyDigit;
     }
     if (!anyDigit)
         return 0.0;

@@ -14,8 +14,8 @@
 #include "fitting/CFitDataManager.h"
 #include "frame/ZkNodeDetail.h"
 #include "platform/CXTPPropExchange.h"
-#include "platform/ZkFileSystem.h"
 #include "platform/ZkHost.h"
+#include "platform/ZkPath.h"
 
 namespace {
 
@@ -38,10 +38,7 @@ public:
     }
     CString GetProductDataDirectory() const override
     {
-        std::wstring lib;
-        for (char c : m_dir.string())
-            lib += c == '/' ? L'\\' : static_cast<wchar_t>(static_cast<unsigned char>(c));
-        return (lib + L"\\").c_str();
+        return ZkFromNativePath(m_dir.native()) + L"\\";
     }
 
 private:
@@ -91,7 +88,7 @@ CFitDataManager* PrepareLibrary()
     pManager = ZkFitDataManager();
     const CString strFile = pManager->GetFileName();
     std::filesystem::create_directories(
-        std::filesystem::path(ZkFileSystem::NativePath(strFile)).parent_path());
+        std::filesystem::path(ZkToNativePath(strFile)).parent_path());
 
     CXTPPropExchange px(0, nullptr, L"FitData");
     px.SetCompactMode(1);
@@ -111,7 +108,7 @@ CFitDataManager* PrepareLibrary()
 
 std::string NativeFile()
 {
-    return ZkFileSystem::NativePath(PrepareLibrary()->GetFileName());
+    return ZkToNativePath(PrepareLibrary()->GetFileName());
 }
 
 void SetFileCounters(benchmark::State& state)

@@ -15,7 +15,7 @@
 
 #include "nodedetail/CNodeDetailResDataManager.h"
 #include "platform/ZkHost.h"
-#include "platform/ZkText.h"
+#include "platform/ZkPath.h"
 
 namespace fs = std::filesystem;
 
@@ -30,10 +30,7 @@ public:
         std::random_device rd;
         m_dir = fs::temp_directory_path() / ("zk_bench_" + std::to_string(rd()));
         fs::create_directories(ResourceFolder());
-        const std::string s = m_dir.string();
-        std::wstring w = ZkText::Utf8ToUtf16(s.data(), s.size());
-        std::replace(w.begin(), w.end(), L'/', L'\\');
-        m_strDir = CString((w + L"\\").c_str());
+        m_strDir = ZkFromNativePath(m_dir.native()) + L"\\";
     }
     ~BenchHost() override
     {

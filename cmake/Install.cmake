@@ -16,44 +16,13 @@ install(TARGETS ZkNodeDetail EXPORT ZkNodeDetailTargets
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
 
-# The headers a caller needs: the accessors and what they include, the host
-# registration, and the property exchange that the records' DoPropExchange
-# takes. Listed one by one so that a new internal header never leaks out; the
-# consumer test compiles each of them on its own from the install prefix.
-set(ZK_PUBLIC_HEADERS
-  fitting/CFitDataManager.h
-  fitting/FittingData.h
-  frame/ZkEnums.h
-  frame/ZkNodeDetail.h
-  frame/stu3Value.h
-  nodedetail/CNodeDetailResDataManager.h
-  nodedetail/NodeDetailResData.h
-  observer/CFittingObserverManager.h
-  observer/FittingObserver.h
-  observer/PipeFitCountInfo.h
-  observer/SortPipeFitCountInfo.h
-  platform/AcGeScale3d.h
-  platform/CString.h
-  platform/CXTPPropExchange.h
-  platform/ZkExport.h
-  platform/ZkGuid.h
-  platform/ZkHost.h
-  session/CNodeDetailSession.h
-  session/CPipeFittingEntInfo.h)
-# A header that exports something belongs in the list.
-file(GLOB ZK_ALL_HEADERS CONFIGURE_DEPENDS RELATIVE ${CMAKE_CURRENT_SOURCE_DIR}/src
-  ${CMAKE_CURRENT_SOURCE_DIR}/src/*/*.h)
-foreach(header IN LISTS ZK_ALL_HEADERS)
-  if(NOT header IN_LIST ZK_PUBLIC_HEADERS)
-    file(STRINGS ${CMAKE_CURRENT_SOURCE_DIR}/src/${header} exported REGEX "ZKND_API")
-    if(exported)
-      message(FATAL_ERROR "src/${header} exports symbols but is not in ZK_PUBLIC_HEADERS")
-    endif()
-  endif()
-endforeach()
-foreach(header IN LISTS ZK_PUBLIC_HEADERS)
+# Every public header, in its folder: all of src/ but the internal/ folders
+# (cmake/PublicApi.cmake). The consumer test compiles each of them on its own
+# from the install prefix.
+zk_headers(zk_public_headers zk_internal_headers ${PROJECT_SOURCE_DIR})
+foreach(header IN LISTS zk_public_headers)
   get_filename_component(folder ${header} DIRECTORY)
-  install(FILES ${CMAKE_CURRENT_SOURCE_DIR}/src/${header}
+  install(FILES ${PROJECT_SOURCE_DIR}/src/${header}
     DESTINATION ${ZK_INSTALL_INCLUDEDIR}/${folder})
 endforeach()
 

@@ -1,9 +1,8 @@
 #pragma once
 
-// Console and file-system forms of the library's text for the example
-// program, which prints names and opens files itself.
+// The console form of the library's text for the example program, which
+// prints names.
 
-#include <filesystem>
 #include <string>
 
 #include "platform/CString.h"
@@ -39,18 +38,4 @@ inline std::string Utf8(const CString& text)
         }
     }
     return out;
-}
-
-// A library path (backslashes) as a native one.
-inline std::filesystem::path NativePath(const CString& path)
-{
-#if defined(_WIN32)
-    return std::filesystem::path(path.GetString());
-#else
-    std::string utf8 = Utf8(path);
-    for (char& c : utf8)
-        if (c == '\\')
-            c = '/';
-    return std::filesystem::path(utf8);
-#endif
 }

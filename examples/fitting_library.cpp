@@ -10,6 +10,7 @@
 #include "example_text.h"
 #include "frame/ZkNodeDetail.h"
 #include "platform/ZkHost.h"
+#include "platform/ZkPath.h"
 
 namespace {
 
@@ -64,9 +65,9 @@ bool WriteSampleLibrary(const std::filesystem::path& file)
 int RunFittingLibraryDemo()
 {
     CFitDataManager* pManager = ZkFitDataManager();
-    // The manager fixed its path from GetDataDirectory() when it was built.
+    // The manager fixed its path from the host's data directory when it was built.
     const CString strFile = pManager->GetFileName();
-    const std::filesystem::path file = NativePath(strFile);
+    const std::filesystem::path file = ZkToNativePath(strFile);
     if (!ZkIsFileExist(strFile)) {
         if (!WriteSampleLibrary(file)) {
             std::printf("cannot write a sample fitting library to %s\n", file.u8string().c_str());

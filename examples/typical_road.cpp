@@ -12,39 +12,20 @@
 #include "fitting_library.h"
 #include "frame/ZkNodeDetail.h"
 #include "platform/ZkHost.h"
+#include "platform/ZkPath.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-// A native folder in the library's path form: backslashes, one at the end.
-CString LibraryFolder(const fs::path& folder)
-{
-    std::wstring w;
-#if defined(_WIN32)
-    w = folder.wstring();
-#else
-    // The path's bytes are UTF-8 whatever the process locale says.
-    const std::string s = folder.string();
-    for (size_t i = 0; i < s.size();) {
-        const auto b = static_cast<unsigned char>(s[i]);
-        const int len = b < 0x80 ? 1 : b < 0xE0 ? 2 : b < 0xF0 ? 3 : 4;
-        unsigned long c = len == 1 ? b : len == 2 ? (b & 0x1F) : len == 3 ? (b & 0x0F) : (b & 0x07);
-        for (int k = 1; k < len && i + k < s.size(); ++k)
-            c = (c << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
-        w += c == L'/' ? L'\\' : static_cast<wchar_t>(c);
-        i += static_cast<size_t>(len);
-    }
-#endif
-    if (w.empty() || w.back() != L'\\')
-        w += L'\\';
-    return CString(w.c_str());
-}
-
 // The host application object of the sample: it answers the data directory.
 class SampleHost : public IZkHostApplication {
 public:
-    explicit SampleHost(const fs::path& dataDir) : m_strDir(LibraryFolder(dataDir)) {}
+    // The library's path form of a folder ends with a backslash.
+    explicit SampleHost(const fs::path& dataDir)
+        : m_strDir(ZkFromNativePath(dataDir.native()) + L"\\")
+    {
+    }
     CString GetProductDataDirectory() const override { return m_strDir; }
 
 private:

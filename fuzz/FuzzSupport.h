@@ -2,7 +2,8 @@
 
 // Shared by the harnesses: a scratch data directory registered with the
 // library before any manager is first used (the managers fetch the directory
-// once), and the checks that end a run with a crash report.
+// once), the load step of the two library harnesses, and the checks that end
+// a run with a crash report.
 
 #include <cstdint>
 #include <cstdio>
@@ -13,8 +14,8 @@
 #include <string>
 
 #include "platform/CString.h"
-#include "platform/ZkFileSystem.h"
 #include "platform/ZkHost.h"
+#include "platform/ZkPath.h"
 
 #define ZK_FUZZ_CHECK(cond)                                                               \
     do {                                                                                  \
@@ -40,11 +41,7 @@ public:
         std::string templ = std::string(base) + "/zk-fuzz-XXXXXX";
         ZK_FUZZ_CHECK(mkdtemp(&templ[0]) != nullptr);
         m_native = templ;
-        // The library's own form: backslashes, ending with one. The folder
-        // name is ASCII, so widening byte by byte is exact.
-        for (char c : templ)
-            m_dir += static_cast<wchar_t>(c == '/' ? '\\' : c);
-        m_dir += L'\\';
+        m_dir = ZkFromNativePath(templ) + L"\\";
     }
     ~ScratchHost() override
     {
@@ -58,32 +55,45 @@ private:
     CString m_dir;
 };
 
-// Call from LLVMFuzzerInitialize, before any accessor.
-inline void RegisterScratchHost()
-{
-    static ScratchHost host;
-    ZkSetHostApplication(&host);
-}
-
-// The native path of a library file, its folder created.
-inline std::string PrepareLibraryFile(const CString& libraryPath)
-{
-    const std::string native = ZkFileSystem::NativePath(libraryPath);
-    fs::create_directories(fs::path(native).parent_path());
-    return native;
-}
-
-inline void WriteFile(const std::string& path, const uint8_t* data, size_t size)
-{
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-    ZK_FUZZ_CHECK(out.good());
-}
-
 inline std::string ReadFile(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// A library manager after loading the input as its library file.
+template <class Manager>
+struct LoadedInput {
+    Manager* pMgr;
+    std::string path;  // the library file, native
+    bool bLoaded;      // what Load answered
+};
+
+// The native path of a library file, its folder created.
+inline std::string PrepareLibraryFile(const CString& libraryPath)
+{
+    const std::string native = ZkToNativePath(libraryPath);
+    fs::create_directories(fs::path(native).parent_path());
+    return native;
+}
+
+// Writes the input over the library file of the manager that accessor returns
+// and loads it. The first call registers the scratch host, before the
+// manager is built.
+template <class Manager>
+LoadedInput<Manager> LoadInput(Manager* (*accessor)(), const uint8_t* data, size_t size)
+{
+    static ScratchHost host;
+    static const bool bRegistered = (ZkSetHostApplication(&host), true);
+    Manager* pMgr = accessor();
+    static const std::string path = PrepareLibraryFile(pMgr->GetFileName());
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+    out.close();
+    ZK_FUZZ_CHECK(bRegistered && out.good());
+    const bool bLoaded = pMgr->Load();
+    ZK_FUZZ_CHECK(pMgr->DataChanged());
+    return {pMgr, path, bLoaded};
 }
 
 }  // namespace zkfuzz

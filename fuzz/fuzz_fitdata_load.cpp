@@ -9,25 +9,14 @@
 #include <vector>
 
 #include "FuzzSupport.h"
-#include "fitting/CFitDataManager.h"
 #include "frame/ZkNodeDetail.h"
-
-extern "C" int LLVMFuzzerInitialize(int*, char***)
-{
-    zkfuzz::RegisterScratchHost();
-    return 0;
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    CFitDataManager* pMgr = ZkFitDataManager();
-    static const std::string path = zkfuzz::PrepareLibraryFile(pMgr->GetFileName());
-    zkfuzz::WriteFile(path, data, size);
-
-    const bool bLoaded = pMgr->Load();
-    ZK_FUZZ_CHECK(pMgr->DataChanged());
+    const auto input = zkfuzz::LoadInput(ZkFitDataManager, data, size);
+    CFitDataManager* pMgr = input.pMgr;
     const int nGroups = pMgr->GetDataCount();
-    if (!bLoaded) {
+    if (!input.bLoaded) {
         ZK_FUZZ_CHECK(nGroups == 0);
         return 0;
     }
@@ -47,10 +36,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
 
     ZK_FUZZ_CHECK(pMgr->Save());
-    const std::string first = zkfuzz::ReadFile(path);
+    const std::string first = zkfuzz::ReadFile(input.path);
     ZK_FUZZ_CHECK(pMgr->Load());
     ZK_FUZZ_CHECK(pMgr->GetDataCount() == nGroups);
     ZK_FUZZ_CHECK(pMgr->Save());
-    ZK_FUZZ_CHECK(zkfuzz::ReadFile(path) == first);
+    ZK_FUZZ_CHECK(zkfuzz::ReadFile(input.path) == first);
     return 0;
 }

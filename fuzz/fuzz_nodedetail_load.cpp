@@ -8,32 +8,21 @@
 
 #include "FuzzSupport.h"
 #include "frame/ZkNodeDetail.h"
-#include "nodedetail/CNodeDetailResDataManager.h"
-
-extern "C" int LLVMFuzzerInitialize(int*, char***)
-{
-    zkfuzz::RegisterScratchHost();
-    return 0;
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    CNodeDetailResDataManager* pMgr = ZkNodeDetailResDataManager();
-    static const std::string path = zkfuzz::PrepareLibraryFile(pMgr->GetFileName());
-    zkfuzz::WriteFile(path, data, size);
-
-    const bool bLoaded = pMgr->Load();
-    ZK_FUZZ_CHECK(pMgr->DataChanged());
+    const auto input = zkfuzz::LoadInput(ZkNodeDetailResDataManager, data, size);
+    CNodeDetailResDataManager* pMgr = input.pMgr;
     std::vector<NodeDetailResData> first;
     pMgr->GetVecNodeDetailResData(first);
     ZK_FUZZ_CHECK(static_cast<int>(first.size()) == pMgr->GetDataCount());
-    if (!bLoaded) {
+    if (!input.bLoaded) {
         ZK_FUZZ_CHECK(first.empty());
         return 0;
     }
 
     ZK_FUZZ_CHECK(pMgr->Save());
-    const std::string saved = zkfuzz::ReadFile(path);
+    const std::string saved = zkfuzz::ReadFile(input.path);
     ZK_FUZZ_CHECK(pMgr->Load());
     std::vector<NodeDetailResData> second;
     pMgr->GetVecNodeDetailResData(second);
@@ -46,6 +35,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
     // Saving again writes the same bytes.
     ZK_FUZZ_CHECK(pMgr->Save());
-    ZK_FUZZ_CHECK(zkfuzz::ReadFile(path) == saved);
+    ZK_FUZZ_CHECK(zkfuzz::ReadFile(input.path) == saved);
     return 0;
 }

@@ -2,12 +2,12 @@
 # Installs the library into a scratch prefix and builds and runs a separate
 # project against it, as a caller's own CMake project would; checks the
 # installed package and that the code of docs/usage.md is the code built here.
-# Usage: scripts/run-consumer-test.sh [build folder, default build]
+# The library comes from build/ (preset "default").
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/deps.sh build
-build=${1:-build}
-jobs=$(( $(nproc) < 2 ? $(nproc) : 2 ))
+bash scripts/deps.sh test
+build=build
+jobs=2
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
@@ -23,9 +23,9 @@ step() {
 bash tests/consumer/check-doc-snippets.sh
 
 if [ ! -f "$build/CMakeCache.txt" ]; then
-  step cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+  step cmake --preset default
 fi
-step cmake --build "$build" --target ZkNodeDetail -j"$jobs"
+step cmake --build --preset default --target ZkNodeDetail
 step cmake --install "$build" --prefix "$work/prefix"
 
 # The library file carries the full version; its SONAME the major one.

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Builds the library and runs the example program.
+# Builds the library and the example program (preset "example", build/) and
+# runs the example.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh build
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZK_BUILD_TESTS=OFF
-cmake --build build -j"$(nproc)" --target zk_example
+cmake --preset example
+cmake --build --preset example
 ./build/examples/zk_example

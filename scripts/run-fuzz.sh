@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Builds the libFuzzer harnesses with Clang (ASan and UBSan on) and runs each
-# one for a bounded time, starting from the committed seeds. A crash, a
+# Builds the libFuzzer harnesses with Clang, ASan and UBSan (preset "fuzz",
+# build-fuzz/) and runs each one for a bounded time, starting from the committed seeds. A crash, a
 # sanitizer report, a leak or a failed check stops that harness with an error
 # and fails the script; the input that did it is kept under
 # build-fuzz/artifacts/.
@@ -13,9 +13,8 @@ seconds=${1:-60}
 build=build-fuzz
 harnesses=(fuzz_fitdata_load:fitdata fuzz_nodedetail_load:nodedetail fuzz_natural_order:order)
 
-CC=clang CXX=clang++ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DZK_BUILD_FUZZERS=ON -DZK_BUILD_TESTS=OFF -DZK_BUILD_EXAMPLES=OFF >/dev/null
-cmake --build "$build" -j2 --target "${harnesses[@]%%:*}"
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

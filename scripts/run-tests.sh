@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Builds the library and its tests and runs them.
+# Builds the library, its tests and the example (preset "default", build/)
+# and runs the tests.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh test
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZK_BUILD_TESTS=ON
-cmake --build build -j"$(nproc)"
-ctest --test-dir build --output-on-failure -j"$(nproc)"
+cmake --preset default
+cmake --build --preset default
+ctest --preset default

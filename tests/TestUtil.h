@@ -1,9 +1,12 @@
 #pragma once
 
-// Helpers shared by the tests: scratch folders and files addressed by the
-// library's own wide, backslash-separated paths, and the two library files.
+// Shared by the tests, which include it first: GoogleTest and the standard
+// headers they all use, the data directory the test process registers before
+// any test runs (the managers fetch it once, on first use), files addressed
+// by the library's own paths, and the two library files.
 
-#include <algorithm>
+#include <gtest/gtest.h>
+
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -14,59 +17,62 @@
 #include <vector>
 
 #include "frame/ZkNodeDetail.h"
+#include "platform/ZkHost.h"
+#include "platform/ZkPath.h"
 
 namespace zktest {
 
 namespace fs = std::filesystem;
 
-// A library path (wide, backslashes) as a native path.
 inline fs::path Native(const std::wstring& libraryPath)
 {
-#if defined(_WIN32)
-    return fs::path(libraryPath);
-#else
-    std::string utf8;
-    for (wchar_t wc : libraryPath) {
-        const unsigned long c = wc == L'\\' ? L'/' : static_cast<unsigned long>(wc);
-        const int nTail = c < 0x80 ? 0 : c < 0x800 ? 1 : c < 0x10000 ? 2 : 3;
-        utf8 += static_cast<char>(nTail == 0 ? c : ((0xF80 >> nTail) & 0xFF) | (c >> 6 * nTail));
-        for (int i = nTail - 1; i >= 0; --i)
-            utf8 += static_cast<char>(0x80 | ((c >> 6 * i) & 0x3F));
-    }
-    return fs::path(utf8);
-#endif
+    return fs::path(ZkToNativePath(libraryPath.c_str()));
 }
 
-// A fresh folder removed with everything in it at the end of the test.
-class TempDir {
+// The test process's data directory: a fresh folder of its own, removed with
+// everything in it at the end.
+class TestHost : public IZkHostApplication {
 public:
-    TempDir()
+    TestHost()
     {
         std::random_device rd;
         do
-            m_path = fs::temp_directory_path() / ("zknd-test-" + std::to_string(rd()));
-        while (!fs::create_directory(m_path));
+            native = fs::temp_directory_path() / ("zknd-test-" + std::to_string(rd()));
+        while (!fs::create_directory(native));
+        ZkSetHostApplication(this);
     }
-    ~TempDir()
+    ~TestHost() override
     {
         std::error_code ec;
-        fs::remove_all(m_path, ec);
+        fs::remove_all(native, ec);
     }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-
-    const fs::path& path() const { return m_path; }
-    // Library form ending with a backslash, like the host's data directory.
-    std::wstring lib() const
+    CString GetProductDataDirectory() const override
     {
-        std::wstring w = m_path.wstring();
-        std::replace(w.begin(), w.end(), L'/', L'\\');
-        return w + L"\\";
+        return ZkFromNativePath(native.native()) + L"\\";
     }
-
-private:
-    fs::path m_path;
+    fs::path native;
 };
+
+inline TestHost g_host;
+
+// The data directory, in the library's form (ending with a backslash).
+inline std::wstring DataDirectory()
+{
+    return g_host.GetProductDataDirectory().GetString();
+}
+
+inline const fs::path& NativeDataDirectory()
+{
+    return g_host.native;
+}
+
+// Removes everything under the data directory.
+inline void ResetDataDirectory()
+{
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(NativeDataDirectory(), ec))
+        fs::remove_all(entry.path(), ec);
+}
 
 inline void WriteBytes(const fs::path& p, const std::string& bytes)
 {
@@ -90,9 +96,9 @@ inline std::vector<std::string> FolderEntries(const fs::path& folder)
     return names;
 }
 
-// One of the two library files with its manager's Load and Save.
+// One of the two library files with its manager's Load, Save and Update.
 struct Library {
-    std::function<bool()> load, save;
+    std::function<bool()> load, save, update;
     std::function<int()> count;
     fs::path file;
 
@@ -101,7 +107,7 @@ struct Library {
     template <class Manager>
     static Library Of(Manager* p)
     {
-        return {[p] { return p->Load(); }, [p] { return p->Save(); },
+        return {[p] { return p->Load(); }, [p] { return p->Save(); }, [p] { return p->Update(); },
                 [p] { return p->GetDataCount(); }, Native(std::wstring(p->GetFileName()))};
     }
 };
@@ -121,5 +127,12 @@ inline std::string NodeDetailXml(int nRows, int nVariant)
     }
     return xml + "</NodeDetailResData>\n";
 }
+
+// Each test of a fixture derived from this starts from an empty data
+// directory.
+class LibraryTest : public ::testing::Test {
+protected:
+    void SetUp() override { ResetDataDirectory(); }
+};
 
 }  // namespace zktest

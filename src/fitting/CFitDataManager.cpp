@@ -5,8 +5,8 @@
 #include <memory>
 #include <utility>
 
-#include "frame/RecordListFile.h"
-#include "platform/ZkHost.h"
+#include "platform/internal/DataDirectory.h"
+#include "platform/internal/RecordListFile.h"
 
 namespace {
 
@@ -34,18 +34,12 @@ CFitDataManager::~CFitDataManager() = default;
 
 bool CFitDataManager::Load()
 {
-    if (!ZkIsFileExist(m_strFileName))
-        return false;
-    m_vecFitInfo.clear();
-    // Set before reading: a file that is there but unreadable still counts.
-    m_bDataChanged = true;
-
-    return ReadRecordList(m_strFileName, kRootSection, kGroupSection, m_vecFitInfo);
+    return LoadRecordList(m_strFileName, kRootSection, kGroupSection, m_vecFitInfo, m_bDataChanged);
 }
 
 bool CFitDataManager::Save()
 {
-    return WriteRecordList(m_strFileName, kRootSection, kGroupSection, m_vecFitInfo);
+    return SaveRecordList(m_strFileName, kRootSection, kGroupSection, m_vecFitInfo);
 }
 
 bool CFitDataManager::Update()

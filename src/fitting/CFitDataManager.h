@@ -7,14 +7,14 @@
 #include <vector>
 
 #include "fitting/FittingData.h"
-#include "frame/ZkEnums.h"
+#include "fitting/ZkEnums.h"
 #include "platform/CString.h"
 #include "platform/ZkExport.h"
 
 class ZKND_API CFitDataManager {
 public:
     // The one instance, built on the first call; it then fixes its file path
-    // from GetDataDirectory() and reads nothing until Load or Update.
+    // from the host's data directory and reads nothing until Load or Update.
     static CFitDataManager* Instance();
 
     // Memberwise; nothing in the library copies the manager.

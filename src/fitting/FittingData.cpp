@@ -1,10 +1,10 @@
 #include "fitting/FittingData.h"
 
 #include <memory>
-#include <utility>
 
 #include "platform/CXTPPropExchange.h"
 #include "platform/ZkHost.h"
+#include "platform/internal/ExchangeItems.h"
 
 namespace {
 
@@ -36,21 +36,8 @@ ConnectorData::ConnectorData()
 {
 }
 
-ConnectorData::ConnectorData(const ConnectorData& src)
-    : m_pos(src.m_pos), m_dAngle(src.m_dAngle), m_conType(src.m_conType), m_nIndex(src.m_nIndex)
-{
-}
-
-ConnectorData& ConnectorData::operator=(const ConnectorData& src)
-{
-    if (this != &src) {
-        m_pos = src.m_pos;
-        m_dAngle = src.m_dAngle;
-        m_conType = src.m_conType;
-        m_nIndex = src.m_nIndex;
-    }
-    return *this;
-}
+ConnectorData::ConnectorData(const ConnectorData&) = default;
+ConnectorData& ConnectorData::operator=(const ConnectorData&) = default;
 
 ConnectorData::~ConnectorData() = default;
 
@@ -121,42 +108,10 @@ FittingData::FittingData()
 {
 }
 
-FittingData::FittingData(const FittingData& src)
-    : m_strGUID(src.m_strGUID),
-      m_pos(src.m_pos),
-      m_strBlockName(src.m_strBlockName),
-      m_strDisplayName(src.m_strDisplayName),
-      m_strDescription(src.m_strDescription),
-      m_direction(src.m_direction),
-      m_buttressPos(src.m_buttressPos),
-      m_dScale(src.m_dScale),
-      m_vecConnector(src.m_vecConnector),
-      m_bCheck(src.m_bCheck),
-      m_fitType(src.m_fitType)
-{
-}
-
-FittingData::FittingData(FittingData&& src) noexcept = default;
-
-FittingData& FittingData::operator=(const FittingData& src)
-{
-    if (this != &src) {
-        m_strGUID = src.m_strGUID;
-        m_pos = src.m_pos;
-        m_strBlockName = src.m_strBlockName;
-        m_strDisplayName = src.m_strDisplayName;
-        m_strDescription = src.m_strDescription;
-        m_direction = src.m_direction;
-        m_buttressPos = src.m_buttressPos;
-        m_dScale = src.m_dScale;
-        m_vecConnector = src.m_vecConnector;
-        m_bCheck = src.m_bCheck;
-        m_fitType = src.m_fitType;
-    }
-    return *this;
-}
-
-FittingData& FittingData::operator=(FittingData&& src) noexcept = default;
+FittingData::FittingData(const FittingData&) = default;
+FittingData::FittingData(FittingData&&) noexcept = default;
+FittingData& FittingData::operator=(const FittingData&) = default;
+FittingData& FittingData::operator=(FittingData&&) noexcept = default;
 
 FittingData::~FittingData() = default;
 
@@ -299,49 +254,19 @@ void FittingData::DoPropExchange(CXTPPropExchange* pPX)
     PX_U3Value(pPX, L"ButtressPos", m_buttressPos);
 
     std::unique_ptr<CXTPPropExchange> pSecConnector = pPX->GetSection(L"vecConnector");
-    std::unique_ptr<CXTPPropExchangeEnumerator> pEnumConnector =
-        pSecConnector->GetEnumerator(L"Connector");
-    POSITION pos = pEnumConnector->GetPosition(0, 1);
-
-    if (pPX->IsLoading()) {
-        while (pos != nullptr) {
-            std::unique_ptr<CXTPPropExchange> pItem = pEnumConnector->GetNext(pos);
-            ConnectorData connector;
-            connector.DoPropExchange(pItem.get());
-            m_vecConnector.push_back(connector);
-        }
-        return;
-    }
-
-    pSecConnector->EmptySection();
-    for (size_t i = 0; i < m_vecConnector.size(); ++i) {
-        std::unique_ptr<CXTPPropExchange> pItem = pEnumConnector->GetNext(pos);
-        m_vecConnector[i].DoPropExchange(pItem.get());
-        pSecConnector->AfterItem(pItem.get());
-    }
+    if (!pPX->IsLoading())
+        pSecConnector->EmptySection();
+    ExchangeItems(*pSecConnector, L"Connector", m_vecConnector, ItemEnd::kAfterItem);
 }
 
 // FittingInfo
 
 FittingInfo::FittingInfo() : m_fitType(NodeDetailEx::kFittingTypeNone), m_vecFitData() {}
 
-FittingInfo::FittingInfo(const FittingInfo& src)
-    : m_fitType(src.m_fitType), m_vecFitData(src.m_vecFitData)
-{
-}
-
-FittingInfo::FittingInfo(FittingInfo&& src) noexcept = default;
-
-FittingInfo& FittingInfo::operator=(const FittingInfo& src)
-{
-    if (this != &src) {
-        m_fitType = src.m_fitType;
-        m_vecFitData = src.m_vecFitData;
-    }
-    return *this;
-}
-
-FittingInfo& FittingInfo::operator=(FittingInfo&& src) noexcept = default;
+FittingInfo::FittingInfo(const FittingInfo&) = default;
+FittingInfo::FittingInfo(FittingInfo&&) noexcept = default;
+FittingInfo& FittingInfo::operator=(const FittingInfo&) = default;
+FittingInfo& FittingInfo::operator=(FittingInfo&&) noexcept = default;
 
 FittingInfo::~FittingInfo() = default;
 
@@ -371,22 +296,7 @@ void FittingInfo::DoPropExchange(CXTPPropExchange* pPX)
         return;
     PX_Enum(pPX, L"FitType", m_fitType);
 
-    std::unique_ptr<CXTPPropExchangeEnumerator> pEnumRow = pPX->GetEnumerator(L"FitRow");
-    POSITION pos = pEnumRow->GetPosition(0, 1);
-
-    if (pPX->IsLoading()) {
-        while (pos != nullptr) {
-            std::unique_ptr<CXTPPropExchange> pItem = pEnumRow->GetNext(pos);
-            FittingData fitData;
-            fitData.DoPropExchange(pItem.get());
-            fitData.SetFitType(m_fitType);
-            m_vecFitData.push_back(std::move(fitData));
-        }
-        return;
-    }
-
-    for (size_t i = 0; i < m_vecFitData.size(); ++i) {
-        std::unique_ptr<CXTPPropExchange> pItem = pEnumRow->GetNext(pos);
-        m_vecFitData[i].DoPropExchange(pItem.get());
-    }
+    // Fittings read take the group's type.
+    ExchangeItems(*pPX, L"FitRow", m_vecFitData, ItemEnd::kPlain,
+                  [this](FittingData& fitData) { fitData.SetFitType(m_fitType); });
 }

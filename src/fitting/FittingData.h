@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "frame/ZkEnums.h"
+#include "fitting/ZkEnums.h"
 #include "frame/stu3Value.h"
 #include "platform/CString.h"
 #include "platform/ZkExport.h"

@@ -1,6 +1,6 @@
-// The module entry point exists on Windows only. Loading creates nothing: the
+// The module entry point, built on Windows only. Loading creates nothing: the
 // singletons are built on first use.
-#if defined(_WIN32) && !defined(ZKNODEDETAIL_STATIC)
+#if !defined(ZKNODEDETAIL_STATIC)
 #include <windows.h>
 
 BOOL WINAPI DllMain(HINSTANCE /*hInstance*/, DWORD /*dwReason*/, LPVOID /*lpReserved*/)

@@ -4,9 +4,9 @@
 #include <memory>
 #include <utility>
 
-#include "frame/RecordListFile.h"
-#include "platform/ZkHost.h"
-#include "platform/ZkOs.h"
+#include "platform/internal/DataDirectory.h"
+#include "platform/internal/Os.h"
+#include "platform/internal/RecordListFile.h"
 
 namespace {
 
@@ -33,20 +33,13 @@ CNodeDetailResDataManager::~CNodeDetailResDataManager() = default;
 
 bool CNodeDetailResDataManager::Load()
 {
-    if (!ZkIsFileExist(m_strFileName))
-        return false;
-
-    m_vecNodeDetailResData.clear();
-    // Set before reading: a file that exists but cannot be read still counts
-    // as a change of the library.
-    m_bDataChanged = true;
-
-    return ReadRecordList(m_strFileName, kRootSection, kRowSection, m_vecNodeDetailResData);
+    return LoadRecordList(m_strFileName, kRootSection, kRowSection, m_vecNodeDetailResData,
+                          m_bDataChanged);
 }
 
 bool CNodeDetailResDataManager::Save()
 {
-    return WriteRecordList(m_strFileName, kRootSection, kRowSection, m_vecNodeDetailResData);
+    return SaveRecordList(m_strFileName, kRootSection, kRowSection, m_vecNodeDetailResData);
 }
 
 bool CNodeDetailResDataManager::Update()

@@ -13,7 +13,7 @@
 class ZKND_API CNodeDetailResDataManager {
 public:
     // The one instance, built on the first call; it then fixes its file path
-    // from GetDataDirectory() and reads nothing until Load or Update.
+    // from the host's data directory and reads nothing until Load or Update.
     static CNodeDetailResDataManager* Instance();
 
     // Memberwise; nothing in the library copies the manager.

@@ -3,9 +3,9 @@
 #include <utility>
 
 #include "platform/CXTPPropExchange.h"
-#include "platform/ZkHost.h"
-#include "platform/ZkOs.h"
-#include "platform/ZkText.h"
+#include "platform/internal/Number.h"
+#include "platform/internal/Os.h"
+#include "platform/internal/Text.h"
 
 namespace {
 
@@ -55,7 +55,7 @@ bool NumericLess(const wchar_t* a, size_t na, const wchar_t* b, size_t nb)
             return ZkText::CompareOrdinal(pa, la, pb, lb) < 0;
         }
     }
-    return ZkTextToDouble(a, na) < ZkTextToDouble(b, nb);
+    return ZkNumber::ParseLeading(a, na) < ZkNumber::ParseLeading(b, nb);
 }
 
 }  // namespace
@@ -71,32 +71,9 @@ NodeDetailResData::NodeDetailResData(const wchar_t* pszName)
     SetGuid(guid);
 }
 
-NodeDetailResData::NodeDetailResData(const NodeDetailResData& other)
-    : m_strGuid(other.m_strGuid),
-      m_strDisplayName(other.m_strDisplayName),
-      m_strDescription(other.m_strDescription),
-      m_bCheck(other.m_bCheck)
-{
-}
-
-NodeDetailResData& NodeDetailResData::operator=(const NodeDetailResData& other)
-{
-    if (this != &other) {
-        m_strGuid = other.m_strGuid;
-        m_strDisplayName = other.m_strDisplayName;
-        m_strDescription = other.m_strDescription;
-        m_bCheck = other.m_bCheck;
-    }
-    return *this;
-}
-
-NodeDetailResData::NodeDetailResData(NodeDetailResData&& other) noexcept
-    : m_strGuid(std::move(other.m_strGuid)),
-      m_strDisplayName(std::move(other.m_strDisplayName)),
-      m_strDescription(std::move(other.m_strDescription)),
-      m_bCheck(other.m_bCheck)
-{
-}
+NodeDetailResData::NodeDetailResData(const NodeDetailResData&) = default;
+NodeDetailResData& NodeDetailResData::operator=(const NodeDetailResData&) = default;
+NodeDetailResData::NodeDetailResData(NodeDetailResData&&) noexcept = default;
 
 NodeDetailResData& NodeDetailResData::operator=(NodeDetailResData&& other) noexcept
 {
@@ -190,8 +167,8 @@ bool NodeDetailResData::operator<(const NodeDetailResData& other)
         const size_t eb = TokenEnd(b, nb, ib);
         const int nCmp = ZkText::CompareOrdinal(a + ia, ea - ia, b + ib, eb - ib);
         if (nCmp != 0) {
-            const bool bNumA = ZkIsNumericText(a + ia, ea - ia);
-            const bool bNumB = ZkIsNumericText(b + ib, eb - ib);
+            const bool bNumA = ZkNumber::IsDecimal(a + ia, ea - ia);
+            const bool bNumB = ZkNumber::IsDecimal(b + ib, eb - ib);
             if (bNumA && bNumB)
                 return NumericLess(a + ia, ea - ia, b + ib, eb - ib);
             if (bNumA != bNumB)

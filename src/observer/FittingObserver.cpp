@@ -1,23 +1,5 @@
 #include "observer/FittingObserver.h"
 
-PIPE_FIT_MODIFYNAME::PIPE_FIT_MODIFYNAME() : strName1(L""), strName2(L"") {}
-
-PIPE_FIT_MODIFYNAME::PIPE_FIT_MODIFYNAME(const PIPE_FIT_MODIFYNAME& src)
-    : strName1(src.strName1), strName2(src.strName2)
-{
-}
-
-PIPE_FIT_MODIFYNAME::~PIPE_FIT_MODIFYNAME() = default;
-
-PIPE_FIT_MODIFYNAME& PIPE_FIT_MODIFYNAME::operator=(const PIPE_FIT_MODIFYNAME& src)
-{
-    if (this != &src) {
-        strName1 = src.strName1;
-        strName2 = src.strName2;
-    }
-    return *this;
-}
-
 int ICallback::HandleNotify(int /*nCode*/, const wchar_t* /*pszText*/)
 {
     return 0;
@@ -27,13 +9,8 @@ IFittingFacServer::~IFittingFacServer() = default;
 
 CFittingObserver::CFittingObserver() : m_pCallback(nullptr) {}
 
-CFittingObserver::CFittingObserver(const CFittingObserver& src) : m_pCallback(src.m_pCallback) {}
-
-CFittingObserver& CFittingObserver::operator=(const CFittingObserver& src)
-{
-    m_pCallback = src.m_pCallback;
-    return *this;
-}
+CFittingObserver::CFittingObserver(const CFittingObserver&) = default;
+CFittingObserver& CFittingObserver::operator=(const CFittingObserver&) = default;
 
 // The callback belongs to whoever registered it.
 CFittingObserver::~CFittingObserver() = default;

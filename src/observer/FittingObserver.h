@@ -1,26 +1,13 @@
 #pragma once
 
 // What the host's modules register with the observer manager: a callback that
-// receives notifications, the observer that forwards to it, the facility
-// server, and the rename record they pass to one another.
+// receives notifications, the observer that forwards to it, and the facility
+// server.
 
 #include <vector>
 
 #include "observer/PipeFitCountInfo.h"
-#include "platform/CString.h"
 #include "platform/ZkExport.h"
-
-// The two names of a fitting rename, carried from one module to another; both
-// empty by default.
-struct ZKND_API PIPE_FIT_MODIFYNAME {
-    CString strName1;
-    CString strName2;
-
-    PIPE_FIT_MODIFYNAME();
-    PIPE_FIT_MODIFYNAME(const PIPE_FIT_MODIFYNAME& src);
-    ~PIPE_FIT_MODIFYNAME();
-    PIPE_FIT_MODIFYNAME& operator=(const PIPE_FIT_MODIFYNAME& src);
-};
 
 // Receives notifications. Never owned by the library, so it declares no
 // virtual destructor.

@@ -20,34 +20,9 @@ PIPE_FIT_COUNT_INFO::PIPE_FIT_COUNT_INFO()
 {
 }
 
-PIPE_FIT_COUNT_INFO::PIPE_FIT_COUNT_INFO(const PIPE_FIT_COUNT_INFO& src)
-    : ptPos(src.ptPos),
-      strText1(src.strText1),
-      nValue1(src.nValue1),
-      strText2(src.strText2),
-      nValue2(src.nValue2),
-      nValue3(src.nValue3),
-      strText3(src.strText3),
-      strText4(src.strText4)
-{
-}
-
+PIPE_FIT_COUNT_INFO::PIPE_FIT_COUNT_INFO(const PIPE_FIT_COUNT_INFO&) = default;
 PIPE_FIT_COUNT_INFO::~PIPE_FIT_COUNT_INFO() = default;
-
-PIPE_FIT_COUNT_INFO& PIPE_FIT_COUNT_INFO::operator=(const PIPE_FIT_COUNT_INFO& src)
-{
-    if (this != &src) {
-        ptPos = src.ptPos;
-        strText1 = src.strText1;
-        nValue1 = src.nValue1;
-        strText2 = src.strText2;
-        nValue2 = src.nValue2;
-        nValue3 = src.nValue3;
-        strText3 = src.strText3;
-        strText4 = src.strText4;
-    }
-    return *this;
-}
+PIPE_FIT_COUNT_INFO& PIPE_FIT_COUNT_INFO::operator=(const PIPE_FIT_COUNT_INFO&) = default;
 
 bool PIPE_FIT_COUNT_INFO::operator==(const PIPE_FIT_COUNT_INFO& other)
 {
@@ -64,33 +39,20 @@ bool PIPE_FIT_COUNT_INFO::operator==(const PIPE_FIT_COUNT_INFO& other)
     return true;
 }
 
+PIPE_FIT_MODIFYNAME::PIPE_FIT_MODIFYNAME() : strName1(L""), strName2(L"") {}
+
+PIPE_FIT_MODIFYNAME::PIPE_FIT_MODIFYNAME(const PIPE_FIT_MODIFYNAME&) = default;
+PIPE_FIT_MODIFYNAME::~PIPE_FIT_MODIFYNAME() = default;
+PIPE_FIT_MODIFYNAME& PIPE_FIT_MODIFYNAME::operator=(const PIPE_FIT_MODIFYNAME&) = default;
+
 stConnector::stConnector()
     : ptPos(0.0, 0.0, 0.0), dValue(0.0), nValue1(0), strText(L""), nValue2(-1)
 {
 }
 
-stConnector::stConnector(const stConnector& src)
-    : ptPos(src.ptPos),
-      dValue(src.dValue),
-      nValue1(src.nValue1),
-      strText(src.strText),
-      nValue2(src.nValue2)
-{
-}
-
+stConnector::stConnector(const stConnector&) = default;
 stConnector::~stConnector() = default;
-
-stConnector& stConnector::operator=(const stConnector& src)
-{
-    if (this != &src) {
-        ptPos = src.ptPos;
-        dValue = src.dValue;
-        nValue1 = src.nValue1;
-        strText = src.strText;
-        nValue2 = src.nValue2;
-    }
-    return *this;
-}
+stConnector& stConnector::operator=(const stConnector&) = default;
 
 bool stConnector::operator==(const stConnector& other)
 {

@@ -1,7 +1,8 @@
 #pragma once
 
-// The fitting-count entry that modules post through the observer manager, and
-// the connector record of a pipe-fitting entity snapshot.
+// The records that modules post through the observer manager, the
+// fitting-count entry and the rename record, and the connector record of a
+// pipe-fitting entity snapshot.
 
 #include "frame/stu3Value.h"
 #include "platform/CString.h"
@@ -27,6 +28,18 @@ struct ZKND_API PIPE_FIT_COUNT_INFO {
     // Compares nValue1, nValue2, nValue3 exactly and strText2, strText4
     // ignoring case; the position and the other two texts take no part.
     bool operator==(const PIPE_FIT_COUNT_INFO& other);
+};
+
+// The two names of a fitting rename, carried from one module to another; both
+// empty by default.
+struct ZKND_API PIPE_FIT_MODIFYNAME {
+    CString strName1;
+    CString strName2;
+
+    PIPE_FIT_MODIFYNAME();
+    PIPE_FIT_MODIFYNAME(const PIPE_FIT_MODIFYNAME& src);
+    ~PIPE_FIT_MODIFYNAME();
+    PIPE_FIT_MODIFYNAME& operator=(const PIPE_FIT_MODIFYNAME& src);
 };
 
 // A connector of a pipe-fitting entity snapshot. Defaults: nValue2 -1, the

@@ -5,7 +5,7 @@
 #include <cwchar>
 #include <string>
 
-#include "platform/ZkText.h"
+#include "platform/internal/Text.h"
 
 namespace {
 

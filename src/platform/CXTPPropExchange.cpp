@@ -4,12 +4,12 @@
 #include <cstring>
 #include <memory>
 #include <string>
-#include <system_error>
 
 #include <pugixml.hpp>
 
-#include "platform/ZkFileSystem.h"
-#include "platform/ZkText.h"
+#include "platform/internal/FileSystem.h"
+#include "platform/internal/Number.h"
+#include "platform/internal/Text.h"
 
 namespace {
 
@@ -27,34 +27,16 @@ CString FromUtf8(const char* psz)
 }
 
 // A real as the shortest text that reads back to the same bits.
-std::string RealToText(double d)
+std::string NumberToText(double d)
 {
     char buf[64];
     const auto r = std::to_chars(buf, buf + sizeof buf, d);
     return std::string(buf, r.ptr);
 }
 
-// Trims XML white space; the value must then be a whole number.
-template <typename T>
-bool ParseWhole(const char* s, T& out)
+std::string NumberToText(int n)
 {
-    auto isSpace = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; };
-    const char* b = s;
-    const char* e = s + std::strlen(s);
-    while (b < e && isSpace(*b))
-        ++b;
-    while (e > b && isSpace(e[-1]))
-        --e;
-    if (b < e && *b == '+' && e - b > 1 && b[1] != '-')
-        ++b;
-    if (b == e)
-        return false;
-    T value{};
-    const auto r = std::from_chars(b, e, value);
-    if (r.ec != std::errc() || r.ptr != e)
-        return false;
-    out = value;
-    return true;
+    return std::to_string(n);
 }
 
 // pugixml accepts more than one top-level element. Such a file is not
@@ -112,6 +94,24 @@ struct CXTPPropExchange::Impl {
                 c = node.append_child(name);
             c.text().set(value);
         }
+    }
+
+    // A number property: read through the whole-text parse, written as text.
+    template <typename T>
+    int ExchangeNumber(const wchar_t* lpszName, T& value)
+    {
+        const std::string name = ToUtf8(lpszName);
+        if (loading) {
+            const char* text = FindValue(name.c_str());
+            return text != nullptr && ZkNumber::ParseWhole(text, std::strlen(text),
+                                                           ZkNumber::kPropertyValue, value)
+                       ? 1
+                       : 0;
+        }
+        if (!node)
+            return 0;
+        StoreValue(name.c_str(), NumberToText(value).c_str());
+        return 1;
     }
 
     std::unique_ptr<CXTPPropExchange> Child(pugi::xml_node n) const
@@ -255,28 +255,12 @@ int CXTPPropExchange::PX_String(const wchar_t* lpszName, CString& value)
 
 int CXTPPropExchange::PX_Double(const wchar_t* lpszName, double& value)
 {
-    const std::string name = ToUtf8(lpszName);
-    if (m_pImpl->loading) {
-        const char* text = m_pImpl->FindValue(name.c_str());
-        return text != nullptr && ParseWhole(text, value) ? 1 : 0;
-    }
-    if (!m_pImpl->node)
-        return 0;
-    m_pImpl->StoreValue(name.c_str(), RealToText(value).c_str());
-    return 1;
+    return m_pImpl->ExchangeNumber(lpszName, value);
 }
 
 int CXTPPropExchange::PX_Int(const wchar_t* lpszName, int& value)
 {
-    const std::string name = ToUtf8(lpszName);
-    if (m_pImpl->loading) {
-        const char* text = m_pImpl->FindValue(name.c_str());
-        return text != nullptr && ParseWhole(text, value) ? 1 : 0;
-    }
-    if (!m_pImpl->node)
-        return 0;
-    m_pImpl->StoreValue(name.c_str(), std::to_string(value).c_str());
-    return 1;
+    return m_pImpl->ExchangeNumber(lpszName, value);
 }
 
 CXTPPropExchangeEnumerator::CXTPPropExchangeEnumerator(Impl* pImpl) : m_pImpl(pImpl) {}

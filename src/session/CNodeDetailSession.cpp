@@ -1,7 +1,7 @@
 #include "session/CNodeDetailSession.h"
 
-#include "frame/ZkNodeDetail.h"
-#include "session/CSessionValueStore.h"
+#include "observer/CFittingObserverManager.h"
+#include "session/internal/CSessionValueStore.h"
 
 CNodeDetailSession::CNodeDetailSession() : m_pValueStore(new CSessionValueStore(this)) {}
 
@@ -68,7 +68,7 @@ void CNodeDetailSession::SetModified(bool bModified)
     if (m_pValueStore->m_bModified == bModified)
         return;
     m_pValueStore->m_bModified = bModified;
-    CFittingObserver* pObserver = ZkFittingObserverManager()->GetObserver();
+    CFittingObserver* pObserver = CFittingObserverManager::Instance()->GetObserver();
     if (pObserver != nullptr)
         pObserver->Dispatch(4, nullptr);
 }

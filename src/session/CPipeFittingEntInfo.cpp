@@ -12,34 +12,9 @@ stEntDetail::stEntDetail()
 {
 }
 
-stEntDetail::stEntDetail(const stEntDetail& src)
-    : nValue1(src.nValue1),
-      ptPos1(src.ptPos1),
-      strText1(src.strText1),
-      strText2(src.strText2),
-      ptPos2(src.ptPos2),
-      strText3(src.strText3),
-      strText4(src.strText4),
-      nValue2(src.nValue2)
-{
-}
-
+stEntDetail::stEntDetail(const stEntDetail&) = default;
 stEntDetail::~stEntDetail() = default;
-
-stEntDetail& stEntDetail::operator=(const stEntDetail& src)
-{
-    if (this != &src) {
-        nValue1 = src.nValue1;
-        ptPos1 = src.ptPos1;
-        strText1 = src.strText1;
-        strText2 = src.strText2;
-        ptPos2 = src.ptPos2;
-        strText3 = src.strText3;
-        strText4 = src.strText4;
-        nValue2 = src.nValue2;
-    }
-    return *this;
-}
+stEntDetail& stEntDetail::operator=(const stEntDetail&) = default;
 
 CPipeFittingEntInfo::CPipeFittingEntInfo()
 {

@@ -9,8 +9,8 @@
 #include "observer/PipeFitCountInfo.h"
 #include "platform/AcGeScale3d.h"
 #include "platform/CString.h"
+#include "platform/NamedValue.h"
 #include "platform/ZkExport.h"
-#include "platform/ZkHost.h"
 
 // The entity part of a snapshot. The values mean what the host modules agree
 // on; the library copies them only. Defaults: nValue1 -1, nValue2 1, the rest

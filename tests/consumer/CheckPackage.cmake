@@ -1,5 +1,5 @@
-# Checks of the installed package: its version file, its headers, and that the
-# library's internal headers stayed out of it.
+# Checks of the installed package: its version file, its headers, and that
+# nothing of an internal/ folder went into it.
 
 if(NOT ZkNodeDetail_VERSION MATCHES "^[0-9]+\\.[0-9]+\\.[0-9]+$")
   message(FATAL_ERROR "the package reports no version: '${ZkNodeDetail_VERSION}'")
@@ -27,10 +27,11 @@ if(NOT zk_count EQUAL 1)
   message(FATAL_ERROR "expected one include directory, got '${zk_include_dirs}'")
 endif()
 
-foreach(internal platform/ZkText.h platform/ZkFileSystem.h platform/ZkOs.h
-                 session/CSessionValueStore.h)
-  if(EXISTS ${zk_include_dirs}/${internal})
-    message(FATAL_ERROR "internal header ${internal} was installed")
+# Headers in internal/ folders belong to the library alone.
+file(GLOB_RECURSE zk_installed RELATIVE ${zk_include_dirs} ${zk_include_dirs}/*)
+foreach(path IN LISTS zk_installed)
+  if(path MATCHES "(^|/)internal/")
+    message(FATAL_ERROR "${path} was installed: internal/ stays out of the package")
   endif()
 endforeach()
 

@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "frame/ZkNodeDetail.h"
-#include "platform/ZkHost.h"
 #include "usage.h"
 
 namespace fs = std::filesystem;
@@ -29,35 +28,6 @@ void Check(bool bOk, const char* pszWhat, int nLine)
 }
 
 #define CHECK(expr) Check((expr), #expr, __LINE__)
-
-// The library's folder form of a native folder: backslashes, one at the end.
-CString LibraryFolder(const fs::path& folder)
-{
-    CString strOut;
-#if defined(_WIN32)
-    strOut = folder.wstring().c_str();
-#else
-    // Native paths are UTF-8 bytes; the library takes UTF-16 units.
-    const std::string s = folder.string();
-    for (size_t i = 0; i < s.size();) {
-        const auto b = static_cast<unsigned char>(s[i]);
-        const size_t n = b < 0x80 ? 1 : b < 0xE0 ? 2 : b < 0xF0 ? 3 : 4;
-        unsigned long c = n == 1 ? b : n == 2 ? (b & 0x1Fu) : n == 3 ? (b & 0x0Fu) : (b & 0x07u);
-        for (size_t k = 1; k < n && i + k < s.size(); ++k)
-            c = (c << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3Fu);
-        if (c >= 0x10000) {
-            strOut += static_cast<wchar_t>(0xD800 + ((c - 0x10000) >> 10));
-            strOut += static_cast<wchar_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
-        } else {
-            strOut += c == L'/' ? L'\\' : static_cast<wchar_t>(c);
-        }
-        i += n;
-    }
-#endif
-    if (strOut.IsEmpty() || strOut.GetAt(strOut.GetLength() - 1) != L'\\')
-        strOut += L'\\';
-    return strOut;
-}
 
 std::string ReadFile(const fs::path& file)
 {
@@ -113,11 +83,13 @@ void CheckNodeDetailRoad(const fs::path& dataDir)
     // drawing and slide file of each.
     const fs::path folder = dataDir / fs::u8path(kResourceFolder);
     fs::create_directories(folder);
+    std::error_code ec;
     const std::vector<NodeDetailResData> vecSeed = {NodeDetailResData(L"Pump base"),
                                                     NodeDetailResData(L"Detail10"),
                                                     NodeDetailResData(L"Detail2")};
     pLib->SetVecNodeDetailResData(vecSeed);
     CHECK(pLib->Save());
+    CHECK(fs::equivalent(NativeFileOf(pLib->GetFileName()), folder / "NodeDetailDataEx.xml", ec));
     for (const NodeDetailResData& seed : vecSeed) {
         const std::string guid = Ascii(seed.GetGuid());
         CHECK(guid.size() == 36);
@@ -242,9 +214,8 @@ int main(int argc, char** argv)
         return 1;
     }
 
-    const CString strDataDir = LibraryFolder(fs::absolute(dataDir));
+    const CString strDataDir = DataDirectoryOf(fs::absolute(dataDir));
     StartUp(strDataDir);
-    CHECK(GetDataDirectory() == strDataDir);
     CHECK(ZkNodeDetailResDataManager()->GetFileName() == strDataDir + kResourceFile);
     CHECK(ZkFitDataManager()->GetFileName() == strDataDir + kFittingFile);
     CHECK(ZkNodeDetailResDataManager() == CNodeDetailResDataManager::Instance());

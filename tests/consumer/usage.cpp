@@ -1,5 +1,23 @@
 #include "usage.h"
 
+// snippet: paths
+#include "platform/ZkPath.h"
+
+// A folder found on disk as the library's data directory: its path form,
+// with a backslash at the end.
+CString DataDirectoryOf(const std::filesystem::path& folder)
+{
+    return ZkFromNativePath(folder.native()) + L"\\";
+}
+
+// A file the library names, such as GetFileName(), as a path the program
+// opens itself.
+std::filesystem::path NativeFileOf(const CString& strLibraryPath)
+{
+    return std::filesystem::path(ZkToNativePath(strLibraryPath));
+}
+// snippet end
+
 // snippet: host
 // The host application object: the library asks it for the product data
 // directory, in the library's path form (backslashes, one at the end).

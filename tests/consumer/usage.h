@@ -3,11 +3,14 @@
 // The examples of docs/usage.md. The text between the snippet markers is the
 // text of the page, so everything the page shows is compiled and run here.
 
+#include <filesystem>
 #include <vector>
 
 #include "frame/ZkNodeDetail.h"
 #include "platform/ZkHost.h"
 
+CString DataDirectoryOf(const std::filesystem::path& folder);
+std::filesystem::path NativeFileOf(const CString& strLibraryPath);
 void StartUp(const wchar_t* pszDataDir);
 bool ListNodeDetails(std::vector<NodeDetailResData>& vecRows);
 bool CopyNodeDetail(int nRow);

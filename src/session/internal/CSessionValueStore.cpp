@@ -1,11 +1,11 @@
-#include "session/CSessionValueStore.h"
+#include "session/internal/CSessionValueStore.h"
 
 #include <cstring>
 #include <memory>
 #include <utility>
 
 #include "platform/CString.h"
-#include "platform/ZkText.h"
+#include "platform/internal/Text.h"
 
 bool SessionKeyLess::operator()(const std::wstring& a, const std::wstring& b) const
 {

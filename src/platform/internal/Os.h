@@ -1,8 +1,9 @@
 #pragma once
 
 // Operating-system calls the library makes (not exported). On Windows these
-// are the system's own; elsewhere they are provided by the platform layer
-// with the same names and meaning.
+// are the system's own; elsewhere the platform layer provides them with the
+// same names and meaning: CoCreateGuid in Guid_posix.cpp, CopyFileW in
+// FileSystem_posix.cpp.
 
 #include "platform/ZkGuid.h"
 
@@ -14,7 +15,6 @@
 #define WIN32_LEAN_AND_MEAN
 #endif
 #include <objbase.h>
-#include <stdlib.h>
 #include <windows.h>
 #else
 // Fills *pguid with a new random GUID; 0 on success.
@@ -22,6 +22,4 @@ long CoCreateGuid(GUID* pguid);
 // Copies a file; with bFailIfExists 0 an existing target is overwritten.
 // Non-zero on success. Paths use the library's backslash form.
 int CopyFileW(const wchar_t* lpExistingFileName, const wchar_t* lpNewFileName, int bFailIfExists);
-// Leading decimal number of a wide text, 0.0 when there is none.
-double _wtof(const wchar_t* psz);
 #endif

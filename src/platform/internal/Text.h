@@ -24,7 +24,8 @@ inline unsigned Unit(wchar_t c)
 int CompareOrdinal(const wchar_t* a, size_t na, const wchar_t* b, size_t nb);
 int CompareOrdinalNoCase(const wchar_t* a, size_t na, const wchar_t* b, size_t nb);
 
-// printf-style formatting into out (appends); see CString::Format.
+// printf-style formatting into out (appends); see CString::Format. In
+// TextFormat.cpp.
 void FormatV(std::wstring& out, const wchar_t* fmt, va_list args);
 
 // Conversions between UTF-16 code units and UTF-8. A lone surrogate becomes

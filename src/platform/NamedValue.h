@@ -1,0 +1,57 @@
+#pragma once
+
+// Stand-in for the host product's named-value collection, which pipe-fitting
+// entity snapshots carry.
+
+#include <utility>
+#include <vector>
+
+#include "platform/CString.h"
+#include "platform/ZkExport.h"
+
+// One value of a named-value set: empty, integer, real, boolean or text.
+class ZKND_API NamedValue {
+public:
+    enum Type { kEmpty = 0, kInt, kDouble, kBool, kText };
+
+    NamedValue() = default;
+    explicit NamedValue(int n) : m_type(kInt), m_int(n) {}
+    explicit NamedValue(double d) : m_type(kDouble), m_double(d) {}
+    explicit NamedValue(bool b) : m_type(kBool), m_bool(b) {}
+    explicit NamedValue(const wchar_t* psz) : m_type(kText), m_text(psz) {}
+
+    // A getter of another type than GetType() answers 0, false or empty.
+    Type GetType() const { return m_type; }
+    int GetInt() const { return m_int; }
+    double GetDouble() const { return m_double; }
+    bool GetBool() const { return m_bool; }
+    CString GetText() const { return m_text; }
+
+    // Same type and same value (reals compared exactly).
+    bool operator==(const NamedValue& o) const;
+    bool operator!=(const NamedValue& o) const { return !(*this == o); }
+
+private:
+    Type m_type = kEmpty;
+    int m_int = 0;
+    double m_double = 0.0;
+    bool m_bool = false;
+    CString m_text;
+};
+
+// The host's named-value collection. Entries keep the order in which names
+// were first stored; storing under a name already present (exact match)
+// replaces its value in place.
+class ZKND_API NamedValueSet {
+public:
+    NamedValueSet() = default;
+
+    void RemoveAll() { m_entries.clear(); }
+    int Count() const { return static_cast<int>(m_entries.size()); }
+    // Fetches the entry at nIndex; false (outputs untouched) when out of range.
+    bool GetAt(int nIndex, CString& strName, NamedValue& value) const;
+    void SetAt(const wchar_t* pszName, const NamedValue& value);
+
+private:
+    std::vector<std::pair<CString, NamedValue>> m_entries;
+};

@@ -1,0 +1,45 @@
+#pragma once
+
+// The library's only contact with files on disk (not exported). Paths come in
+// the library's own form and are mapped with ZkToNativePath. The operating
+// system's side is in FileSystem_posix.cpp and FileSystem_windows.cpp; the
+// former also gives POSIX systems the Windows CopyFileW (Os.h).
+
+#include <cstddef>
+#include <string>
+
+#include "platform/ZkPath.h"
+
+namespace ZkFileSystem {
+
+// True when path names an existing file that is not a directory.
+bool FileExists(const wchar_t* path);
+
+// Reads the whole file; false when it cannot be opened or read.
+bool ReadWholeFile(const wchar_t* path, std::string& out);
+
+// Replaces path with data atomically: the data goes to a temporary file in the
+// same folder, is flushed to disk and then renamed over the target. On any
+// failure the temporary file is removed and the target is left untouched.
+bool WriteFileAtomic(const wchar_t* path, const std::string& data);
+
+// The process's working directory, native; empty when it cannot be had.
+ZkNativeString CurrentDirectory();
+
+// Test hook: the next atomic write fails after this many bytes (-1: never).
+void SetWriteFaultForTesting(long long failAfterBytes);
+
+// Shared by the two implementations (FileSystem.cpp).
+namespace detail {
+
+// Shortens the next write of want bytes at offset done to stop at the test
+// fault; false once the fault is reached.
+bool AllowWrite(size_t done, size_t& want);
+// The fault applies to one atomic write, whatever its outcome.
+void ClearWriteFault();
+// ".tmp<pid>.<n>", with a new n on every call: the suffix of a temporary file.
+std::string TempSuffix(unsigned long pid);
+
+}  // namespace detail
+
+}  // namespace ZkFileSystem

@@ -1,0 +1,184 @@
+#include "platform/internal/FileSystem.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <string>
+
+#include "platform/internal/Os.h"
+
+namespace ZkFileSystem {
+
+namespace {
+
+bool WriteAll(int fd, const char* data, size_t size)
+{
+    size_t done = 0;
+    while (done < size) {
+        size_t want = size - done;
+        if (!detail::AllowWrite(done, want))
+            return false;
+        const ssize_t n = write(fd, data + done, want);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+// Opens a fresh temporary file beside target; -1 on failure.
+int OpenTempBeside(const std::string& target, std::string& temp, mode_t mode)
+{
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        temp = target + detail::TempSuffix(static_cast<unsigned long>(getpid()));
+        const int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+        if (fd >= 0 || errno != EEXIST)
+            return fd;
+    }
+    return -1;
+}
+
+// Folder part of a native path, separator included.
+std::string FolderOf(const std::string& p)
+{
+    const size_t pos = p.find_last_of('/');
+    return pos == std::string::npos ? std::string() : p.substr(0, pos + 1);
+}
+
+bool SyncFolder(const std::string& target)
+{
+    std::string folder = FolderOf(target);
+    if (folder.empty())
+        folder = ".";
+    const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    fsync(fd);
+    close(fd);
+    return true;
+}
+
+// Writes data to a temporary file beside target and renames it over target.
+bool ReplaceWith(const std::string& target, const char* data, size_t size, mode_t mode,
+                 bool failIfExists)
+{
+    std::string temp;
+    const int fd = OpenTempBeside(target, temp, mode);
+    if (fd < 0)
+        return false;
+    bool ok = WriteAll(fd, data, size);
+    ok = ok && fsync(fd) == 0;
+    ok = (close(fd) == 0) && ok;
+    if (ok) {
+        if (failIfExists) {
+            // link() refuses an existing target, so the check and the move are one step.
+            ok = link(temp.c_str(), target.c_str()) == 0;
+            unlink(temp.c_str());
+        } else {
+            ok = rename(temp.c_str(), target.c_str()) == 0;
+        }
+    }
+    if (!ok)
+        unlink(temp.c_str());
+    else
+        SyncFolder(target);
+    return ok;
+}
+
+// Copies a file; the target appears complete or not at all.
+bool CopyReplacing(const wchar_t* from, const wchar_t* to, bool failIfExists)
+{
+    std::string data;
+    if (!ReadWholeFile(from, data))
+        return false;
+    const std::string source = ZkToNativePath(from);
+    const std::string target = ZkToNativePath(to);
+    struct stat st;
+    if (stat(source.c_str(), &st) != 0)
+        return false;
+    struct stat tst;
+    if (stat(target.c_str(), &tst) == 0) {
+        if (failIfExists || S_ISDIR(tst.st_mode))
+            return false;
+        if (tst.st_dev == st.st_dev && tst.st_ino == st.st_ino)
+            return false;  // copying a file onto itself
+    }
+    return ReplaceWith(target, data.data(), data.size(), st.st_mode & 07777, failIfExists);
+}
+
+}  // namespace
+
+bool FileExists(const wchar_t* path)
+{
+    struct stat st;
+    return stat(ZkToNativePath(path).c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
+bool ReadWholeFile(const wchar_t* path, std::string& out)
+{
+    const int fd = open(ZkToNativePath(path).c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat st;
+    if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+        close(fd);
+        return false;
+    }
+    out.clear();
+    out.reserve(static_cast<size_t>(st.st_size));
+    char buf[65536];
+    for (;;) {
+        const ssize_t n = read(fd, buf, sizeof buf);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            close(fd);
+            return false;
+        }
+        if (n == 0)
+            break;
+        out.append(buf, static_cast<size_t>(n));
+    }
+    close(fd);
+    return true;
+}
+
+bool WriteFileAtomic(const wchar_t* path, const std::string& data)
+{
+    const std::string target = ZkToNativePath(path);
+    mode_t mode = 0644;
+    struct stat st;
+    if (stat(target.c_str(), &st) == 0) {
+        if (S_ISDIR(st.st_mode)) {
+            detail::ClearWriteFault();
+            return false;
+        }
+        mode = st.st_mode & 07777;  // keep the old file's permissions
+    }
+    const bool ok = ReplaceWith(target, data.data(), data.size(), mode, false);
+    detail::ClearWriteFault();
+    return ok;
+}
+
+ZkNativeString CurrentDirectory()
+{
+    char* cwd = getcwd(nullptr, 0);
+    const std::string dir = cwd != nullptr ? cwd : "";
+    free(cwd);
+    return dir;
+}
+
+}  // namespace ZkFileSystem
+
+// The Windows call the node-detail copy makes, on top of the copy above.
+int CopyFileW(const wchar_t* lpExistingFileName, const wchar_t* lpNewFileName, int bFailIfExists)
+{
+    return ZkFileSystem::CopyReplacing(lpExistingFileName, lpNewFileName, bFailIfExists != 0) ? 1
+                                                                                              : 0;
+}

@@ -1,0 +1,109 @@
+#include "platform/internal/Text.h"
+
+#include <string>
+
+namespace ZkText {
+
+namespace {
+
+template <typename Fold>
+int CompareUnits(const wchar_t* a, size_t na, const wchar_t* b, size_t nb, Fold fold)
+{
+    const size_t n = na < nb ? na : nb;
+    for (size_t i = 0; i < n; ++i) {
+        const unsigned ca = Unit(fold(a[i]));
+        const unsigned cb = Unit(fold(b[i]));
+        if (ca != cb)
+            return ca < cb ? -1 : 1;
+    }
+    return na == nb ? 0 : (na < nb ? -1 : 1);
+}
+
+}  // namespace
+
+int CompareOrdinal(const wchar_t* a, size_t na, const wchar_t* b, size_t nb)
+{
+    return CompareUnits(a, na, b, nb, [](wchar_t c) { return c; });
+}
+
+int CompareOrdinalNoCase(const wchar_t* a, size_t na, const wchar_t* b, size_t nb)
+{
+    return CompareUnits(a, na, b, nb, FoldAscii);
+}
+
+std::string Utf16ToUtf8(const wchar_t* p, size_t n)
+{
+    std::string out;
+    out.reserve(n);
+    for (size_t i = 0; i < n; ++i) {
+        unsigned long c = Unit(p[i]);
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < n && Unit(p[i + 1]) >= 0xDC00 &&
+            Unit(p[i + 1]) <= 0xDFFF) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (Unit(p[i + 1]) - 0xDC00);
+            ++i;
+        } else if (c >= 0xD800 && c <= 0xDFFF) {
+            c = 0xFFFD;
+        }
+        if (c < 0x80) {
+            out.push_back(static_cast<char>(c));
+        } else if (c < 0x800) {
+            out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+        } else if (c < 0x10000) {
+            out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+        } else {
+            out.push_back(static_cast<char>(0xF0 | (c >> 18)));
+            out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+        }
+    }
+    return out;
+}
+
+std::wstring Utf8ToUtf16(const char* p, size_t n)
+{
+    std::wstring out;
+    out.reserve(n);
+    const auto* s = reinterpret_cast<const unsigned char*>(p);
+    size_t i = 0;
+    while (i < n) {
+        const unsigned b0 = s[i];
+        unsigned long c = 0xFFFD;
+        size_t len = 1;
+        auto cont = [&](size_t k) { return i + k < n && (s[i + k] & 0xC0) == 0x80; };
+        if (b0 < 0x80) {
+            c = b0;
+        } else if (b0 >= 0xC2 && b0 <= 0xDF && cont(1)) {
+            c = ((b0 & 0x1Fu) << 6) | (s[i + 1] & 0x3Fu);
+            len = 2;
+        } else if (b0 >= 0xE0 && b0 <= 0xEF && cont(1) && cont(2)) {
+            const unsigned long v =
+                ((b0 & 0x0Fu) << 12) | ((s[i + 1] & 0x3Fu) << 6) | (s[i + 2] & 0x3Fu);
+            if (v >= 0x800 && (v < 0xD800 || v > 0xDFFF)) {
+                c = v;
+                len = 3;
+            }
+        } else if (b0 >= 0xF0 && b0 <= 0xF4 && cont(1) && cont(2) && cont(3)) {
+            const unsigned long v = ((b0 & 0x07u) << 18) | ((s[i + 1] & 0x3Fu) << 12) |
+                                    ((s[i + 2] & 0x3Fu) << 6) | (s[i + 3] & 0x3Fu);
+            if (v >= 0x10000 && v <= 0x10FFFF) {
+                c = v;
+                len = 4;
+            }
+        }
+        if (c >= 0x10000) {
+            const unsigned long v = c - 0x10000;
+            out.push_back(static_cast<wchar_t>(0xD800 + (v >> 10)));
+            out.push_back(static_cast<wchar_t>(0xDC00 + (v & 0x3FF)));
+        } else {
+            out.push_back(static_cast<wchar_t>(c));
+        }
+        i += len;
+    }
+    return out;
+}
+
+}  // namespace ZkText

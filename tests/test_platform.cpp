@@ -1,0 +1,217 @@
+// The platform layer through its public interface: the wide string, the host
+// services, the path helpers and the XML property exchange.
+
+#include <cfloat>
+#include <climits>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <tuple>
+
+#include "TestUtil.h"
+#include "platform/CXTPPropExchange.h"
+#include "platform/NamedValue.h"
+
+TEST(CStringTest, NullConcatenationFindAndDelete)
+{
+    const wchar_t* none = nullptr;
+    CString s(none);
+    EXPECT_TRUE(s.IsEmpty() && s.Compare(none) == 0);
+    s = L"Data\\";
+    s += L"节点图";
+    s += none;
+    EXPECT_STREQ(L"Data\\节点图\\x.xml", s + L"\\" + CString(L"x.xml"));
+    s = L"Pump(1)(1)";
+    EXPECT_EQ((std::vector<int>{4, 7, 0, -1, -1}),
+              (std::vector<int>{s.Find(L"("), s.Find(L"(", 5), s.Find(L""), s.Find(L"pump"),
+                                s.Find(L"(", 99)}));
+    EXPECT_EQ(7, s.Delete(4, 3));
+    EXPECT_STREQ(L"Pump(1)", s);
+    EXPECT_EQ(7, s.Delete(50, 2));
+    EXPECT_EQ(4, s.Delete(4, 100));
+    EXPECT_STREQ(L"Pump", s);
+    s.Empty();
+    EXPECT_EQ(0, s.GetLength());
+}
+
+TEST(CStringTest, OrdinalByUtf16UnitAndNoCaseFoldingAsciiOnly)
+{
+    // a, b, and the signs of a.Compare(b) and a.CompareNoCase(b).
+    const std::tuple<const wchar_t*, const wchar_t*, int, int> cases[] = {
+        {L"\U00010000", L"\uFFFF", -1, -1},  // D800 DC00 below FFFF, unlike UTF-32
+        {L"B", L"a", -1, 1},
+        {L"abc", L"abcd", -1, -1},
+        {L"中文", L"中文", 0, 0},
+        {L"Tee-1", L"tEE-1", -1, 0},
+        {L"\u00C9", L"\u00E9", -1, -1},
+        {L"_", L"a", -1, -1},  // '_' lies between 'Z' and 'a': folded to lower case
+        {L"_", L"A", 1, -1},
+    };
+    auto sign = [](int n) { return (n > 0) - (n < 0); };
+    for (const auto& [pa, pb, nCompare, nNoCase] : cases) {
+        const CString a(pa), b(pb);
+        EXPECT_EQ((std::vector<int>{nCompare, -nCompare, nNoCase, -nNoCase}),
+                  (std::vector<int>{sign(a.Compare(b)), sign(b.Compare(a)),
+                                    sign(a.CompareNoCase(b)), sign(b.CompareNoCase(a))}))
+            << testing::PrintToString(std::wstring(pa));
+    }
+    EXPECT_EQ(2, CString(L"\U00010000").GetLength());
+    EXPECT_EQ(0, CString(L"").CompareNoCase(static_cast<const wchar_t*>(nullptr)));
+}
+
+TEST(CStringTest, FormatConversions)
+{
+    CString s;
+    s.Format(L"%s(%d)", L"节点", 12);
+    EXPECT_STREQ(L"节点(12)", s);
+    s.Format(L"%08X-%04X-%02X%02x", 0x1u, 0xABCu, 0xFu, 0xAu);
+    EXPECT_STREQ(L"00000001-0ABC-0F0a", s);
+    s.Format(L"[%5s|%-3d|%%|%.2f|%c]", L"ab", -7, 0.125, L'Z');
+    EXPECT_STREQ(L"[   ab|-7 |%|0.12|Z]", s);
+    s.Format(L"%s", static_cast<const wchar_t*>(nullptr));
+    EXPECT_STREQ(L"(null)", s);
+    s.Format(L"%s", L"\U0001F600");
+    EXPECT_EQ(2, s.GetLength());
+}
+
+TEST(HostServicesTest, NumericAndThreeValueText)
+{
+    for (const wchar_t* yes : {L"0", L"01", L"123456789012345678901234567890", L"1.5", L"-2"})
+        EXPECT_TRUE(ZkIsNumericText(yes)) << yes;
+    for (const wchar_t* no : {L"", L"a", L"-", L".", L"1a", L"中", L" 1", L"1e5"})
+        EXPECT_FALSE(ZkIsNumericText(no)) << no;
+
+    const double reals[] = {0.1,     1e-300,  -0.0,      4.9406564584124654e-324,
+                            DBL_MAX, DBL_MIN, 1.0 / 3.0, 123456789.123456789};
+    for (const double d : reals) {
+        const stu3Value v(d, -d, d * 7);
+        stu3Value back(7, 7, 7);
+        ZkTextToU3Value(ZkU3ValueToText(v), back);
+        EXPECT_EQ(0, std::memcmp(&v, &back, sizeof v)) << d;
+    }
+    const std::wstring longPart = L"1,2," + std::wstring(127, L'3');  // the longest part read
+    for (const std::wstring& bad : std::vector<std::wstring>{
+             L"", L"1,2", L"1,2,3,4", L"1,x,3", L"1,,3", L"a", L"1,2,+ 3", longPart + L"3"}) {
+        stu3Value v(7, 8, 9);
+        ZkTextToU3Value(bad.c_str(), v);
+        EXPECT_TRUE(v.x == 7 && v.y == 8 && v.z == 9) << testing::PrintToString(bad);
+    }
+    // C white space around each part; a sign may follow a plus.
+    stu3Value v;
+    ZkTextToU3Value((L"\v+-1 , +2\f," + longPart.substr(4)).c_str(), v);
+    EXPECT_TRUE(v.x == -1 && v.y == 2 && v.z > 3e126);
+}
+
+TEST(HostServicesTest, NamedValueSet)
+{
+    NamedValueSet set;
+    set.SetAt(L"b", NamedValue(1));
+    set.SetAt(L"a", NamedValue(L"x"));
+    set.SetAt(L"b", NamedValue(2.5));  // in place
+    CString name;
+    NamedValue value;
+    ASSERT_TRUE(set.Count() == 2 && set.GetAt(0, name, value));
+    EXPECT_TRUE(name == L"b" && value == NamedValue(2.5) && value != NamedValue(true));
+    EXPECT_FALSE(set.GetAt(2, name, value) || set.GetAt(-1, name, value));
+    EXPECT_STREQ(L"b", name);  // untouched
+    set.RemoveAll();
+    EXPECT_EQ(0, set.Count());
+}
+
+TEST(PathTest, LibraryAndNativeFormsConvertBothWays)
+{
+    EXPECT_TRUE(ZkToNativePath(nullptr).empty());
+#if defined(_WIN32)
+    EXPECT_EQ(L"C:\\Data\\节点图\\x.xml", ZkToNativePath(L"C:\\Data\\节点图\\x.xml"));
+    EXPECT_STREQ(L"C:\\Data\\x", ZkFromNativePath(L"C:/Data\\x"));
+#else
+    const wchar_t units[] = {L'\\', 0x4E2D, 0xD83D, 0xDE00, 0xD800, L'x', 0};
+    EXPECT_EQ("/\xE4\xB8\xAD\xF0\x9F\x98\x80\xEF\xBF\xBDx", ZkToNativePath(units));
+    const CString back = ZkFromNativePath("/tmp/\xE4\xB8\xAD\xF0\x9F\x98\x80/\xFF");
+    EXPECT_EQ(std::wstring({L'\\', L't', L'm', L'p', L'\\', 0x4E2D, 0xD83D, 0xDE00, L'\\', 0xFFFD}),
+              std::wstring(back.GetString(), static_cast<size_t>(back.GetLength())));
+#endif
+}
+
+namespace {
+
+struct Row {
+    CString text;
+    double real = 0;
+    int integer = 0;
+    CString tag;  // in a nested section
+};
+
+void Exchange(CXTPPropExchange& px, Row& r)
+{
+    px.PX_String(L"Text", r.text);
+    px.PX_Double(L"Real", r.real);
+    px.PX_Int(L"Int", r.integer);
+    px.GetSection(L"Nested")->PX_String(L"Tag", r.tag);
+}
+
+}  // namespace
+
+// Every type, in both modes (attributes, child elements), under folders with
+// Chinese names; reals come back bit for bit. A number that does not read, an
+// absent property or an absent section reports 0 and leaves the field as it
+// was. Malformed files, other roots and byte-order marks are in the corpus.
+TEST(PropExchangeTest, EveryPropertyTypeRoundTripsInBothModes)
+{
+    const std::wstring folder = zktest::DataDirectory() + L"Data\\节点图\\成果库\\";
+    std::filesystem::create_directories(zktest::Native(folder));
+    std::vector<Row> rows = {
+        {L"节点图 管件库", 0.1, INT_MIN, L"n"},
+        {L"<a & \"b\" 'c'>\n\ttab\r", 1e-300, INT_MAX, L"\u4E2D"},
+        {L"", -0.0, 0, L""},
+        {L"\U0001F600 emoji", DBL_MAX, -1, L" "},
+        {L"   padded   ", 4.9406564584124654e-324, 42, L"x"},
+        {L"inf", std::numeric_limits<double>::infinity(), 7, L"y"},
+        {L"\r\n", std::nan(""), 9, L"z"},
+    };
+    for (int mode : {0, 1}) {
+        const std::wstring path = folder + L"lib" + std::to_wstring(mode) + L".xml";
+        std::vector<Row> back(rows.size(), Row{L"?", -1, -1, L"?"});
+        for (int nLoading : {0, 1}) {
+            CXTPPropExchange px(nLoading, nullptr, L"Lib");
+            px.SetCompactMode(mode);
+            ASSERT_TRUE(nLoading == 0 ||
+                        (px.LoadFromFile(path.c_str()) && px.IsRootSectionPresent()));
+            auto items = px.GetEnumerator(L"Row");
+            POSITION pos = items->GetPosition(0, 1);
+            for (Row& r : nLoading != 0 ? back : rows) {
+                ASSERT_NE(nullptr, pos) << mode;
+                auto item = items->GetNext(pos);
+                EXPECT_EQ(nLoading, item->IsLoading());
+                Exchange(*item, r);
+                CString notNumber = L" 12x ";
+                int n = -1;
+                double d = -1;
+                if (nLoading == 0) {
+                    item->PX_String(L"Bad", notNumber);
+                    continue;
+                }
+                EXPECT_EQ(0, item->PX_Int(L"Bad", n) + item->PX_Double(L"Bad", d) +
+                                 item->PX_Int(L"Absent", n) +
+                                 item->GetSection(L"None")->PX_String(L"Tag", notNumber));
+                EXPECT_TRUE(n == -1 && d == -1 && notNumber == L" 12x ");
+                EXPECT_EQ(nullptr,
+                          item->GetSection(L"None")->GetEnumerator(L"Row")->GetPosition(0, 1));
+            }
+            EXPECT_TRUE(nLoading == 0 || pos == nullptr);
+            if (nLoading == 0) {
+                ASSERT_EQ(0, px.SaveToFile(path.c_str(), 1));
+            }
+        }
+        EXPECT_TRUE(std::filesystem::is_regular_file(zktest::Native(path)));
+        EXPECT_TRUE(ZkIsFileExist(path.c_str()));
+        EXPECT_FALSE(ZkIsFileExist(folder.c_str()));  // a folder is not a file
+        for (size_t i = 0; i < rows.size(); ++i) {
+            const Row &a = rows[i], &b = back[i];
+            EXPECT_TRUE(a.text == b.text && a.tag == b.tag && a.integer == b.integer &&
+                        (std::isnan(a.real) ? std::isnan(b.real)
+                                            : std::memcmp(&a.real, &b.real, sizeof(double)) == 0))
+                << mode << " row " << i;
+        }
+    }
+}

@@ -201,6 +201,11 @@ bool SaveLikeLibrary(const pugi::xml_document& doc, const std::string& strPath)
     return ok;
 }
 
+std::string FolderOf(const std::string& strPath)
+{
+    return std::filesystem::path(strPath).parent_path().string() + "/";
+}
+
 void CheckSame(bool bSame, const char* pszWhat)
 {
     if (!bSame)
@@ -456,6 +461,53 @@ void RegisterPair(const std::string& strOperation, const std::string& strSize,
         ->UseManualTime()
         ->Unit(unit);
     Pairs().push_back(Pair{strOperation, strSize, strBaseline});
+}
+
+void RegisterLoadSave(const std::string& strWhat, const std::string& strSize,
+                      std::function<const FileCase&()> fnCase)
+{
+    RegisterPair(
+        strWhat + "Load", strSize, "pugixml load_file, default options",
+        [fnCase](benchmark::State& state) {
+            const FileCase& c = fnCase();
+            bool bOk = true;
+            TimeEach(state, c.fnBeforeLoad, [&] { bOk = c.fnLoad() && bOk; });
+            if (!bOk)
+                state.SkipWithError("Load failed");
+        },
+        [fnCase](benchmark::State& state) {
+            const FileCase& c = fnCase();
+            bool bOk = true;
+            TimeEach(
+                state, [] {},
+                [&] {
+                    pugi::xml_document doc;
+                    bOk = doc.load_file(c.strParseFile.c_str()) && bOk;
+                    benchmark::DoNotOptimize(doc.first_child());
+                });
+            if (!bOk)
+                state.SkipWithError("pugixml cannot parse the file");
+        },
+        benchmark::kMillisecond);
+
+    RegisterPair(
+        strWhat + "Save", strSize, "pugixml build + save + fsync + rename",
+        [fnCase](benchmark::State& state) {
+            const FileCase& c = fnCase();
+            bool bOk = true;
+            TimeEach(state, c.fnBeforeSave, [&] { bOk = c.fnSave() && bOk; });
+            if (!bOk)
+                state.SkipWithError("Save failed");
+        },
+        [fnCase](benchmark::State& state) {
+            const FileCase& c = fnCase();
+            bool bOk = true;
+            TimeEach(
+                state, [] {}, [&] { bOk = SaveLikeLibrary(c.fnBuild(), c.strSaveFile) && bOk; });
+            if (!bOk)
+                state.SkipWithError("pugixml cannot save the file");
+        },
+        benchmark::kMillisecond);
 }
 
 int Main(int argc, char** argv, const std::function<void(bool bLarge)>& registerAll)

@@ -59,6 +59,24 @@ void RegisterPair(const std::string& strOperation, const std::string& strSize,
                   std::function<void(benchmark::State&)> fnOperation,
                   std::function<void(benchmark::State&)> fnBaseline, benchmark::TimeUnit unit);
 
+// One library file's Load and Save, each beside its baseline: pugixml parsing
+// the same bytes, and pugixml building the same document and saving it with
+// the same flush. The "before" steps run untimed.
+struct FileCase {
+    std::function<void()> fnBeforeLoad;  // the file in place, the list empty
+    std::function<bool()> fnLoad;        // true when every record was read
+    std::function<void()> fnBeforeSave;  // the records in the list
+    std::function<bool()> fnSave;
+    std::function<pugi::xml_document()> fnBuild;
+    std::string strParseFile;  // a copy of the file for the baseline
+    std::string strSaveFile;   // where the baseline saves, beside the library
+};
+
+// Registers "<strWhat>Load" and "<strWhat>Save"; fnCase makes the case on its
+// first call, inside the first of them to run.
+void RegisterLoadSave(const std::string& strWhat, const std::string& strSize,
+                      std::function<const FileCase&()> fnCase);
+
 // Parses "--large" (include the slow cases), calls registerAll, runs with 3
 // repetitions interleaved at random unless told otherwise, and prints
 // "operation, size, median, baseline, baseline median, ratio, peak memory"
@@ -101,6 +119,8 @@ std::string TripleText(const double* p);
 bool SaveLikeLibrary(const pugi::xml_document& doc, const std::string& strPath);
 
 std::string ReadFile(const std::string& strPath);
+// The folder of a native path, with a trailing separator.
+std::string FolderOf(const std::string& strPath);
 void WriteFile(const std::string& strPath, const std::string& strBytes);
 
 // Prints a warning when a baseline's result differs from the library's.

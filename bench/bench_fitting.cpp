@@ -41,8 +41,8 @@ struct Group {
 
 struct Library {
     std::vector<Group> groups;
-    std::string strBytes;      // the file as Save writes it
-    std::string strParseFile;  // a copy that the baseline parses
+    std::string strBytes;  // the file as Save writes it
+    zkbench::FileCase file;
 };
 
 CFitDataManager* Manager()
@@ -58,7 +58,7 @@ const std::string& LibraryFile()
 
 std::string LibraryFolder()
 {
-    return std::filesystem::path(LibraryFile()).parent_path().string() + "/";
+    return zkbench::FolderOf(LibraryFile());
 }
 
 void SetTriple(pugi::xml_node node, const char* pszName, const double* p)
@@ -178,74 +178,35 @@ const Library& Generated(int nGroups, int nFittings)
     if (lib)
         return *lib;
     lib = std::make_unique<Library>();
-    lib->groups = MakeGroups(nGroups, nFittings);
-    std::filesystem::create_directories(LibraryFolder());
-    lib->strParseFile = LibraryFolder() + "parse-" + std::to_string(nGroups) + "x" +
-                        std::to_string(nFittings) + ".xml";
-    zkbench::SaveLikeLibrary(BuildDocument(lib->groups), lib->strParseFile);
-    lib->strBytes = zkbench::ReadFile(lib->strParseFile);
+    Library* p = lib.get();
+    p->groups = MakeGroups(nGroups, nFittings);
 
-    HoldList(*lib);
+    zkbench::FileCase& file = p->file;
+    file.fnBeforeLoad = [p] {
+        HoldFile(*p);
+        EmptyList();
+    };
+    file.fnLoad = [p, nGroups] {
+        const bool bOk = Manager()->Load();
+        g_pListHolds = p;
+        return bOk && Manager()->GetDataCount() == nGroups;
+    };
+    file.fnBeforeSave = [p] { HoldList(*p); };
+    file.fnSave = [] { return Manager()->Save(); };
+    file.fnBuild = [p] { return BuildDocument(p->groups); };
+    file.strParseFile = LibraryFolder() + "parse-" + std::to_string(nGroups) + "x" +
+                        std::to_string(nFittings) + ".xml";
+    file.strSaveFile = LibraryFolder() + "baseline-save.xml";
+
+    std::filesystem::create_directories(LibraryFolder());
+    zkbench::SaveLikeLibrary(file.fnBuild(), file.strParseFile);
+    p->strBytes = zkbench::ReadFile(file.strParseFile);
+    HoldList(*p);
     Manager()->Save();
     zkbench::CheckSame(
-        Manager()->GetDataCount() == nGroups && zkbench::ReadFile(LibraryFile()) == lib->strBytes,
+        Manager()->GetDataCount() == nGroups && zkbench::ReadFile(LibraryFile()) == p->strBytes,
         "the saved fitting library");
     return *lib;
-}
-
-void Register(int nGroups, int nFittings)
-{
-    const std::string strSize = std::to_string(nGroups) + "x" + std::to_string(nFittings) + "x4";
-    zkbench::RegisterPair(
-        "FitData Load", strSize, "pugixml load_file, default options",
-        [=](benchmark::State& state) {
-            const Library& lib = Generated(nGroups, nFittings);
-            bool bOk = true;
-            zkbench::TimeEach(
-                state,
-                [&] {
-                    HoldFile(lib);
-                    EmptyList();
-                },
-                [&] { bOk = Manager()->Load() && bOk; });
-            g_pListHolds = &lib;
-            if (!bOk || Manager()->GetDataCount() != nGroups)
-                state.SkipWithError("Load failed");
-        },
-        [=](benchmark::State& state) {
-            const Library& lib = Generated(nGroups, nFittings);
-            zkbench::TimeEach(
-                state, [] {},
-                [&] {
-                    pugi::xml_document doc;
-                    if (!doc.load_file(lib.strParseFile.c_str()))
-                        state.SkipWithError("parse failed");
-                    benchmark::DoNotOptimize(doc.first_child());
-                });
-        },
-        benchmark::kMillisecond);
-
-    zkbench::RegisterPair(
-        "FitData Save", strSize, "pugixml build + save + fsync + rename",
-        [=](benchmark::State& state) {
-            const Library& lib = Generated(nGroups, nFittings);
-            bool bOk = true;
-            zkbench::TimeEach(
-                state, [&] { HoldList(lib); }, [&] { bOk = Manager()->Save() && bOk; });
-            if (!bOk)
-                state.SkipWithError("Save failed");
-        },
-        [=](benchmark::State& state) {
-            const Library& lib = Generated(nGroups, nFittings);
-            const std::string strOut = LibraryFolder() + "baseline-save.xml";
-            zkbench::TimeEach(
-                state, [] {},
-                [&] {
-                    if (!zkbench::SaveLikeLibrary(BuildDocument(lib.groups), strOut))
-                        state.SkipWithError("save failed");
-                });
-        },
-        benchmark::kMillisecond);
 }
 
 }  // namespace
@@ -253,7 +214,10 @@ void Register(int nGroups, int nFittings)
 int main(int argc, char** argv)
 {
     return zkbench::Main(argc, argv, [](bool) {
-        Register(50, 200);
-        Register(50, 2000);
+        for (const int nFittings : {200, 2000})
+            zkbench::RegisterLoadSave("FitData ", "50x" + std::to_string(nFittings) + "x4",
+                                      [nFittings]() -> const zkbench::FileCase& {
+                                          return Generated(50, nFittings).file;
+                                      });
     });
 }

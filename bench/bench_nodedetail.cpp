@@ -32,8 +32,8 @@ struct Row {
 struct Library {
     std::vector<Row> rows;
     std::vector<NodeDetailResData> records;
-    std::string strBytes;      // the file as Save writes it
-    std::string strParseFile;  // a copy that the baseline parses
+    std::string strBytes;  // the file as Save writes it
+    zkbench::FileCase file;
 };
 
 CNodeDetailResDataManager* Manager()
@@ -49,7 +49,7 @@ const std::string& LibraryFile()
 
 std::string ResourceFolder()
 {
-    return std::filesystem::path(LibraryFile()).parent_path().string() + "/";
+    return zkbench::FolderOf(LibraryFile());
 }
 
 // What the manager's list and file hold now: the records of one library, or
@@ -89,24 +89,43 @@ pugi::xml_document BuildDocument(const std::vector<Row>& rows)
 std::unique_ptr<Library> MakeLibrary(std::vector<Row> rows)
 {
     auto lib = std::make_unique<Library>();
-    lib->rows = std::move(rows);
-    lib->records.reserve(lib->rows.size());
-    for (const Row& row : lib->rows) {
+    Library* p = lib.get();
+    p->rows = std::move(rows);
+    p->records.reserve(p->rows.size());
+    for (const Row& row : p->rows) {
         NodeDetailResData data;
         data.SetGuid(row.guid.c_str());
         data.SetDisplayName(row.name.c_str());
         data.SetDescription(row.description.c_str());
-        lib->records.push_back(std::move(data));
+        p->records.push_back(std::move(data));
     }
-    std::filesystem::create_directories(ResourceFolder());
-    lib->strParseFile = ResourceFolder() + "parse-" + std::to_string(lib->rows.size()) + ".xml";
-    zkbench::SaveLikeLibrary(BuildDocument(lib->rows), lib->strParseFile);
-    lib->strBytes = zkbench::ReadFile(lib->strParseFile);
 
-    HoldList(*lib);
-    Manager()->Save();
-    g_pFileHolds = lib.get();
-    zkbench::CheckSame(zkbench::ReadFile(LibraryFile()) == lib->strBytes, "the saved file");
+    zkbench::FileCase& file = p->file;
+    file.fnBeforeLoad = [p] {
+        HoldFile(*p);
+        Manager()->SetVecNodeDetailResData({});
+        g_pListHolds = nullptr;
+    };
+    file.fnLoad = [p] {
+        const bool bOk = Manager()->Load();
+        g_pListHolds = p;
+        return bOk && Manager()->GetDataCount() == static_cast<int>(p->rows.size());
+    };
+    file.fnBeforeSave = [p] { HoldList(*p); };
+    file.fnSave = [p] {
+        g_pFileHolds = p;
+        return Manager()->Save();
+    };
+    file.fnBuild = [p] { return BuildDocument(p->rows); };
+    file.strParseFile = ResourceFolder() + "parse-" + std::to_string(p->rows.size()) + ".xml";
+    file.strSaveFile = ResourceFolder() + "baseline-save.xml";
+
+    std::filesystem::create_directories(ResourceFolder());
+    zkbench::SaveLikeLibrary(file.fnBuild(), file.strParseFile);
+    p->strBytes = zkbench::ReadFile(file.strParseFile);
+    HoldList(*p);
+    file.fnSave();
+    zkbench::CheckSame(zkbench::ReadFile(LibraryFile()) == p->strBytes, "the saved file");
     return lib;
 }
 
@@ -126,65 +145,6 @@ const Library& Generated(size_t nCount)
     if (!lib)
         lib = MakeLibrary(MakeRows(nCount, static_cast<uint32_t>(nCount)));
     return *lib;
-}
-
-// ---- Load and Save ----------------------------------------------------------
-
-void RegisterLoadSave(size_t nCount)
-{
-    const std::string strSize = std::to_string(nCount);
-    zkbench::RegisterPair(
-        "Load", strSize, "pugixml load_file, default options",
-        [nCount](benchmark::State& state) {
-            const Library& lib = Generated(nCount);
-            bool bOk = true;
-            zkbench::TimeEach(
-                state,
-                [&] {
-                    HoldFile(lib);
-                    Manager()->SetVecNodeDetailResData({});
-                    g_pListHolds = nullptr;
-                },
-                [&] { bOk = Manager()->Load() && bOk; });
-            g_pListHolds = &lib;
-            if (!bOk || Manager()->GetDataCount() != static_cast<int>(nCount))
-                state.SkipWithError("Load failed");
-        },
-        [nCount](benchmark::State& state) {
-            const Library& lib = Generated(nCount);
-            zkbench::TimeEach(
-                state, [] {},
-                [&] {
-                    pugi::xml_document doc;
-                    if (!doc.load_file(lib.strParseFile.c_str()))
-                        state.SkipWithError("parse failed");
-                    benchmark::DoNotOptimize(doc.first_child());
-                });
-        },
-        benchmark::kMillisecond);
-
-    zkbench::RegisterPair(
-        "Save", strSize, "pugixml build + save + fsync + rename",
-        [nCount](benchmark::State& state) {
-            const Library& lib = Generated(nCount);
-            bool bOk = true;
-            zkbench::TimeEach(
-                state, [&] { HoldList(lib); }, [&] { bOk = Manager()->Save() && bOk; });
-            g_pFileHolds = &lib;
-            if (!bOk)
-                state.SkipWithError("Save failed");
-        },
-        [nCount](benchmark::State& state) {
-            const Library& lib = Generated(nCount);
-            const std::string strOut = ResourceFolder() + "baseline-save.xml";
-            zkbench::TimeEach(
-                state, [] {},
-                [&] {
-                    if (!zkbench::SaveLikeLibrary(BuildDocument(lib.rows), strOut))
-                        state.SkipWithError("save failed");
-                });
-        },
-        benchmark::kMillisecond);
 }
 
 // ---- SortData ---------------------------------------------------------------
@@ -413,10 +373,12 @@ void RegisterCopy()
 int main(int argc, char** argv)
 {
     return zkbench::Main(argc, argv, [](bool bLarge) {
-        RegisterLoadSave(10000);
-        RegisterLoadSave(100000);
-        if (bLarge)
-            RegisterLoadSave(1000000);
+        for (const size_t n : {10000, 100000, 1000000}) {
+            if (n < 1000000 || bLarge)
+                zkbench::RegisterLoadSave("", std::to_string(n), [n]() -> const zkbench::FileCase& {
+                    return Generated(n).file;
+                });
+        }
         RegisterSort(100000);
         RegisterCopy();
     });

@@ -1,178 +1,224 @@
-// Load and Save of a large fitting library, against pugixml alone on the same
-// file: 20 groups of 5,000 fittings with 4 connectors each.
-#include <benchmark/benchmark.h>
-
+// The fitting library, each operation beside a baseline in the same run, on
+// 50 fitting types of 200 and of 2,000 fittings with 4 connectors each:
+//   Load  vs pugixml parsing the same file;
+//   Save  vs pugixml building the same document from the records and saving
+//         it with the same flush and rename.
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
-#include <random>
+#include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
-#include <pugixml.hpp>
-
+#include "BenchSupport.h"
 #include "fitting/CFitDataManager.h"
-#include "frame/ZkNodeDetail.h"
-#include "platform/CXTPPropExchange.h"
-#include "platform/ZkHost.h"
 #include "platform/ZkPath.h"
 
 namespace {
 
-constexpr int kGroups = 20;
-constexpr int kFittingsPerGroup = 5000;
-constexpr int kConnectorsPerFitting = 4;
-
-class BenchHost : public IZkHostApplication {
-public:
-    BenchHost()
-    {
-        std::random_device rd;
-        m_dir = std::filesystem::temp_directory_path() / ("zknd-bench-" + std::to_string(rd()));
-        std::filesystem::create_directories(m_dir);
-    }
-    ~BenchHost() override
-    {
-        std::error_code ec;
-        std::filesystem::remove_all(m_dir, ec);
-    }
-    CString GetProductDataDirectory() const override
-    {
-        return ZkFromNativePath(m_dir.native()) + L"\\";
-    }
-
-private:
-    std::filesystem::path m_dir;
+struct Connector {
+    double pos[3];
+    double dAngle;
+    int nConType;
+    int nIndex;
 };
 
-FittingInfo MakeGroup(int nType)
+struct Fitting {
+    std::wstring guid;
+    std::wstring block;
+    std::wstring name;
+    std::wstring description;
+    double pos[3];
+    double direction[3];
+    double buttress[3];
+    double dScale;
+    std::vector<Connector> connectors;
+};
+
+struct Group {
+    int nType;
+    std::vector<Fitting> fittings;
+};
+
+struct Library {
+    std::vector<Group> groups;
+    std::string strBytes;  // the file as Save writes it
+    zkbench::FileCase file;
+};
+
+CFitDataManager* Manager()
 {
-    FittingInfo group;
-    group.SetFitType(static_cast<NodeDetailEx::FittingType>(nType));
-    std::vector<FittingData>& fits = group.GetVecFitData();
-    fits.reserve(kFittingsPerGroup);
-    for (int i = 0; i < kFittingsPerGroup; ++i) {
-        CString strGuid, strName;
-        strGuid.Format(L"%08X-0000-4000-8000-%012X", nType, i);
-        strName.Format(L"Fitting %d-%d", nType, i);
-        FittingData fit;
-        fit.SetGUID(strGuid);
-        fit.SetDisplayName(strName);
-        fit.SetBlockName(L"ZK_FITTING_BLOCK");
-        fit.SetDescription(L"generated for the benchmark");
-        fit.SetScale(1.0 + i * 0.001);
-        fit.SetPos(stu3Value(i * 0.5, -i * 0.25, 1.0 / (i + 1)));
-        fit.SetDirection(stu3Value(1.0, 0.0, 0.0));
-        fit.SetButtressPos(stu3Value(0.0, -150.0, i * 0.1));
-        std::vector<ConnectorData> cons(kConnectorsPerFitting);
-        for (int k = 0; k < kConnectorsPerFitting; ++k) {
-            cons[k].SetIndex(k + 1);
-            cons[k].SetAngle(90.0 * k);
-            cons[k].SetConType(static_cast<Pipe::ConnectionType>(k % 3));
-            cons[k].SetPos(stu3Value(k * 100.0, i * 0.01, -k * 2.5));
-        }
-        fit.SetConnector(cons);
-        fits.push_back(fit);
-    }
-    return group;
+    return CFitDataManager::Instance();
 }
 
-// Writes the generated library to the manager's file, then loads it.
-CFitDataManager* PrepareLibrary()
+const std::string& LibraryFile()
 {
-    static BenchHost host;
-    static CFitDataManager* pManager = nullptr;
-    if (pManager != nullptr)
-        return pManager;
-    ZkSetHostApplication(&host);
-    pManager = ZkFitDataManager();
-    const CString strFile = pManager->GetFileName();
-    std::filesystem::create_directories(
-        std::filesystem::path(ZkToNativePath(strFile)).parent_path());
-
-    CXTPPropExchange px(0, nullptr, L"FitData");
-    px.SetCompactMode(1);
-    auto groups = px.GetEnumerator(L"FitInfo");
-    POSITION pos = groups->GetPosition(0, 1);
-    for (int g = 0; g < kGroups; ++g) {
-        FittingInfo group = MakeGroup(g + 1);
-        group.DoPropExchange(groups->GetNext(pos).get());
-    }
-    if (px.SaveToFile(strFile, 1) != 0 || !pManager->Load() ||
-        pManager->GetDataCount() != kGroups) {
-        std::fprintf(stderr, "cannot prepare the fitting library\n");
-        std::exit(1);
-    }
-    return pManager;
+    static const std::string path = ZkToNativePath(Manager()->GetFileName());
+    return path;
 }
 
-std::string NativeFile()
+std::string LibraryFolder()
 {
-    return ZkToNativePath(PrepareLibrary()->GetFileName());
+    return zkbench::FolderOf(LibraryFile());
 }
 
-void SetFileCounters(benchmark::State& state)
+void SetTriple(pugi::xml_node node, const char* pszName, const double* p)
 {
-    std::error_code ec;
-    const auto size = std::filesystem::file_size(NativeFile(), ec);
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * size));
-    state.counters["fittings"] = kGroups * kFittingsPerGroup;
+    node.append_attribute(pszName).set_value(zkbench::TripleText(p).c_str());
 }
 
-void BM_PugixmlParse(benchmark::State& state)
+pugi::xml_document BuildDocument(const std::vector<Group>& groups)
 {
-    const std::string file = NativeFile();
-    // The options the library's exchange parses with.
-    const unsigned options =
-        (pugi::parse_default & ~pugi::parse_eol) | pugi::parse_ws_pcdata_single;
-    for (auto _ : state) {
-        pugi::xml_document doc;
-        if (!doc.load_file(file.c_str(), options))
-            state.SkipWithError("pugixml cannot parse the library");
-        benchmark::DoNotOptimize(doc.first_child());
-    }
-    SetFileCounters(state);
-}
-
-void BM_FitDataLoad(benchmark::State& state)
-{
-    CFitDataManager* pManager = PrepareLibrary();
-    for (auto _ : state) {
-        if (!pManager->Load())
-            state.SkipWithError("Load failed");
-    }
-    SetFileCounters(state);
-}
-
-void BM_PugixmlSave(benchmark::State& state)
-{
-    const std::string file = NativeFile();
     pugi::xml_document doc;
-    doc.load_file(file.c_str());
-    const std::string out = file + ".pugixml";
-    for (auto _ : state) {
-        if (!doc.save_file(out.c_str(), "  ", pugi::format_default, pugi::encoding_utf8))
-            state.SkipWithError("pugixml cannot write the library");
+    pugi::xml_node root = doc.append_child("FitData");
+    for (const Group& group : groups) {
+        pugi::xml_node info = root.append_child("FitInfo");
+        info.append_attribute("FitType").set_value(std::to_string(group.nType).c_str());
+        for (const Fitting& fit : group.fittings) {
+            pugi::xml_node row = info.append_child("FitRow");
+            SetTriple(row, "Pos", fit.pos);
+            row.append_attribute("GUID").set_value(zkbench::Utf8(fit.guid).c_str());
+            row.append_attribute("BlockName").set_value(zkbench::Utf8(fit.block).c_str());
+            row.append_attribute("Scale").set_value(zkbench::RealText(fit.dScale).c_str());
+            row.append_attribute("DisplayName").set_value(zkbench::Utf8(fit.name).c_str());
+            row.append_attribute("Description").set_value(zkbench::Utf8(fit.description).c_str());
+            SetTriple(row, "Direction", fit.direction);
+            SetTriple(row, "ButtressPos", fit.buttress);
+            pugi::xml_node cons = row.append_child("vecConnector");
+            for (const Connector& con : fit.connectors) {
+                pugi::xml_node item = cons.append_child("Connector");
+                SetTriple(item, "Pos", con.pos);
+                item.append_attribute("Angle").set_value(zkbench::RealText(con.dAngle).c_str());
+                item.append_attribute("ConType").set_value(std::to_string(con.nConType).c_str());
+                item.append_attribute("Index").set_value(std::to_string(con.nIndex).c_str());
+            }
+        }
     }
-    SetFileCounters(state);
+    return doc;
 }
 
-void BM_FitDataSave(benchmark::State& state)
+// Fittings as a product library holds them: positions in millimetres with a
+// few decimals, unit or 45-degree directions, connectors at the ends of the
+// fitting's arms.
+std::vector<Group> MakeGroups(int nGroups, int nFittings)
 {
-    CFitDataManager* pManager = PrepareLibrary();
-    for (auto _ : state) {
-        if (!pManager->Save())
-            state.SkipWithError("Save failed");
+    zkbench::TextMaker maker(static_cast<uint32_t>(nGroups * nFittings));
+    const double kDiagonal = 0.7071067811865476;
+    const double directions[][3] = {{1, 0, 0},
+                                    {0, 1, 0},
+                                    {0, 0, 1},
+                                    {-1, 0, 0},
+                                    {kDiagonal, kDiagonal, 0},
+                                    {0, -kDiagonal, kDiagonal}};
+    std::vector<Group> groups(static_cast<size_t>(nGroups));
+    for (int g = 0; g < nGroups; ++g) {
+        Group& group = groups[static_cast<size_t>(g)];
+        group.nType = g + 1;
+        group.fittings.resize(static_cast<size_t>(nFittings));
+        for (int i = 0; i < nFittings; ++i) {
+            Fitting& fit = group.fittings[static_cast<size_t>(i)];
+            const int nSize = maker.Number(0, 15);
+            fit.guid = maker.GuidText();
+            fit.block = maker.BlockName(group.nType, nSize);
+            fit.name = maker.FittingName(group.nType, nSize) + L"-" + std::to_wstring(i + 1);
+            fit.description = maker.FittingDescription(group.nType, nSize);
+            for (int k = 0; k < 3; ++k) {
+                fit.pos[k] = k == 2 ? 0.0 : maker.Coordinate();
+                fit.direction[k] = directions[i % 6][k];
+                fit.buttress[k] = k == 2 ? -maker.Number(1, 40) * 12.5 : 0.0;
+            }
+            fit.dScale = (i % 5 == 0) ? 0.5 : 1.0;
+            const double dArm = maker.Number(40, 600) * 0.5;
+            for (int c = 0; c < 4; ++c) {
+                const double dAngle = 90.0 * c;
+                const double dx = c % 2 == 0 ? (c == 0 ? dArm : -dArm) : 0.0;
+                const double dy = c % 2 == 1 ? (c == 1 ? dArm : -dArm) : 0.0;
+                fit.connectors.push_back(
+                    Connector{{dx, dy, 0.0}, dAngle, maker.Number(0, 3), c + 1});
+            }
+        }
     }
-    SetFileCounters(state);
+    return groups;
 }
 
-// Each run takes a second or so: a few iterations are plenty.
-BENCHMARK(BM_PugixmlParse)->Unit(benchmark::kMillisecond)->Iterations(5);
-BENCHMARK(BM_FitDataLoad)->Unit(benchmark::kMillisecond)->Iterations(3);
-BENCHMARK(BM_PugixmlSave)->Unit(benchmark::kMillisecond)->Iterations(5);
-BENCHMARK(BM_FitDataSave)->Unit(benchmark::kMillisecond)->Iterations(3);
+// What the manager's list and file hold now.
+const void* g_pListHolds = nullptr;
+const void* g_pFileHolds = nullptr;
+
+void HoldFile(const Library& lib)
+{
+    if (g_pFileHolds != &lib) {
+        zkbench::WriteFile(LibraryFile(), lib.strBytes);
+        g_pFileHolds = &lib;
+    }
+}
+
+void HoldList(const Library& lib)
+{
+    if (g_pListHolds != &lib) {
+        HoldFile(lib);
+        Manager()->Load();
+        g_pListHolds = &lib;
+    }
+}
+
+// Empties the manager's list untimed: Update of a missing file leaves it empty.
+void EmptyList()
+{
+    const std::string strAside = LibraryFile() + ".aside";
+    std::rename(LibraryFile().c_str(), strAside.c_str());
+    Manager()->Update();
+    std::rename(strAside.c_str(), LibraryFile().c_str());
+    g_pListHolds = nullptr;
+}
+
+const Library& Generated(int nGroups, int nFittings)
+{
+    static std::map<std::pair<int, int>, std::unique_ptr<Library>> cache;
+    std::unique_ptr<Library>& lib = cache[{nGroups, nFittings}];
+    if (lib)
+        return *lib;
+    lib = std::make_unique<Library>();
+    Library* p = lib.get();
+    p->groups = MakeGroups(nGroups, nFittings);
+
+    zkbench::FileCase& file = p->file;
+    file.fnBeforeLoad = [p] {
+        HoldFile(*p);
+        EmptyList();
+    };
+    file.fnLoad = [p, nGroups] {
+        const bool bOk = Manager()->Load();
+        g_pListHolds = p;
+        return bOk && Manager()->GetDataCount() == nGroups;
+    };
+    file.fnBeforeSave = [p] { HoldList(*p); };
+    file.fnSave = [] { return Manager()->Save(); };
+    file.fnBuild = [p] { return BuildDocument(p->groups); };
+    file.strParseFile = LibraryFolder() + "parse-" + std::to_string(nGroups) + "x" +
+                        std::to_string(nFittings) + ".xml";
+    file.strSaveFile = LibraryFolder() + "baseline-save.xml";
+
+    std::filesystem::create_directories(LibraryFolder());
+    zkbench::SaveLikeLibrary(file.fnBuild(), file.strParseFile);
+    p->strBytes = zkbench::ReadFile(file.strParseFile);
+    HoldList(*p);
+    Manager()->Save();
+    zkbench::CheckSame(
+        Manager()->GetDataCount() == nGroups && zkbench::ReadFile(LibraryFile()) == p->strBytes,
+        "the saved fitting library");
+    return *lib;
+}
 
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv)
+{
+    return zkbench::Main(argc, argv, [](bool) {
+        for (const int nFittings : {200, 2000})
+            zkbench::RegisterLoadSave("FitData ", "50x" + std::to_string(nFittings) + "x4",
+                                      [nFittings]() -> const zkbench::FileCase& {
+                                          return Generated(50, nFittings).file;
+                                      });
+    });
+}

@@ -1,190 +1,386 @@
-// Load, Save and SortData of the node-detail resource library on a generated
-// library of 100,000 records, against baselines in the same run: pugixml
-// parsing (and writing) the same file alone, and std::sort of the same names
-// by plain ordinal comparison.
-#include <benchmark/benchmark.h>
-
+// The node-detail resource library, each operation beside a baseline in the
+// same run:
+//   Load of 10k / 100k (and with --large 1M) records  vs pugixml parsing the same file;
+//   Save of the same                                   vs pugixml building the same document
+//                                                         from the records and saving it with
+//                                                         the same flush and rename;
+//   SortData of 100k records                           vs std::sort of the same records by a
+//                                                         plain natural-order comparator;
+//   CopyNode with 1,000 earlier copies                 vs CopyNode with 10, in 10k records;
+//   the copy's naming alone                            vs the loop that tries "%s(%d)" names.
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
+#include <map>
+#include <memory>
 #include <random>
 #include <string>
-#include <system_error>
 #include <vector>
 
-#include <pugixml.hpp>
-
+#include "BenchSupport.h"
 #include "nodedetail/CNodeDetailResDataManager.h"
-#include "platform/ZkHost.h"
+#include "nodedetail/internal/CopyName.h"
 #include "platform/ZkPath.h"
-
-namespace fs = std::filesystem;
 
 namespace {
 
-constexpr int kRecords = 100000;
-
-class BenchHost : public IZkHostApplication {
-public:
-    BenchHost()
-    {
-        std::random_device rd;
-        m_dir = fs::temp_directory_path() / ("zk_bench_" + std::to_string(rd()));
-        fs::create_directories(ResourceFolder());
-        m_strDir = ZkFromNativePath(m_dir.native()) + L"\\";
-    }
-    ~BenchHost() override
-    {
-        std::error_code ec;
-        fs::remove_all(m_dir, ec);
-    }
-    CString GetProductDataDirectory() const override { return m_strDir; }
-    fs::path ResourceFolder() const
-    {
-        return m_dir / fs::u8path(u8"Data/NodeDetail/\u8282\u70B9\u56FE/\u6210\u679C\u5E93");
-    }
-
-private:
-    fs::path m_dir;
-    CString m_strDir;
+struct Row {
+    std::wstring guid;
+    std::wstring name;
+    std::wstring description;
 };
 
-// Names as a product library holds them: Chinese and Latin stems, numbers
-// of varying length, suffixes, duplicates.
-std::vector<NodeDetailResData> Generate()
-{
-    const wchar_t* stems[] = {L"\u652F\u67B6\u8BE6\u56FE", L"Detail-", L"Pump base ",
-                              L"\u7BA1\u9053\u652F\u67B6", L"DN",      L"Valve station "};
-    const wchar_t* suffixes[] = {L"", L"b", L"-A", L"(1)", L".2"};
-    std::mt19937 rng(12345);
-    std::vector<NodeDetailResData> v;
-    v.reserve(kRecords);
-    for (int i = 0; i < kRecords; ++i) {
-        std::wstring name = stems[rng() % 6];
-        name += std::to_wstring(rng() % 20000);
-        name += suffixes[rng() % 5];
-        NodeDetailResData data(name.c_str());
-        data.SetDescription((L"Generated node detail " + std::to_wstring(i)).c_str());
-        v.push_back(data);
-    }
-    return v;
-}
-
-struct Fixture {
-    BenchHost host;
+struct Library {
+    std::vector<Row> rows;
     std::vector<NodeDetailResData> records;
-    std::string xmlPath;  // native
-
-    Fixture()
-    {
-        ZkSetHostApplication(&host);
-        records = Generate();
-        CNodeDetailResDataManager* pMgr = CNodeDetailResDataManager::Instance();
-        pMgr->SetVecNodeDetailResData(records);
-        pMgr->Save();
-        xmlPath = (host.ResourceFolder() / "NodeDetailDataEx.xml").string();
-    }
+    std::string strBytes;  // the file as Save writes it
+    zkbench::FileCase file;
 };
 
-Fixture& Fix()
+CNodeDetailResDataManager* Manager()
 {
-    static Fixture fixture;
-    return fixture;
-}
-
-// The host must be registered before the manager's first use.
-CNodeDetailResDataManager* Mgr()
-{
-    Fix();
     return CNodeDetailResDataManager::Instance();
 }
 
-void BM_Load(benchmark::State& state)
+const std::string& LibraryFile()
 {
-    CNodeDetailResDataManager* pMgr = Mgr();
-    for (auto _ : state) {
-        if (!pMgr->Load())
-            state.SkipWithError("Load failed");
-        benchmark::DoNotOptimize(pMgr->GetDataCount());
-    }
-    state.SetItemsProcessed(state.iterations() * kRecords);
+    static const std::string path = ZkToNativePath(Manager()->GetFileName());
+    return path;
 }
 
-void BM_PugixmlParse(benchmark::State& state)
+std::string ResourceFolder()
 {
-    const std::string path = Fix().xmlPath;
-    for (auto _ : state) {
-        pugi::xml_document doc;
-        if (!doc.load_file(path.c_str()))
-            state.SkipWithError("parse failed");
-        benchmark::DoNotOptimize(doc.first_child());
-    }
-    state.SetItemsProcessed(state.iterations() * kRecords);
+    return zkbench::FolderOf(LibraryFile());
 }
 
-void BM_Save(benchmark::State& state)
+// What the manager's list and file hold now: the records of one library, or
+// something else (0).
+const void* g_pListHolds = nullptr;
+const void* g_pFileHolds = nullptr;
+
+void HoldList(const Library& lib)
 {
-    CNodeDetailResDataManager* pMgr = Mgr();
-    pMgr->SetVecNodeDetailResData(Fix().records);
-    for (auto _ : state) {
-        if (!pMgr->Save())
-            state.SkipWithError("Save failed");
+    if (g_pListHolds != &lib) {
+        Manager()->SetVecNodeDetailResData(lib.records);
+        g_pListHolds = &lib;
     }
-    state.SetItemsProcessed(state.iterations() * kRecords);
 }
 
-void BM_PugixmlSave(benchmark::State& state)
+void HoldFile(const Library& lib)
+{
+    if (g_pFileHolds != &lib) {
+        zkbench::WriteFile(LibraryFile(), lib.strBytes);
+        g_pFileHolds = &lib;
+    }
+}
+
+pugi::xml_document BuildDocument(const std::vector<Row>& rows)
 {
     pugi::xml_document doc;
-    doc.load_file(Fix().xmlPath.c_str());
-    const std::string out = Fix().xmlPath + ".copy";
-    for (auto _ : state) {
-        if (!doc.save_file(out.c_str()))
-            state.SkipWithError("save failed");
+    pugi::xml_node root = doc.append_child("NodeDetailResData");
+    for (const Row& row : rows) {
+        pugi::xml_node item = root.append_child("NodeDetailResDataRow");
+        item.append_attribute("GuId").set_value(zkbench::Utf8(row.guid).c_str());
+        item.append_attribute("DisplayName").set_value(zkbench::Utf8(row.name).c_str());
+        item.append_attribute("Description").set_value(zkbench::Utf8(row.description).c_str());
     }
-    state.SetItemsProcessed(state.iterations() * kRecords);
+    return doc;
 }
 
-void BM_SortData(benchmark::State& state)
+std::unique_ptr<Library> MakeLibrary(std::vector<Row> rows)
 {
-    CNodeDetailResDataManager* pMgr = Mgr();
-    const std::vector<NodeDetailResData>& records = Fix().records;
-    for (auto _ : state) {
-        state.PauseTiming();
-        // Fresh copies, laid out in list order as after a Load.
-        pMgr->SetVecNodeDetailResData({});
-        pMgr->SetVecNodeDetailResData(records);
-        state.ResumeTiming();
-        pMgr->SortData();
+    auto lib = std::make_unique<Library>();
+    Library* p = lib.get();
+    p->rows = std::move(rows);
+    p->records.reserve(p->rows.size());
+    for (const Row& row : p->rows) {
+        NodeDetailResData data;
+        data.SetGuid(row.guid.c_str());
+        data.SetDisplayName(row.name.c_str());
+        data.SetDescription(row.description.c_str());
+        p->records.push_back(std::move(data));
     }
-    state.SetItemsProcessed(state.iterations() * kRecords);
+
+    zkbench::FileCase& file = p->file;
+    file.fnBeforeLoad = [p] {
+        HoldFile(*p);
+        Manager()->SetVecNodeDetailResData({});
+        g_pListHolds = nullptr;
+    };
+    file.fnLoad = [p] {
+        const bool bOk = Manager()->Load();
+        g_pListHolds = p;
+        return bOk && Manager()->GetDataCount() == static_cast<int>(p->rows.size());
+    };
+    file.fnBeforeSave = [p] { HoldList(*p); };
+    file.fnSave = [p] {
+        g_pFileHolds = p;
+        return Manager()->Save();
+    };
+    file.fnBuild = [p] { return BuildDocument(p->rows); };
+    file.strParseFile = ResourceFolder() + "parse-" + std::to_string(p->rows.size()) + ".xml";
+    file.strSaveFile = ResourceFolder() + "baseline-save.xml";
+
+    std::filesystem::create_directories(ResourceFolder());
+    zkbench::SaveLikeLibrary(file.fnBuild(), file.strParseFile);
+    p->strBytes = zkbench::ReadFile(file.strParseFile);
+    HoldList(*p);
+    file.fnSave();
+    zkbench::CheckSame(zkbench::ReadFile(LibraryFile()) == p->strBytes, "the saved file");
+    return lib;
 }
 
-void BM_SortOrdinalNames(benchmark::State& state)
+std::vector<Row> MakeRows(size_t nCount, uint32_t nSeed)
 {
-    std::vector<CString> names;
-    for (const NodeDetailResData& data : Fix().records)
-        names.push_back(data.GetDisplayName());
-    for (auto _ : state) {
-        state.PauseTiming();
-        std::vector<CString> v = names;
-        state.ResumeTiming();
-        std::sort(v.begin(), v.end(),
-                  [](const CString& a, const CString& b) { return a.Compare(b) < 0; });
-        benchmark::DoNotOptimize(v.data());
-        state.PauseTiming();
-        v = std::vector<CString>();  // freeing is not part of the sort
-        state.ResumeTiming();
+    zkbench::TextMaker maker(nSeed);
+    std::vector<Row> rows(nCount);
+    for (Row& row : rows)
+        row = Row{maker.GuidText(), maker.NodeName(), maker.Description()};
+    return rows;
+}
+
+const Library& Generated(size_t nCount)
+{
+    static std::map<size_t, std::unique_ptr<Library>> cache;
+    std::unique_ptr<Library>& lib = cache[nCount];
+    if (!lib)
+        lib = MakeLibrary(MakeRows(nCount, static_cast<uint32_t>(nCount)));
+    return *lib;
+}
+
+// ---- SortData ---------------------------------------------------------------
+
+// A record as plain as it gets: the same three texts and the mark.
+struct PlainRecord {
+    CString guid;
+    CString name;
+    CString description;
+    bool bCheck;
+};
+
+int ClassOf(wchar_t c)
+{
+    if (c >= L'0' && c <= L'9')
+        return 0;
+    return ((c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z')) ? 1 : 2;
+}
+
+// Natural order, written straight: tokens of digits, of letters and of the
+// rest; digit tokens by value, others by code unit; a name whose tokens run
+// out first comes first.
+bool PlainNaturalLess(const PlainRecord& ra, const PlainRecord& rb)
+{
+    const wchar_t* a = ra.name.GetString();
+    const wchar_t* b = rb.name.GetString();
+    const size_t na = static_cast<size_t>(ra.name.GetLength());
+    const size_t nb = static_cast<size_t>(rb.name.GetLength());
+    size_t i = 0;
+    size_t j = 0;
+    while (i < na && j < nb) {
+        const int ca = ClassOf(a[i]);
+        const int cb = ClassOf(b[j]);
+        size_t ei = i + 1;
+        while (ei < na && ClassOf(a[ei]) == ca)
+            ++ei;
+        size_t ej = j + 1;
+        while (ej < nb && ClassOf(b[ej]) == cb)
+            ++ej;
+        if (ca == 0 && cb == 0) {
+            size_t si = i;
+            while (si < ei && a[si] == L'0')
+                ++si;
+            size_t sj = j;
+            while (sj < ej && b[sj] == L'0')
+                ++sj;
+            if (ei - si != ej - sj)
+                return ei - si < ej - sj;
+            for (size_t k = 0; k < ei - si; ++k)
+                if (a[si + k] != b[sj + k])
+                    return a[si + k] < b[sj + k];
+            if (ei - i != ej - j)
+                return false;  // same value, other text: neither comes first
+        } else if ((ca == 0) != (cb == 0)) {
+            return ca == 0;
+        } else {
+            for (size_t k = 0; i + k < ei && j + k < ej; ++k)
+                if (a[i + k] != b[j + k])
+                    return (a[i + k] & 0xFFFF) < (b[j + k] & 0xFFFF);
+            if (ei - i != ej - j)
+                return ei - i < ej - j;
+        }
+        i = ei;
+        j = ej;
     }
-    state.SetItemsProcessed(state.iterations() * kRecords);
+    return na < nb;
+}
+
+void RegisterSort(size_t nCount)
+{
+    zkbench::RegisterPair(
+        "SortData", std::to_string(nCount), "std::sort, plain natural-order comparator",
+        [nCount](benchmark::State& state) {
+            const Library& lib = Generated(nCount);
+            zkbench::TimeEach(
+                state,
+                [&] {
+                    // Fresh copies in library order, as after a Load.
+                    Manager()->SetVecNodeDetailResData({});
+                    Manager()->SetVecNodeDetailResData(lib.records);
+                },
+                [] { Manager()->SortData(); });
+            g_pListHolds = nullptr;
+        },
+        [nCount](benchmark::State& state) {
+            const Library& lib = Generated(nCount);
+            std::vector<PlainRecord> plain;
+            for (const Row& row : lib.rows)
+                plain.push_back(PlainRecord{row.guid.c_str(), row.name.c_str(),
+                                            row.description.c_str(), false});
+            std::vector<PlainRecord> work;
+            zkbench::TimeEach(
+                state,
+                [&] {
+                    work.clear();
+                    work = plain;
+                },
+                [&] { std::sort(work.begin(), work.end(), PlainNaturalLess); });
+
+            std::vector<NodeDetailResData> sorted;
+            Manager()->SetVecNodeDetailResData(lib.records);
+            Manager()->SortData();
+            Manager()->GetVecNodeDetailResData(sorted);
+            g_pListHolds = nullptr;
+            bool bSame = sorted.size() == work.size();
+            for (size_t i = 0; bSame && i < work.size(); ++i)
+                bSame = sorted[i].GetDisplayName() == work[i].name;
+            zkbench::CheckSame(bSame, "the sorted order of names");
+        },
+        benchmark::kMillisecond);
+}
+
+// ---- CopyNode ---------------------------------------------------------------
+
+const size_t kCopyLibrary = 10000;
+const size_t kSourceIndex = 4321;
+// 泵基础详图-12
+const wchar_t kSourceName[] = L"\u6CF5\u57FA\u7840\u8BE6\u56FE-12";
+
+// 10,000 records, one of them the source with nCopies earlier copies
+// "<source>(1)" .. "<source>(nCopies)" spread through the list, and the
+// source's drawing and slide files.
+const Library& CopyLibrary(size_t nCopies)
+{
+    static std::map<size_t, std::unique_ptr<Library>> cache;
+    std::unique_ptr<Library>& lib = cache[nCopies];
+    if (lib)
+        return *lib;
+    std::vector<Row> rows = MakeRows(kCopyLibrary, 777);
+    rows[kSourceIndex].name = kSourceName;
+    std::vector<size_t> places;
+    for (size_t i = 0; i < kCopyLibrary; ++i)
+        if (i != kSourceIndex)
+            places.push_back(i);
+    std::shuffle(places.begin(), places.end(), std::mt19937(42));
+    for (size_t k = 1; k <= nCopies; ++k)
+        rows[places[k]].name = std::wstring(kSourceName) + L"(" + std::to_wstring(k) + L")";
+    lib = MakeLibrary(std::move(rows));
+    const std::string strGuid = zkbench::Utf8(lib->rows[kSourceIndex].guid);
+    zkbench::WriteFile(ResourceFolder() + strGuid + ".dwg", std::string(256 * 1024, 'D'));
+    zkbench::WriteFile(ResourceFolder() + strGuid + ".sld", std::string(24 * 1024, 'S'));
+    return *lib;
+}
+
+// Removes the copy that the last CopyNode made, and its files.
+void RemoveCopy(const Library& lib)
+{
+    Manager()->DelNode(static_cast<int>(kSourceIndex));
+    const std::string strKeep = zkbench::Utf8(lib.rows[kSourceIndex].guid);
+    for (const auto& entry : std::filesystem::directory_iterator(ResourceFolder())) {
+        const std::filesystem::path& p = entry.path();
+        if ((p.extension() == ".dwg" || p.extension() == ".sld") && p.stem() != strKeep)
+            std::filesystem::remove(p);
+    }
+}
+
+void CopyNodeWith(benchmark::State& state, size_t nCopies)
+{
+    const Library& lib = CopyLibrary(nCopies);
+    bool bCopied = false;
+    int nResult = 1;
+    zkbench::TimeEach(
+        state,
+        [&] {
+            HoldList(lib);
+            if (bCopied)
+                RemoveCopy(lib);
+        },
+        [&] {
+            nResult &= Manager()->CopyNode(static_cast<int>(kSourceIndex));
+            bCopied = true;
+        });
+    NodeDetailResData copy;
+    const std::wstring strExpected =
+        std::wstring(kSourceName) + L"(" + std::to_wstring(nCopies + 1) + L")";
+    if (nResult != 1 || Manager()->FindDataByDisplayName(strExpected.c_str(), copy) !=
+                            static_cast<int>(kSourceIndex))
+        state.SkipWithError("CopyNode did not make the expected copy");
+    RemoveCopy(lib);
+}
+
+void RegisterCopy()
+{
+    zkbench::RegisterPair(
+        "CopyNode", "10k, 1000 copies", "CopyNode, 10k records, 10 earlier copies",
+        [](benchmark::State& s) { CopyNodeWith(s, 1000); },
+        [](benchmark::State& s) { CopyNodeWith(s, 10); }, benchmark::kMicrosecond);
+
+    zkbench::RegisterPair(
+        "CopyNode name", "10k, 1000 copies", "the loop: format, CheckNameExist, +1",
+        [](benchmark::State& state) {
+            const Library& lib = CopyLibrary(1000);
+            std::vector<CString> names;
+            for (const Row& row : lib.rows)
+                names.push_back(row.name.c_str());
+            const CString strBase(kSourceName);
+            int nCounter = 0;
+            zkbench::TimeEach(
+                state, [] {},
+                [&] {
+                    nCounter = FirstFreeCopyNumber(
+                        strBase, names.size(),
+                        [&names](size_t i) -> const CString& { return names[i]; });
+                });
+            zkbench::CheckSame(nCounter == 1001, "the copy's name");
+        },
+        [](benchmark::State& state) {
+            const Library& lib = CopyLibrary(1000);
+            int nCounter = 0;
+            zkbench::TimeEach(
+                state, [&] { HoldList(lib); },
+                [&] {
+                    CString strName;
+                    nCounter = 1;
+                    strName.Format(L"%s(%d)", kSourceName, nCounter);
+                    while (Manager()->CheckNameExist(strName))
+                        strName.Format(L"%s(%d)", kSourceName, ++nCounter);
+                });
+            zkbench::CheckSame(nCounter == 1001, "the copy's name");
+        },
+        benchmark::kMicrosecond);
 }
 
 }  // namespace
 
-BENCHMARK(BM_Load)->Unit(benchmark::kMillisecond)->Iterations(5);
-BENCHMARK(BM_PugixmlParse)->Unit(benchmark::kMillisecond)->Iterations(5);
-BENCHMARK(BM_Save)->Unit(benchmark::kMillisecond)->Iterations(5);
-BENCHMARK(BM_PugixmlSave)->Unit(benchmark::kMillisecond)->Iterations(5);
-BENCHMARK(BM_SortData)->Unit(benchmark::kMillisecond)->Iterations(5);
-BENCHMARK(BM_SortOrdinalNames)->Unit(benchmark::kMillisecond)->Iterations(5);
-
-BENCHMARK_MAIN();
+int main(int argc, char** argv)
+{
+    return zkbench::Main(argc, argv, [](bool bLarge) {
+        for (const size_t n : {10000, 100000, 1000000}) {
+            if (n < 1000000 || bLarge)
+                zkbench::RegisterLoadSave("", std::to_string(n), [n]() -> const zkbench::FileCase& {
+                    return Generated(n).file;
+                });
+        }
+        RegisterSort(100000);
+        RegisterCopy();
+    });
+}

@@ -17,11 +17,6 @@ const wchar_t kFitDataFile[] = L"FitDataEx.xml";
 const wchar_t kRootSection[] = L"FitData";
 const wchar_t kGroupSection[] = L"FitInfo";
 
-bool IsSameName(const CString& strName, const wchar_t* pszName)
-{
-    return strName.CompareNoCase(pszName) == 0;
-}
-
 }  // namespace
 
 CFitDataManager::CFitDataManager()
@@ -93,10 +88,11 @@ bool CFitDataManager::CheckNameExist(const wchar_t* pszFitName)
 
 bool CFitDataManager::CheckNameExist(const wchar_t* pszFitName, int& nGroup, int& nRow)
 {
+    const CString strName(pszFitName);
     for (size_t i = 0; i < m_vecFitInfo.size(); ++i) {
         const std::vector<FittingData>& vecFitData = m_vecFitInfo[i].GetVecFitData();
         for (size_t j = 0; j < vecFitData.size(); ++j) {
-            if (IsSameName(vecFitData[j].GetDisplayName(), pszFitName)) {
+            if (vecFitData[j].m_strDisplayName.CompareNoCase(strName) == 0) {
                 nGroup = static_cast<int>(i);
                 nRow = static_cast<int>(j);
                 return true;
@@ -108,10 +104,11 @@ bool CFitDataManager::CheckNameExist(const wchar_t* pszFitName, int& nGroup, int
 
 CString CFitDataManager::GetFitName(const wchar_t* pszGUID)
 {
+    const CString strGuid(pszGUID);
     for (FittingInfo& fitInfo : m_vecFitInfo) {
         for (const FittingData& fitData : fitInfo.GetVecFitData()) {
-            if (IsSameName(fitData.GUID(), pszGUID))
-                return fitData.GetDisplayName();
+            if (fitData.m_strGUID.CompareNoCase(strGuid) == 0)
+                return fitData.m_strDisplayName;
         }
     }
     return CString();
@@ -187,14 +184,14 @@ bool CFitDataManager::AddFit(const FittingData& fitData)
         return true;
     }
 
-    const CString strName = fitData.GetDisplayName();
+    const CString strName = fitData.m_strDisplayName;
     for (FittingInfo& fitInfo : m_vecFitInfo) {
         if (fitInfo.GetFitType() != fitType)
             continue;
         std::vector<FittingData> vecFitData = fitInfo.GetVecFitData();
         const auto it =
             std::find_if(vecFitData.begin(), vecFitData.end(), [&strName](const FittingData& item) {
-                return IsSameName(item.GetDisplayName(), strName);
+                return item.m_strDisplayName.CompareNoCase(strName) == 0;
             });
         if (it != vecFitData.end())
             vecFitData.erase(it);

@@ -94,6 +94,9 @@ public:
     void DoPropExchange(CXTPPropExchange* pPX);
 
 private:
+    // The library's lookups compare names and GUID texts in place.
+    friend class CFitDataManager;
+
     CString m_strGUID;
     stu3Value m_pos;
     CString m_strBlockName;

@@ -4,6 +4,7 @@
 #include <memory>
 #include <utility>
 
+#include "nodedetail/internal/CopyName.h"
 #include "platform/internal/DataDirectory.h"
 #include "platform/internal/Os.h"
 #include "platform/internal/RecordListFile.h"
@@ -75,11 +76,11 @@ bool CNodeDetailResDataManager::SetVecNodeDetailResData(
 void CNodeDetailResDataManager::AddNodeDetailResData(const NodeDetailResData& data)
 {
     // Copy first: data may be an element of the list itself.
-    const NodeDetailResData newData(data);
-    const int nIndex = FindByName(newData.GetDisplayName());
+    NodeDetailResData newData(data);
+    const int nIndex = FindByName(newData.m_strDisplayName);
     if (nIndex >= 0)
         m_vecNodeDetailResData.erase(m_vecNodeDetailResData.begin() + nIndex);
-    m_vecNodeDetailResData.insert(m_vecNodeDetailResData.begin(), newData);
+    m_vecNodeDetailResData.insert(m_vecNodeDetailResData.begin(), std::move(newData));
 }
 
 bool CNodeDetailResDataManager::GetVecNodeDetailResDataBySearchInfo(
@@ -111,7 +112,7 @@ int CNodeDetailResDataManager::FindDataByGuid(const wchar_t* pszGuid, NodeDetail
 {
     const CString strGuid(pszGuid);
     for (size_t i = 0; i < m_vecNodeDetailResData.size(); ++i) {
-        if (m_vecNodeDetailResData[i].GetGuid().CompareNoCase(strGuid) == 0) {
+        if (m_vecNodeDetailResData[i].m_strGuid.CompareNoCase(strGuid) == 0) {
             data = m_vecNodeDetailResData[i];
             return static_cast<int>(i);
         }
@@ -219,7 +220,7 @@ int CNodeDetailResDataManager::FindByName(const wchar_t* pszName) const
 {
     const CString strName(pszName);
     for (size_t i = 0; i < m_vecNodeDetailResData.size(); ++i) {
-        if (m_vecNodeDetailResData[i].GetDisplayName().CompareNoCase(strName) == 0)
+        if (m_vecNodeDetailResData[i].m_strDisplayName.CompareNoCase(strName) == 0)
             return static_cast<int>(i);
     }
     return -1;
@@ -233,13 +234,11 @@ int CNodeDetailResDataManager::CopyNodeAt(int nIndex, const CString& strFolder)
     const CString strSrcSld = strFolder + copy.GetGuid() + L".sld";
 
     // First "name(n)" that no record uses, whatever its letter case.
+    const int nCounter = FirstFreeCopyNumber(
+        strBaseName, m_vecNodeDetailResData.size(),
+        [this](size_t i) -> const CString& { return m_vecNodeDetailResData[i].m_strDisplayName; });
     CString strName;
-    int nCounter = 1;
     strName.Format(L"%s(%d)", strBaseName.GetString(), nCounter);
-    while (CheckNameExist(strName)) {
-        ++nCounter;
-        strName.Format(L"%s(%d)", strBaseName.GetString(), nCounter);
-    }
 
     _GUID guid = {};
     CoCreateGuid(&guid);

@@ -142,43 +142,46 @@ void NodeDetailResData::SetCheck(const bool& bCheck)
 bool NodeDetailResData::operator<(const NodeDetailResData& other)
 {
     // Sorting a large library calls this millions of times: the names are
-    // walked in place, without copies.
+    // walked in place, once, up to the first differing unit, and only a digit
+    // run that holds it is read further.
     const wchar_t* a = m_strDisplayName.GetString();
     const wchar_t* b = other.m_strDisplayName.GetString();
     const size_t na = static_cast<size_t>(m_strDisplayName.GetLength());
     const size_t nb = static_cast<size_t>(other.m_strDisplayName.GetLength());
-
-    // The tokens before the first differing unit are the same in both names:
-    // start with the token that holds that unit.
     const size_t nCommon = na < nb ? na : nb;
-    size_t nStart = 0;
-    while (nStart < nCommon && a[nStart] == b[nStart])
-        ++nStart;
-    if (nStart > 0) {
-        const TokenClass cls = ClassOf(a[--nStart]);
-        while (nStart > 0 && ClassOf(a[nStart - 1]) == cls)
-            --nStart;
+    size_t p = 0;
+    while (p < nCommon && a[p] == b[p])
+        ++p;
+
+    // Everything before the token that holds unit p - 1 is alike in both. That
+    // token differs when it goes on past p in either name.
+    if (p > 0) {
+        const TokenClass cls = ClassOf(a[p - 1]);
+        const bool bMoreA = p < na && ClassOf(a[p]) == cls;
+        const bool bMoreB = p < nb && ClassOf(b[p]) == cls;
+        if (bMoreA || bMoreB) {
+            if (cls == kDigit) {
+                size_t s = p - 1;
+                while (s > 0 && ClassOf(a[s - 1]) == kDigit)
+                    --s;
+                return NumericLess(a + s, TokenEnd(a, na, s) - s, b + s, TokenEnd(b, nb, s) - s);
+            }
+            if (bMoreA && bMoreB)
+                return ZkText::Unit(a[p]) < ZkText::Unit(b[p]);
+            return bMoreB;  // of two tokens, the one that is a prefix comes first
+        }
     }
 
-    size_t ia = nStart;
-    size_t ib = nStart;
-    while (ia < na && ib < nb) {
-        const size_t ea = TokenEnd(a, na, ia);
-        const size_t eb = TokenEnd(b, nb, ib);
-        const int nCmp = ZkText::CompareOrdinal(a + ia, ea - ia, b + ib, eb - ib);
-        if (nCmp != 0) {
-            const bool bNumA = ZkNumber::IsDecimal(a + ia, ea - ia);
-            const bool bNumB = ZkNumber::IsDecimal(b + ib, eb - ib);
-            if (bNumA && bNumB)
-                return NumericLess(a + ia, ea - ia, b + ib, eb - ib);
-            if (bNumA != bNumB)
-                return bNumA;
-            return nCmp < 0;
-        }
-        ia = ea;
-        ib = eb;
-    }
-    return na < nb;
+    // Alike up to p, where the next tokens of both start.
+    if (p == na || p == nb)
+        return na < nb;
+    const TokenClass ca = ClassOf(a[p]);
+    const TokenClass cb = ClassOf(b[p]);
+    if (ca == kDigit && cb == kDigit)
+        return NumericLess(a + p, TokenEnd(a, na, p) - p, b + p, TokenEnd(b, nb, p) - p);
+    if (ca == kDigit || cb == kDigit)
+        return ca == kDigit;  // numbers before text
+    return ZkText::Unit(a[p]) < ZkText::Unit(b[p]);
 }
 
 void NodeDetailResData::DoPropExchange(CXTPPropExchange* pPX)

@@ -46,6 +46,9 @@ public:
     void DoPropExchange(CXTPPropExchange* pPX);
 
 private:
+    // The library's lookups compare names and GUID texts in place.
+    friend class CNodeDetailResDataManager;
+
     CString m_strGuid;
     CString m_strDisplayName;
     CString m_strDescription;

@@ -24,6 +24,10 @@ PIPE_FIT_COUNT_INFO::PIPE_FIT_COUNT_INFO(const PIPE_FIT_COUNT_INFO&) = default;
 PIPE_FIT_COUNT_INFO::~PIPE_FIT_COUNT_INFO() = default;
 PIPE_FIT_COUNT_INFO& PIPE_FIT_COUNT_INFO::operator=(const PIPE_FIT_COUNT_INFO&) = default;
 
+PIPE_FIT_COUNT_INFO::PIPE_FIT_COUNT_INFO(PIPE_FIT_COUNT_INFO&& src) noexcept = default;
+
+PIPE_FIT_COUNT_INFO& PIPE_FIT_COUNT_INFO::operator=(PIPE_FIT_COUNT_INFO&& src) noexcept = default;
+
 bool PIPE_FIT_COUNT_INFO::operator==(const PIPE_FIT_COUNT_INFO& other)
 {
     if (nValue1 != other.nValue1)

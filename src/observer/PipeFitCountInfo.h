@@ -24,6 +24,9 @@ struct ZKND_API PIPE_FIT_COUNT_INFO {
     PIPE_FIT_COUNT_INFO(const PIPE_FIT_COUNT_INFO& src);
     ~PIPE_FIT_COUNT_INFO();
     PIPE_FIT_COUNT_INFO& operator=(const PIPE_FIT_COUNT_INFO& src);
+    // Moves let the ordering put entries in place without copying texts.
+    PIPE_FIT_COUNT_INFO(PIPE_FIT_COUNT_INFO&& src) noexcept;
+    PIPE_FIT_COUNT_INFO& operator=(PIPE_FIT_COUNT_INFO&& src) noexcept;
 
     // Compares nValue1, nValue2, nValue3 exactly and strText2, strText4
     // ignoring case; the position and the other two texts take no part.

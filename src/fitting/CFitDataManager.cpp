@@ -184,7 +184,9 @@ bool CFitDataManager::AddFit(const FittingData& fitData)
         return true;
     }
 
-    const CString strName = fitData.m_strDisplayName;
+    // Copy first: fitData may be an element of a list replaced below.
+    const FittingData newFit(fitData);
+    const CString& strName = newFit.m_strDisplayName;
     for (FittingInfo& fitInfo : m_vecFitInfo) {
         if (fitInfo.GetFitType() != fitType)
             continue;
@@ -195,7 +197,7 @@ bool CFitDataManager::AddFit(const FittingData& fitData)
             });
         if (it != vecFitData.end())
             vecFitData.erase(it);
-        vecFitData.insert(vecFitData.begin(), fitData);
+        vecFitData.insert(vecFitData.begin(), newFit);
         fitInfo.GetVecFitData().swap(vecFitData);
     }
     return true;

@@ -1,5 +1,7 @@
 #include "platform/internal/FileSystem.h"
 
+#include <cstring>
+
 // What the POSIX and the Windows file layers share: the write-fault test hook
 // and the names of temporary files.
 
@@ -12,6 +14,48 @@ long long g_writeFaultAfter = -1;
 unsigned g_tempCounter = 0;
 
 }  // namespace
+
+// For now the writer collects the content and replaces the file in one step.
+struct AtomicWriter::Impl {
+    std::wstring path;
+    std::string data;
+    FileError error;
+    bool committed = false;
+};
+
+AtomicWriter::AtomicWriter(const wchar_t* path) : m_pImpl(new Impl)
+{
+    m_pImpl->path = path != nullptr ? path : L"";
+}
+
+AtomicWriter::~AtomicWriter() = default;
+
+bool AtomicWriter::Write(const char* data, size_t size)
+{
+    m_pImpl->data.append(data, size);
+    return true;
+}
+
+bool AtomicWriter::Commit()
+{
+    if (m_pImpl->committed)
+        return false;
+    m_pImpl->committed = true;
+    if (WriteFileAtomic(m_pImpl->path.c_str(), m_pImpl->data))
+        return true;
+    m_pImpl->error.status = FileStatus::kSystemError;
+    return false;
+}
+
+const FileError& AtomicWriter::Error() const
+{
+    return m_pImpl->error;
+}
+
+std::string DescribeFileError(const FileError& error)
+{
+    return error.code != 0 ? std::strerror(error.code) : std::string();
+}
 
 void SetWriteFaultForTesting(long long failAfterBytes)
 {

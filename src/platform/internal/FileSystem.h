@@ -6,17 +6,47 @@
 // former also gives POSIX systems the Windows CopyFileW (Os.h).
 
 #include <cstddef>
+#include <memory>
 #include <string>
 
 #include "platform/ZkPath.h"
 
 namespace ZkFileSystem {
 
+// Why a file operation failed, for callers that want to tell.
+enum class FileStatus { kOk, kMissing, kNotRegular, kNotPermitted, kSystemError };
+struct FileError {
+    FileStatus status = FileStatus::kOk;
+    int code = 0;  // errno, or GetLastError() on Windows
+};
+// The system's text for the error, UTF-8.
+std::string DescribeFileError(const FileError& error);
+
 // True when path names an existing file that is not a directory.
 bool FileExists(const wchar_t* path);
 
 // Reads the whole file; false when it cannot be opened or read.
-bool ReadWholeFile(const wchar_t* path, std::string& out);
+bool ReadWholeFile(const wchar_t* path, std::string& out, FileError* pError = nullptr);
+
+// Replaces a file atomically with content written in pieces: nothing of it is
+// visible at path until Commit succeeds, and a writer destroyed without a
+// successful Commit leaves the old file as it was.
+class AtomicWriter {
+public:
+    explicit AtomicWriter(const wchar_t* path);
+    ~AtomicWriter();
+    AtomicWriter(const AtomicWriter&) = delete;
+    AtomicWriter& operator=(const AtomicWriter&) = delete;
+
+    bool Write(const char* data, size_t size);
+    // Flushes and puts the new content in place; false when it could not.
+    bool Commit();
+    const FileError& Error() const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> m_pImpl;
+};
 
 // Replaces path with data atomically: the data goes to a temporary file in the
 // same folder, is flushed to disk and then renamed over the target. On any

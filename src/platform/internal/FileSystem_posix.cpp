@@ -120,15 +120,32 @@ bool FileExists(const wchar_t* path)
     return stat(ZkToNativePath(path).c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
 }
 
-bool ReadWholeFile(const wchar_t* path, std::string& out)
+namespace {
+
+bool Fail(FileError* pError, int code)
+{
+    if (pError != nullptr) {
+        pError->code = code;
+        pError->status = code == ENOENT || code == ENOTDIR ? FileStatus::kMissing
+                         : code == EACCES || code == EPERM ? FileStatus::kNotPermitted
+                         : code == EISDIR                  ? FileStatus::kNotRegular
+                                                           : FileStatus::kSystemError;
+    }
+    return false;
+}
+
+}  // namespace
+
+bool ReadWholeFile(const wchar_t* path, std::string& out, FileError* pError)
 {
     const int fd = open(ZkToNativePath(path).c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
-        return false;
+        return Fail(pError, errno);
     struct stat st;
     if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+        const int code = S_ISDIR(st.st_mode) ? EISDIR : errno;
         close(fd);
-        return false;
+        return Fail(pError, code);
     }
     out.clear();
     out.reserve(static_cast<size_t>(st.st_size));
@@ -138,8 +155,9 @@ bool ReadWholeFile(const wchar_t* path, std::string& out)
         if (n < 0) {
             if (errno == EINTR)
                 continue;
+            const int code = errno;
             close(fd);
-            return false;
+            return Fail(pError, code);
         }
         if (n == 0)
             break;

@@ -46,12 +46,21 @@ bool FileExists(const wchar_t* path)
     return attr != INVALID_FILE_ATTRIBUTES && (attr & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
-bool ReadWholeFile(const wchar_t* path, std::string& out)
+bool ReadWholeFile(const wchar_t* path, std::string& out, FileError* pError)
 {
     HANDLE h = CreateFileW(ZkToNativePath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
+    if (h == INVALID_HANDLE_VALUE) {
+        if (pError != nullptr) {
+            const DWORD code = GetLastError();
+            pError->code = static_cast<int>(code);
+            pError->status = code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND
+                                 ? FileStatus::kMissing
+                             : code == ERROR_ACCESS_DENIED ? FileStatus::kNotPermitted
+                                                           : FileStatus::kSystemError;
+        }
         return false;
+    }
     LARGE_INTEGER size;
     if (!GetFileSizeEx(h, &size) || size.QuadPart < 0 ||
         static_cast<unsigned long long>(size.QuadPart) > out.max_size()) {

@@ -455,50 +455,51 @@ void RegisterPair(const std::string& strOperation, const std::string& strSize,
     Pairs().push_back(Pair{strOperation, strSize, strBaseline});
 }
 
+pugi::xml_node AppendElement(pugi::xml_node node, const char* pszName,
+                             std::initializer_list<std::pair<const char*, std::string>> attrs)
+{
+    pugi::xml_node child = node.append_child(pszName);
+    for (const auto& attr : attrs)
+        child.append_attribute(attr.first).set_value(attr.second.c_str());
+    return child;
+}
+
 void RegisterLoadSave(const std::string& strWhat, const std::string& strSize,
                       std::function<const FileCase&()> fnCase)
 {
-    RegisterPair(
-        strWhat + "Load", strSize, "pugixml load_file, default options",
-        [fnCase](benchmark::State& state) {
-            const FileCase& c = fnCase();
-            bool bOk = true;
-            TimeEach(state, c.fnBeforeLoad, [&] { bOk = c.fnLoad() && bOk; });
-            if (!bOk)
-                state.SkipWithError("Load failed");
-        },
-        [fnCase](benchmark::State& state) {
+    // Each side runs its untimed step, then its timed one; a false answer
+    // fails the benchmark.
+    auto timed = [fnCase](auto before, auto op, const char* pszError) {
+        return [fnCase, before, op, pszError](benchmark::State& state) {
             const FileCase& c = fnCase();
             bool bOk = true;
             TimeEach(
-                state, [] {},
-                [&] {
-                    pugi::xml_document doc;
-                    bOk = doc.load_file(c.strParseFile.c_str()) && bOk;
-                    benchmark::DoNotOptimize(doc.first_child());
-                });
+                state, [&] { before(c); }, [&] { bOk = op(c) && bOk; });
             if (!bOk)
-                state.SkipWithError("pugixml cannot parse the file");
-        },
-        benchmark::kMillisecond);
-
+                state.SkipWithError(pszError);
+        };
+    };
+    auto nothing = [](const FileCase&) {};
+    RegisterPair(strWhat + "Load", strSize, "pugixml load_file, default options",
+                 timed([](const FileCase& c) { c.fnBeforeLoad(); },
+                       [](const FileCase& c) { return c.fnLoad(); }, "Load failed"),
+                 timed(
+                     nothing,
+                     [](const FileCase& c) {
+                         pugi::xml_document doc;
+                         const bool bOk = doc.load_file(c.strParseFile.c_str());
+                         benchmark::DoNotOptimize(doc.first_child());
+                         return bOk;
+                     },
+                     "pugixml cannot parse the file"),
+                 benchmark::kMillisecond);
     RegisterPair(
         strWhat + "Save", strSize, "pugixml build + save + fsync + rename",
-        [fnCase](benchmark::State& state) {
-            const FileCase& c = fnCase();
-            bool bOk = true;
-            TimeEach(state, c.fnBeforeSave, [&] { bOk = c.fnSave() && bOk; });
-            if (!bOk)
-                state.SkipWithError("Save failed");
-        },
-        [fnCase](benchmark::State& state) {
-            const FileCase& c = fnCase();
-            bool bOk = true;
-            TimeEach(
-                state, [] {}, [&] { bOk = SaveLikeLibrary(c.fnBuild(), c.strSaveFile) && bOk; });
-            if (!bOk)
-                state.SkipWithError("pugixml cannot save the file");
-        },
+        timed([](const FileCase& c) { c.fnBeforeSave(); },
+              [](const FileCase& c) { return c.fnSave(); }, "Save failed"),
+        timed(
+            nothing, [](const FileCase& c) { return SaveLikeLibrary(c.fnBuild(), c.strSaveFile); },
+            "pugixml cannot save the file"),
         benchmark::kMillisecond);
 }
 

@@ -10,10 +10,14 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <random>
 #include <string>
+#include <utility>
 
 #include <pugixml.hpp>
+
+#include "platform/ZkPath.h"
 
 namespace zkbench {
 
@@ -119,6 +123,38 @@ std::string ReadFile(const std::string& strPath);
 // The folder of a native path, with a trailing separator.
 std::string FolderOf(const std::string& strPath);
 void WriteFile(const std::string& strPath, const std::string& strBytes);
+
+// A library manager, its file and the file's folder, native.
+template <typename M>
+struct LibraryOf {
+    static M* Manager() { return M::Instance(); }
+    static const std::string& File()
+    {
+        static const std::string path = ZkToNativePath(M::Instance()->GetFileName());
+        return path;
+    }
+    static std::string Folder() { return FolderOf(File()); }
+};
+
+// Appends a child element with these attributes, in order, to node.
+pugi::xml_node AppendElement(pugi::xml_node node, const char* pszName,
+                             std::initializer_list<std::pair<const char*, std::string>> attrs);
+
+// Which generated library the manager's list holds and whose bytes its file
+// holds, so that untimed set-up rewrites only what changed.
+struct Holdings {
+    const void* pList = nullptr;
+    const void* pFile = nullptr;
+
+    // Puts pOwner's bytes into the file unless they are there already.
+    void File(const void* pOwner, const std::string& strPath, const std::string& strBytes)
+    {
+        if (pFile != pOwner) {
+            WriteFile(strPath, strBytes);
+            pFile = pOwner;
+        }
+    }
+};
 
 // Prints a warning when a baseline's result differs from the library's.
 void CheckSame(bool bSame, const char* pszWhat);

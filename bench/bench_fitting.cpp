@@ -12,7 +12,6 @@
 
 #include "BenchSupport.h"
 #include "fitting/CFitDataManager.h"
-#include "platform/ZkPath.h"
 
 namespace {
 
@@ -46,52 +45,33 @@ struct Library {
     zkbench::FileCase file;
 };
 
-CFitDataManager* Manager()
-{
-    return CFitDataManager::Instance();
-}
-
-const std::string& LibraryFile()
-{
-    static const std::string path = ZkToNativePath(Manager()->GetFileName());
-    return path;
-}
-
-std::string LibraryFolder()
-{
-    return zkbench::FolderOf(LibraryFile());
-}
-
-void SetTriple(pugi::xml_node node, const char* pszName, const double* p)
-{
-    node.append_attribute(pszName).set_value(zkbench::TripleText(p).c_str());
-}
+using Lib = zkbench::LibraryOf<CFitDataManager>;
 
 pugi::xml_document BuildDocument(const std::vector<Group>& groups)
 {
+    using zkbench::AppendElement, zkbench::RealText, zkbench::TripleText, zkbench::Utf8;
     pugi::xml_document doc;
     pugi::xml_node root = doc.append_child("FitData");
     for (const Group& group : groups) {
-        pugi::xml_node info = root.append_child("FitInfo");
-        info.append_attribute("FitType").set_value(std::to_string(group.nType).c_str());
+        pugi::xml_node info =
+            AppendElement(root, "FitInfo", {{"FitType", std::to_string(group.nType)}});
         for (const Fitting& fit : group.fittings) {
-            pugi::xml_node row = info.append_child("FitRow");
-            SetTriple(row, "Pos", fit.pos);
-            row.append_attribute("GUID").set_value(zkbench::Utf8(fit.guid).c_str());
-            row.append_attribute("BlockName").set_value(zkbench::Utf8(fit.block).c_str());
-            row.append_attribute("Scale").set_value(zkbench::RealText(fit.dScale).c_str());
-            row.append_attribute("DisplayName").set_value(zkbench::Utf8(fit.name).c_str());
-            row.append_attribute("Description").set_value(zkbench::Utf8(fit.description).c_str());
-            SetTriple(row, "Direction", fit.direction);
-            SetTriple(row, "ButtressPos", fit.buttress);
+            pugi::xml_node row = AppendElement(info, "FitRow",
+                                               {{"Pos", TripleText(fit.pos)},
+                                                {"GUID", Utf8(fit.guid)},
+                                                {"BlockName", Utf8(fit.block)},
+                                                {"Scale", RealText(fit.dScale)},
+                                                {"DisplayName", Utf8(fit.name)},
+                                                {"Description", Utf8(fit.description)},
+                                                {"Direction", TripleText(fit.direction)},
+                                                {"ButtressPos", TripleText(fit.buttress)}});
             pugi::xml_node cons = row.append_child("vecConnector");
-            for (const Connector& con : fit.connectors) {
-                pugi::xml_node item = cons.append_child("Connector");
-                SetTriple(item, "Pos", con.pos);
-                item.append_attribute("Angle").set_value(zkbench::RealText(con.dAngle).c_str());
-                item.append_attribute("ConType").set_value(std::to_string(con.nConType).c_str());
-                item.append_attribute("Index").set_value(std::to_string(con.nIndex).c_str());
-            }
+            for (const Connector& con : fit.connectors)
+                AppendElement(cons, "Connector",
+                              {{"Pos", TripleText(con.pos)},
+                               {"Angle", RealText(con.dAngle)},
+                               {"ConType", std::to_string(con.nConType)},
+                               {"Index", std::to_string(con.nIndex)}});
         }
     }
     return doc;
@@ -141,35 +121,30 @@ std::vector<Group> MakeGroups(int nGroups, int nFittings)
     return groups;
 }
 
-// What the manager's list and file hold now.
-const void* g_pListHolds = nullptr;
-const void* g_pFileHolds = nullptr;
+zkbench::Holdings g_holds;
 
 void HoldFile(const Library& lib)
 {
-    if (g_pFileHolds != &lib) {
-        zkbench::WriteFile(LibraryFile(), lib.strBytes);
-        g_pFileHolds = &lib;
-    }
+    g_holds.File(&lib, Lib::File(), lib.strBytes);
 }
 
 void HoldList(const Library& lib)
 {
-    if (g_pListHolds != &lib) {
+    if (g_holds.pList != &lib) {
         HoldFile(lib);
-        Manager()->Load();
-        g_pListHolds = &lib;
+        Lib::Manager()->Load();
+        g_holds.pList = &lib;
     }
 }
 
 // Empties the manager's list untimed: Update of a missing file leaves it empty.
 void EmptyList()
 {
-    const std::string strAside = LibraryFile() + ".aside";
-    std::rename(LibraryFile().c_str(), strAside.c_str());
-    Manager()->Update();
-    std::rename(strAside.c_str(), LibraryFile().c_str());
-    g_pListHolds = nullptr;
+    const std::string strAside = Lib::File() + ".aside";
+    std::rename(Lib::File().c_str(), strAside.c_str());
+    Lib::Manager()->Update();
+    std::rename(strAside.c_str(), Lib::File().c_str());
+    g_holds.pList = nullptr;
 }
 
 const Library& Generated(int nGroups, int nFittings)
@@ -188,24 +163,24 @@ const Library& Generated(int nGroups, int nFittings)
         EmptyList();
     };
     file.fnLoad = [p, nGroups] {
-        const bool bOk = Manager()->Load();
-        g_pListHolds = p;
-        return bOk && Manager()->GetDataCount() == nGroups;
+        const bool bOk = Lib::Manager()->Load();
+        g_holds.pList = p;
+        return bOk && Lib::Manager()->GetDataCount() == nGroups;
     };
     file.fnBeforeSave = [p] { HoldList(*p); };
-    file.fnSave = [] { return Manager()->Save(); };
+    file.fnSave = [] { return Lib::Manager()->Save(); };
     file.fnBuild = [p] { return BuildDocument(p->groups); };
-    file.strParseFile = LibraryFolder() + "parse-" + std::to_string(nGroups) + "x" +
+    file.strParseFile = Lib::Folder() + "parse-" + std::to_string(nGroups) + "x" +
                         std::to_string(nFittings) + ".xml";
-    file.strSaveFile = LibraryFolder() + "baseline-save.xml";
+    file.strSaveFile = Lib::Folder() + "baseline-save.xml";
 
-    std::filesystem::create_directories(LibraryFolder());
+    std::filesystem::create_directories(Lib::Folder());
     zkbench::SaveLikeLibrary(file.fnBuild(), file.strParseFile);
     p->strBytes = zkbench::ReadFile(file.strParseFile);
     HoldList(*p);
-    Manager()->Save();
+    Lib::Manager()->Save();
     zkbench::CheckSame(
-        Manager()->GetDataCount() == nGroups && zkbench::ReadFile(LibraryFile()) == p->strBytes,
+        Lib::Manager()->GetDataCount() == nGroups && zkbench::ReadFile(Lib::File()) == p->strBytes,
         "the saved fitting library");
     return *lib;
 }

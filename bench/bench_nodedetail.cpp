@@ -20,7 +20,6 @@
 #include "BenchSupport.h"
 #include "nodedetail/CNodeDetailResDataManager.h"
 #include "nodedetail/internal/CopyName.h"
-#include "platform/ZkPath.h"
 
 namespace {
 
@@ -37,53 +36,32 @@ struct Library {
     zkbench::FileCase file;
 };
 
-CNodeDetailResDataManager* Manager()
-{
-    return CNodeDetailResDataManager::Instance();
-}
+using Lib = zkbench::LibraryOf<CNodeDetailResDataManager>;
 
-const std::string& LibraryFile()
-{
-    static const std::string path = ZkToNativePath(Manager()->GetFileName());
-    return path;
-}
-
-std::string ResourceFolder()
-{
-    return zkbench::FolderOf(LibraryFile());
-}
-
-// What the manager's list and file hold now: the records of one library, or
-// something else (0).
-const void* g_pListHolds = nullptr;
-const void* g_pFileHolds = nullptr;
+zkbench::Holdings g_holds;
 
 void HoldList(const Library& lib)
 {
-    if (g_pListHolds != &lib) {
-        Manager()->SetVecNodeDetailResData(lib.records);
-        g_pListHolds = &lib;
+    if (g_holds.pList != &lib) {
+        Lib::Manager()->SetVecNodeDetailResData(lib.records);
+        g_holds.pList = &lib;
     }
 }
 
 void HoldFile(const Library& lib)
 {
-    if (g_pFileHolds != &lib) {
-        zkbench::WriteFile(LibraryFile(), lib.strBytes);
-        g_pFileHolds = &lib;
-    }
+    g_holds.File(&lib, Lib::File(), lib.strBytes);
 }
 
 pugi::xml_document BuildDocument(const std::vector<Row>& rows)
 {
     pugi::xml_document doc;
     pugi::xml_node root = doc.append_child("NodeDetailResData");
-    for (const Row& row : rows) {
-        pugi::xml_node item = root.append_child("NodeDetailResDataRow");
-        item.append_attribute("GuId").set_value(zkbench::Utf8(row.guid).c_str());
-        item.append_attribute("DisplayName").set_value(zkbench::Utf8(row.name).c_str());
-        item.append_attribute("Description").set_value(zkbench::Utf8(row.description).c_str());
-    }
+    for (const Row& row : rows)
+        zkbench::AppendElement(root, "NodeDetailResDataRow",
+                               {{"GuId", zkbench::Utf8(row.guid)},
+                                {"DisplayName", zkbench::Utf8(row.name)},
+                                {"Description", zkbench::Utf8(row.description)}});
     return doc;
 }
 
@@ -104,29 +82,29 @@ std::unique_ptr<Library> MakeLibrary(std::vector<Row> rows)
     zkbench::FileCase& file = p->file;
     file.fnBeforeLoad = [p] {
         HoldFile(*p);
-        Manager()->SetVecNodeDetailResData({});
-        g_pListHolds = nullptr;
+        Lib::Manager()->SetVecNodeDetailResData({});
+        g_holds.pList = nullptr;
     };
     file.fnLoad = [p] {
-        const bool bOk = Manager()->Load();
-        g_pListHolds = p;
-        return bOk && Manager()->GetDataCount() == static_cast<int>(p->rows.size());
+        const bool bOk = Lib::Manager()->Load();
+        g_holds.pList = p;
+        return bOk && Lib::Manager()->GetDataCount() == static_cast<int>(p->rows.size());
     };
     file.fnBeforeSave = [p] { HoldList(*p); };
     file.fnSave = [p] {
-        g_pFileHolds = p;
-        return Manager()->Save();
+        g_holds.pFile = p;
+        return Lib::Manager()->Save();
     };
     file.fnBuild = [p] { return BuildDocument(p->rows); };
-    file.strParseFile = ResourceFolder() + "parse-" + std::to_string(p->rows.size()) + ".xml";
-    file.strSaveFile = ResourceFolder() + "baseline-save.xml";
+    file.strParseFile = Lib::Folder() + "parse-" + std::to_string(p->rows.size()) + ".xml";
+    file.strSaveFile = Lib::Folder() + "baseline-save.xml";
 
-    std::filesystem::create_directories(ResourceFolder());
+    std::filesystem::create_directories(Lib::Folder());
     zkbench::SaveLikeLibrary(file.fnBuild(), file.strParseFile);
     p->strBytes = zkbench::ReadFile(file.strParseFile);
     HoldList(*p);
     file.fnSave();
-    zkbench::CheckSame(zkbench::ReadFile(LibraryFile()) == p->strBytes, "the saved file");
+    zkbench::CheckSame(zkbench::ReadFile(Lib::File()) == p->strBytes, "the saved file");
     return lib;
 }
 
@@ -224,11 +202,11 @@ void RegisterSort(size_t nCount)
                 state,
                 [&] {
                     // Fresh copies in library order, as after a Load.
-                    Manager()->SetVecNodeDetailResData({});
-                    Manager()->SetVecNodeDetailResData(lib.records);
+                    Lib::Manager()->SetVecNodeDetailResData({});
+                    Lib::Manager()->SetVecNodeDetailResData(lib.records);
                 },
-                [] { Manager()->SortData(); });
-            g_pListHolds = nullptr;
+                [] { Lib::Manager()->SortData(); });
+            g_holds.pList = nullptr;
         },
         [nCount](benchmark::State& state) {
             const Library& lib = Generated(nCount);
@@ -246,10 +224,10 @@ void RegisterSort(size_t nCount)
                 [&] { std::sort(work.begin(), work.end(), PlainNaturalLess); });
 
             std::vector<NodeDetailResData> sorted;
-            Manager()->SetVecNodeDetailResData(lib.records);
-            Manager()->SortData();
-            Manager()->GetVecNodeDetailResData(sorted);
-            g_pListHolds = nullptr;
+            Lib::Manager()->SetVecNodeDetailResData(lib.records);
+            Lib::Manager()->SortData();
+            Lib::Manager()->GetVecNodeDetailResData(sorted);
+            g_holds.pList = nullptr;
             bool bSame = sorted.size() == work.size();
             for (size_t i = 0; bSame && i < work.size(); ++i)
                 bSame = sorted[i].GetDisplayName() == work[i].name;
@@ -285,17 +263,17 @@ const Library& CopyLibrary(size_t nCopies)
         rows[places[k]].name = std::wstring(kSourceName) + L"(" + std::to_wstring(k) + L")";
     lib = MakeLibrary(std::move(rows));
     const std::string strGuid = zkbench::Utf8(lib->rows[kSourceIndex].guid);
-    zkbench::WriteFile(ResourceFolder() + strGuid + ".dwg", std::string(256 * 1024, 'D'));
-    zkbench::WriteFile(ResourceFolder() + strGuid + ".sld", std::string(24 * 1024, 'S'));
+    zkbench::WriteFile(Lib::Folder() + strGuid + ".dwg", std::string(256 * 1024, 'D'));
+    zkbench::WriteFile(Lib::Folder() + strGuid + ".sld", std::string(24 * 1024, 'S'));
     return *lib;
 }
 
 // Removes the copy that the last CopyNode made, and its files.
 void RemoveCopy(const Library& lib)
 {
-    Manager()->DelNode(static_cast<int>(kSourceIndex));
+    Lib::Manager()->DelNode(static_cast<int>(kSourceIndex));
     const std::string strKeep = zkbench::Utf8(lib.rows[kSourceIndex].guid);
-    for (const auto& entry : std::filesystem::directory_iterator(ResourceFolder())) {
+    for (const auto& entry : std::filesystem::directory_iterator(Lib::Folder())) {
         const std::filesystem::path& p = entry.path();
         if ((p.extension() == ".dwg" || p.extension() == ".sld") && p.stem() != strKeep)
             std::filesystem::remove(p);
@@ -315,13 +293,13 @@ void CopyNodeWith(benchmark::State& state, size_t nCopies)
                 RemoveCopy(lib);
         },
         [&] {
-            nResult &= Manager()->CopyNode(static_cast<int>(kSourceIndex));
+            nResult &= Lib::Manager()->CopyNode(static_cast<int>(kSourceIndex));
             bCopied = true;
         });
     NodeDetailResData copy;
     const std::wstring strExpected =
         std::wstring(kSourceName) + L"(" + std::to_wstring(nCopies + 1) + L")";
-    if (nResult != 1 || Manager()->FindDataByDisplayName(strExpected.c_str(), copy) !=
+    if (nResult != 1 || Lib::Manager()->FindDataByDisplayName(strExpected.c_str(), copy) !=
                             static_cast<int>(kSourceIndex))
         state.SkipWithError("CopyNode did not make the expected copy");
     RemoveCopy(lib);
@@ -361,7 +339,7 @@ void RegisterCopy()
                     CString strName;
                     nCounter = 1;
                     strName.Format(L"%s(%d)", kSourceName, nCounter);
-                    while (Manager()->CheckNameExist(strName))
+                    while (Lib::Manager()->CheckNameExist(strName))
                         strName.Format(L"%s(%d)", kSourceName, ++nCounter);
                 });
             zkbench::CheckSame(nCounter == 1001, "the copy's name");

@@ -35,8 +35,6 @@ class AtomicWriter {
 public:
     explicit AtomicWriter(const wchar_t* path);
     ~AtomicWriter();
-    AtomicWriter(const AtomicWriter&) = delete;
-    AtomicWriter& operator=(const AtomicWriter&) = delete;
 
     bool Write(const char* data, size_t size);
     // Flushes and puts the new content in place; false when it could not.

@@ -81,6 +81,8 @@ TEST_F(FileIdentityTest, LinksStayLinksAndHardLinksKeepTheOldContent)
         EXPECT_EQ(2u, zktest::FolderEntries(shared).size());
         EXPECT_EQ(1u, zktest::FolderEntries(lib.file.parent_path()).size());
         fs::remove(lib.file);
+    } else {
+        std::printf("note: no symbolic links here: %s\n", ec.message().c_str());
     }
     zktest::WriteBytes(lib.file, "old");
     fs::create_hard_link(lib.file, shared / "backup.xml");

@@ -11,6 +11,7 @@
 #include <unistd.h>
 #else
 #include <process.h>
+#include <windows.h>
 #endif
 
 namespace fs = std::filesystem;
@@ -18,6 +19,20 @@ using zktest::Library;
 using zktest::ReadBytes;
 
 namespace {
+
+// False where the system or its runtime makes no symbolic links.
+bool MakeSymlink(const fs::path& target, const fs::path& link)
+{
+#if defined(_WIN32)
+    // Wine reports success and makes nothing.
+    return CreateSymbolicLinkW(link.c_str(), target.c_str(), 0x2) != 0 &&  // unprivileged
+           GetFileAttributesW(link.c_str()) != INVALID_FILE_ATTRIBUTES;
+#else
+    std::error_code ec;
+    fs::create_symlink(target, link, ec);
+    return !ec;
+#endif
+}
 
 class FileIdentityTest : public zktest::LibraryTest {
 protected:
@@ -60,6 +75,15 @@ TEST_F(FileIdentityTest, SaveKeepsModeOwnerGroupAndExtendedAttributes)
     EXPECT_STREQ("kept", value);
     EXPECT_NE("old", ReadBytes(lib.file));
 }
+#else
+TEST_F(FileIdentityTest, SaveKeepsAttributes)
+{
+    const DWORD attributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+    ASSERT_TRUE(SetFileAttributesW(lib.file.c_str(), attributes));
+    ASSERT_TRUE(lib.save());
+    EXPECT_EQ(attributes, GetFileAttributesW(lib.file.c_str()) & ~FILE_ATTRIBUTE_ARCHIVE);
+    EXPECT_NE("old", ReadBytes(lib.file));
+}
 #endif
 
 // A chain of links stays a chain, and the file at its end gets the library;
@@ -70,10 +94,8 @@ TEST_F(FileIdentityTest, LinksStayLinksAndHardLinksKeepTheOldContent)
     const fs::path shared = zktest::NativeDataDirectory() / "shared";
     zktest::WriteBytes(shared / "real.xml", "old");
     fs::remove(lib.file);
-    std::error_code ec;
-    fs::create_symlink("../shared/real.xml", shared / "middle.xml", ec);
-    fs::create_symlink(fs::relative(shared, lib.file.parent_path()) / "middle.xml", lib.file, ec);
-    if (!ec) {
+    if (MakeSymlink(fs::path("..") / "shared" / "real.xml", shared / "middle.xml") &&
+        MakeSymlink(fs::relative(shared, lib.file.parent_path()) / "middle.xml", lib.file)) {
         ASSERT_TRUE(lib.save());
         EXPECT_TRUE(fs::is_symlink(lib.file) && fs::is_symlink(shared / "middle.xml"));
         EXPECT_EQ(ReadBytes(lib.file), ReadBytes(shared / "real.xml"));
@@ -82,7 +104,7 @@ TEST_F(FileIdentityTest, LinksStayLinksAndHardLinksKeepTheOldContent)
         EXPECT_EQ(1u, zktest::FolderEntries(lib.file.parent_path()).size());
         fs::remove(lib.file);
     } else {
-        std::printf("note: no symbolic links here: %s\n", ec.message().c_str());
+        std::printf("note: no symbolic links here\n");
     }
     zktest::WriteBytes(lib.file, "old");
     fs::create_hard_link(lib.file, shared / "backup.xml");

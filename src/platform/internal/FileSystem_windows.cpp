@@ -171,6 +171,7 @@ struct AtomicWriter::Impl {
     std::wstring target;
     std::wstring temp;
     bool bExists = false;
+    DWORD oldAttributes = 0;
     HANDLE h = INVALID_HANDLE_VALUE;
     std::vector<char> buf;
     size_t nWritten = 0;
@@ -180,10 +181,9 @@ struct AtomicWriter::Impl {
     bool Start(const wchar_t* path)
     {
         target = FinalPath(ZkToNativePath(path));
-        DWORD attr = 0;
-        bExists = RegularFileAttributes(target, attr, &error);
+        bExists = RegularFileAttributes(target, oldAttributes, &error);
         if (bExists) {
-            if ((attr & FILE_ATTRIBUTE_READONLY) != 0)
+            if ((oldAttributes & FILE_ATTRIBUTE_READONLY) != 0)
                 return Fail(&error, ERROR_ACCESS_DENIED);
             // Refused exactly when writing in place would be.
             HANDLE probe = CreateFileW(target.c_str(), GENERIC_WRITE,
@@ -246,6 +246,12 @@ struct AtomicWriter::Impl {
         if (!ok)
             return Fail(&error, GetLastError());
         temp.clear();
+        // ReplaceFileW keeps them; Wine's does not.
+        const DWORD kKept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                            FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+        const DWORD now = GetFileAttributesW(target.c_str());
+        if (bExists && now != INVALID_FILE_ATTRIBUTES && (now & kKept) != (oldAttributes & kKept))
+            SetFileAttributesW(target.c_str(), (now & ~kKept) | (oldAttributes & kKept));
         return true;
     }
 };

@@ -4,27 +4,23 @@
 #include "TestUtil.h"
 
 #if !defined(_WIN32)
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 #else
-#include <process.h>
 #include <windows.h>
 #endif
 
 namespace fs = std::filesystem;
-using zktest::Library;
 using zktest::ReadBytes;
 
 namespace {
 
-// False where the system or its runtime makes no symbolic links.
+// False where no symbolic link can be made (Wine reports success and makes none).
 bool MakeSymlink(const fs::path& target, const fs::path& link)
 {
 #if defined(_WIN32)
-    // Wine reports success and makes nothing.
     return CreateSymbolicLinkW(link.c_str(), target.c_str(), 0x2) != 0 &&  // unprivileged
            GetFileAttributesW(link.c_str()) != INVALID_FILE_ATTRIBUTES;
 #else
@@ -34,6 +30,7 @@ bool MakeSymlink(const fs::path& target, const fs::path& link)
 #endif
 }
 
+// The node-detail library loaded with three records; its file holds "old".
 class FileIdentityTest : public zktest::LibraryTest {
 protected:
     void SetUp() override
@@ -43,52 +40,45 @@ protected:
         ASSERT_TRUE(lib.load());
         zktest::WriteBytes(lib.file, "old");
     }
-    Library lib = Library::NodeDetail();
+    zktest::Library lib = zktest::Library::NodeDetail();
 };
 
 }  // namespace
 
-#if !defined(_WIN32)
-TEST_F(FileIdentityTest, SaveKeepsModeOwnerGroupAndExtendedAttributes)
+// Exact permission bits whatever the umask, owner and group where permitted,
+// extended attributes; on Windows the file's attributes.
+TEST_F(FileIdentityTest, SaveKeepsWhatTheFileWas)
 {
+#if !defined(_WIN32)
     const mode_t oldMask = umask(027);
+    struct stat st;
     for (const mode_t mode : {0664, 0660, 0600, 0751}) {
         chmod(lib.file.c_str(), mode);
-        ASSERT_TRUE(lib.save());
-        struct stat st;
-        ASSERT_EQ(0, stat(lib.file.c_str(), &st));
+        ASSERT_TRUE(lib.save() && stat(lib.file.c_str(), &st) == 0);
         EXPECT_EQ(mode, st.st_mode & 07777);
     }
     umask(oldMask);
     if (geteuid() == 0) {
         ASSERT_EQ(0, chown(lib.file.c_str(), 1234, 5678));
-        ASSERT_TRUE(lib.save());
-        struct stat st;
-        ASSERT_EQ(0, stat(lib.file.c_str(), &st));
+        ASSERT_TRUE(lib.save() && stat(lib.file.c_str(), &st) == 0);
         EXPECT_TRUE(st.st_uid == 1234 && st.st_gid == 5678);
     }
-    if (setxattr(lib.file.c_str(), "user.zknd", "kept", 4, 0) != 0)
-        GTEST_SKIP() << "no user attributes on this file system";
-    ASSERT_TRUE(lib.save());
-    char value[8] = {};
-    EXPECT_EQ(4, getxattr(lib.file.c_str(), "user.zknd", value, sizeof value));
-    EXPECT_STREQ("kept", value);
-    EXPECT_NE("old", ReadBytes(lib.file));
-}
+    if (setxattr(lib.file.c_str(), "user.zknd", "kept", 4, 0) == 0) {
+        ASSERT_TRUE(lib.save());
+        char value[8] = {};
+        EXPECT_EQ(4, getxattr(lib.file.c_str(), "user.zknd", value, sizeof value));
+        EXPECT_STREQ("kept", value);
+    }
 #else
-TEST_F(FileIdentityTest, SaveKeepsAttributes)
-{
     const DWORD attributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
-    ASSERT_TRUE(SetFileAttributesW(lib.file.c_str(), attributes));
-    ASSERT_TRUE(lib.save());
+    ASSERT_TRUE(SetFileAttributesW(lib.file.c_str(), attributes) && lib.save());
     EXPECT_EQ(attributes, GetFileAttributesW(lib.file.c_str()) & ~FILE_ATTRIBUTE_ARCHIVE);
+#endif
     EXPECT_NE("old", ReadBytes(lib.file));
 }
-#endif
 
-// A chain of links stays a chain, and the file at its end gets the library;
-// a second hard link keeps the old library (a backup made with links stays a
-// backup).
+// A chain of links stays a chain and the file at its end gets the library; a
+// second hard link keeps the old library (a backup made of links stays one).
 TEST_F(FileIdentityTest, LinksStayLinksAndHardLinksKeepTheOldContent)
 {
     const fs::path shared = zktest::NativeDataDirectory() / "shared";
@@ -98,7 +88,6 @@ TEST_F(FileIdentityTest, LinksStayLinksAndHardLinksKeepTheOldContent)
         MakeSymlink(fs::relative(shared, lib.file.parent_path()) / "middle.xml", lib.file)) {
         ASSERT_TRUE(lib.save());
         EXPECT_TRUE(fs::is_symlink(lib.file) && fs::is_symlink(shared / "middle.xml"));
-        EXPECT_EQ(ReadBytes(lib.file), ReadBytes(shared / "real.xml"));
         EXPECT_NE("old", ReadBytes(shared / "real.xml"));
         EXPECT_EQ(2u, zktest::FolderEntries(shared).size());
         EXPECT_EQ(1u, zktest::FolderEntries(lib.file.parent_path()).size());
@@ -126,27 +115,25 @@ TEST_F(FileIdentityTest, SaveRemovesOnlyItsOwnDeadLeftovers)
     const std::string running = std::to_string(getppid());
 #else
     const long dead = 0x7FFFFFFC;  // never a process id
-    const std::string running = std::to_string(_getpid());
+    const std::string running = std::to_string(GetCurrentProcessId());
 #endif
     const std::string name = lib.file.filename().string();
-    const std::string dying = name + ".tmp" + std::to_string(dead) + ".";
-    const std::vector<std::string> kept = {name + ".tmp" + running + ".7", dying + "x",
-                                           "FitDataEx.xml" + dying.substr(name.size()) + "1",
-                                           name + ".tmp.1", name};
+    const std::string dying = ".tmp" + std::to_string(dead) + ".";
+    std::vector<std::string> kept = {name + ".tmp" + running + ".7", name + dying + "x",
+                                     "FitDataEx.xml" + dying + "1", name + ".tmp.1", name};
     for (const std::string& file : kept)
         zktest::WriteBytes(lib.file.parent_path() / file, "x");
-    zktest::WriteBytes(lib.file.parent_path() / (dying + "1"), "left");
-    zktest::WriteBytes(lib.file.parent_path() / (dying + "22"), "left");
+    for (const char* n : {"1", "22"})
+        zktest::WriteBytes(lib.file.parent_path() / (name + dying + n), "left");
     ASSERT_TRUE(lib.save());
     std::vector<std::string> entries = zktest::FolderEntries(lib.file.parent_path());
     std::sort(entries.begin(), entries.end());
-    std::vector<std::string> expected = kept;
-    std::sort(expected.begin(), expected.end());
-    EXPECT_EQ(expected, entries);
+    std::sort(kept.begin(), kept.end());
+    EXPECT_EQ(kept, entries);
 }
 
-// A FIFO, a device or a folder where a file is expected: false or 0 at once,
-// never a read that blocks or does not end.
+// A folder, a FIFO or a device where a file is expected: false or 0 at once,
+// never a read that blocks or does not end. The slide beside it is copied.
 TEST_F(FileIdentityTest, OnlyRegularFilesAreReadOrCopied)
 {
     CNodeDetailResDataManager* pMgr = ZkNodeDetailResDataManager();
@@ -161,15 +148,13 @@ TEST_F(FileIdentityTest, OnlyRegularFilesAreReadOrCopied)
 #endif
     for (const auto& make : makers) {
         zktest::ResetDataDirectory();
-        fs::create_directories(folder);
+        zktest::WriteBytes(folder / "G-PUMP.sld", "slide");
         make(lib.file);
         make(folder / "G-PUMP.dwg");
-        zktest::WriteBytes(folder / "G-PUMP.sld", "slide");
-        EXPECT_FALSE(ZkIsFileExist(ZkFromNativePath(lib.file.native())));
-        EXPECT_FALSE(lib.load());
+        EXPECT_FALSE(ZkIsFileExist(ZkFromNativePath(lib.file.native())) || lib.load());
         pMgr->SetVecNodeDetailResData({pump});
         EXPECT_EQ(0, pMgr->CopyNode(0));
-        EXPECT_EQ(4u, zktest::FolderEntries(folder).size());  // the slide alone was copied
+        EXPECT_EQ(4u, zktest::FolderEntries(folder).size());
     }
 #if defined(_WIN32)
     zktest::WriteBytes(folder / "NUL.xml", "a device, whatever is on disk");

@@ -67,6 +67,51 @@ void SetNamedTemporaryFilesForTesting(bool bNamed)
     g_namedTemporaryFiles = bNamed;
 }
 
+AtomicWriter::AtomicWriter(const wchar_t* path)
+    : m_pImpl(detail::OpenWriter(path != nullptr ? path : L"", m_error))
+{
+    m_bOpen = m_pImpl != nullptr;
+}
+
+AtomicWriter::~AtomicWriter()
+{
+    detail::ClearWriteFault();
+}
+
+bool AtomicWriter::Flush()
+{
+    const bool ok = detail::WriteOut(*m_pImpl, m_buf.data(), m_buf.size());
+    m_buf.clear();
+    return ok;
+}
+
+bool AtomicWriter::Write(const char* data, size_t size)
+{
+    if (!m_bOpen)
+        return false;
+    const size_t kBuffer = 1 << 16;
+    if (m_buf.size() + size > kBuffer && !Flush())
+        return m_bOpen = false;
+    if (size >= kBuffer && !detail::WriteOut(*m_pImpl, data, size))
+        return m_bOpen = false;
+    if (size < kBuffer)
+        m_buf.insert(m_buf.end(), data, data + size);
+    return true;
+}
+
+bool AtomicWriter::Commit()
+{
+    if (!m_bOpen)
+        return false;
+    m_bOpen = false;
+    return Flush() && detail::CommitWriter(*m_pImpl);
+}
+
+const FileError& AtomicWriter::Error() const
+{
+    return m_error;
+}
+
 bool WriteFileAtomic(const wchar_t* path, const std::string& data, FileError* pError)
 {
     AtomicWriter writer(path);

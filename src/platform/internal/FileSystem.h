@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/ZkPath.h"
 
@@ -56,10 +57,19 @@ public:
     bool Commit();
     const FileError& Error() const;
 
+    // The system's side, in FileSystem_posix.cpp or FileSystem_windows.cpp.
     struct Impl;
 
 private:
-    std::unique_ptr<Impl> m_pImpl;
+    bool Flush();
+
+    struct ImplDeleter {
+        void operator()(Impl* p) const;
+    };
+    FileError m_error;
+    std::unique_ptr<Impl, ImplDeleter> m_pImpl;
+    std::vector<char> m_buf;  // small pieces, gathered into 64 KiB writes
+    bool m_bOpen = false;
 };
 
 // Replaces path with data: an AtomicWriter written once and committed.
@@ -87,6 +97,13 @@ void SetNamedTemporaryFilesForTesting(bool bNamed);
 
 // Shared by the two implementations (FileSystem.cpp).
 namespace detail {
+
+// The system's steps of an AtomicWriter: a temporary file for path (null
+// when none can be made, or path may not be replaced), writing to it, and
+// putting it in place of path. Each sets error when it fails.
+AtomicWriter::Impl* OpenWriter(const wchar_t* path, FileError& error);
+bool WriteOut(AtomicWriter::Impl& w, const char* data, size_t size);
+bool CommitWriter(AtomicWriter::Impl& w);
 
 // Shortens the next write of want bytes at offset done to stop at the test
 // fault; false once the fault is reached.

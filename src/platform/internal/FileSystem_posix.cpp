@@ -379,14 +379,14 @@ bool ReadWholeFile(const wchar_t* path, std::string& out, FileError* pError)
 }
 
 struct AtomicWriter::Impl {
+    explicit Impl(FileError& e) : error(e) {}
+
+    FileError& error;
     std::string target;  // the regular file at the end of any links
     struct stat old = {};
     bool bExists = false;
     TempFile temp;
-    std::vector<char> buf;
     size_t nWritten = 0;  // to the file, for the fault hook
-    FileError error;
-    bool bOpen = false;
 
     bool Start(const wchar_t* path)
     {
@@ -407,29 +407,6 @@ struct AtomicWriter::Impl {
         return temp.Open(target, bExists ? 0600 : 0666, &error);
     }
 
-    bool WriteOut(const char* data, size_t size)
-    {
-        size_t done = 0;
-        while (done < size) {
-            size_t want = size - done;
-            if (!detail::AllowWrite(nWritten, want))
-                return Fail(&error, FileStatus::kSystemError, EIO);
-            const ssize_t n = write(temp.Fd(), data + done, want);
-            if (n < 0 && errno != EINTR)
-                return Fail(&error, errno);
-            done += n > 0 ? static_cast<size_t>(n) : 0;
-            nWritten += n > 0 ? static_cast<size_t>(n) : 0;
-        }
-        return true;
-    }
-
-    bool Flush()
-    {
-        const bool ok = WriteOut(buf.data(), buf.size());
-        buf.clear();
-        return ok;
-    }
-
     // What the old file was: owner and group (as far as the process may give
     // them), extended attributes, then the permission bits, which a change of
     // owner or of the ACL would otherwise alter.
@@ -444,40 +421,37 @@ struct AtomicWriter::Impl {
     }
 };
 
-AtomicWriter::AtomicWriter(const wchar_t* path) : m_pImpl(new Impl)
+void AtomicWriter::ImplDeleter::operator()(Impl* p) const
 {
-    m_pImpl->bOpen = m_pImpl->Start(path != nullptr ? path : L"");
+    delete p;
 }
 
-AtomicWriter::~AtomicWriter()
+namespace detail {
+
+AtomicWriter::Impl* OpenWriter(const wchar_t* path, FileError& error)
 {
-    detail::ClearWriteFault();
+    std::unique_ptr<AtomicWriter::Impl> w(new AtomicWriter::Impl(error));
+    return w->Start(path) ? w.release() : nullptr;
 }
 
-bool AtomicWriter::Write(const char* data, size_t size)
+bool WriteOut(AtomicWriter::Impl& w, const char* data, size_t size)
 {
-    Impl& w = *m_pImpl;
-    if (!w.bOpen)
-        return false;
-    // Small pieces are gathered into writes of 64 KiB; large ones go as they are.
-    const size_t kBuffer = 1 << 16;
-    if (w.buf.size() + size > kBuffer && !w.Flush())
-        return w.bOpen = false;
-    if (size >= kBuffer && !w.WriteOut(data, size))
-        return w.bOpen = false;
-    if (size < kBuffer)
-        w.buf.insert(w.buf.end(), data, data + size);
+    size_t done = 0;
+    while (done < size) {
+        size_t want = size - done;
+        if (!AllowWrite(w.nWritten, want))
+            return Fail(&w.error, FileStatus::kSystemError, EIO);
+        const ssize_t n = write(w.temp.Fd(), data + done, want);
+        if (n < 0 && errno != EINTR)
+            return Fail(&w.error, errno);
+        done += n > 0 ? static_cast<size_t>(n) : 0;
+        w.nWritten += n > 0 ? static_cast<size_t>(n) : 0;
+    }
     return true;
 }
 
-bool AtomicWriter::Commit()
+bool CommitWriter(AtomicWriter::Impl& w)
 {
-    Impl& w = *m_pImpl;
-    if (!w.bOpen)
-        return false;
-    w.bOpen = false;
-    if (!w.Flush())
-        return false;
     if (w.bExists)
         w.KeepIdentity();
     if (!w.temp.Publish(true, &w.error))
@@ -486,10 +460,7 @@ bool AtomicWriter::Commit()
     return true;
 }
 
-const FileError& AtomicWriter::Error() const
-{
-    return m_pImpl->error;
-}
+}  // namespace detail
 
 bool CopyRegularFile(const wchar_t* from, const wchar_t* to, bool failIfExists, FileError* pError)
 {

@@ -168,15 +168,22 @@ bool ReadWholeFile(const wchar_t* path, std::string& out, FileError* pError)
 // content is written to target.tmp<pid>.<n> and put in place with
 // ReplaceFileW, which keeps the replaced file's attributes, ACL and streams.
 struct AtomicWriter::Impl {
+    explicit Impl(FileError& e) : error(e) {}
+    ~Impl()
+    {
+        if (h != INVALID_HANDLE_VALUE)
+            CloseHandle(h);
+        if (!temp.empty())
+            DeleteFileW(temp.c_str());
+    }
+
+    FileError& error;
     std::wstring target;
     std::wstring temp;
     bool bExists = false;
     DWORD oldAttributes = 0;
     HANDLE h = INVALID_HANDLE_VALUE;
-    std::vector<char> buf;
     size_t nWritten = 0;
-    FileError error;
-    bool bOpen = false;
 
     bool Start(const wchar_t* path)
     {
@@ -210,28 +217,6 @@ struct AtomicWriter::Impl {
         return Fail(&error, GetLastError());
     }
 
-    bool WriteOut(const char* data, size_t size)
-    {
-        for (size_t done = 0; done < size;) {
-            size_t want = size - done > kChunk ? kChunk : size - done;
-            if (!detail::AllowWrite(nWritten, want))
-                return Fail(&error, FileStatus::kSystemError, ERROR_WRITE_FAULT);
-            DWORD written = 0;
-            if (!WriteFile(h, data + done, static_cast<DWORD>(want), &written, nullptr))
-                return Fail(&error, GetLastError());
-            done += written;
-            nWritten += written;
-        }
-        return true;
-    }
-
-    bool Flush()
-    {
-        const bool ok = WriteOut(buf.data(), buf.size());
-        buf.clear();
-        return ok;
-    }
-
     bool Publish()
     {
         const bool bFlushed = FlushFileBuffers(h) != 0 || Fail(&error, GetLastError());
@@ -256,52 +241,43 @@ struct AtomicWriter::Impl {
     }
 };
 
-AtomicWriter::AtomicWriter(const wchar_t* path) : m_pImpl(new Impl)
+void AtomicWriter::ImplDeleter::operator()(Impl* p) const
 {
-    m_pImpl->bOpen = m_pImpl->Start(path != nullptr ? path : L"");
+    delete p;
 }
 
-AtomicWriter::~AtomicWriter()
+namespace detail {
+
+AtomicWriter::Impl* OpenWriter(const wchar_t* path, FileError& error)
 {
-    if (m_pImpl->h != INVALID_HANDLE_VALUE)
-        CloseHandle(m_pImpl->h);
-    if (!m_pImpl->temp.empty())
-        DeleteFileW(m_pImpl->temp.c_str());
-    detail::ClearWriteFault();
+    std::unique_ptr<AtomicWriter::Impl> w(new AtomicWriter::Impl(error));
+    return w->Start(path) ? w.release() : nullptr;
 }
 
-bool AtomicWriter::Write(const char* data, size_t size)
+bool WriteOut(AtomicWriter::Impl& w, const char* data, size_t size)
 {
-    Impl& w = *m_pImpl;
-    if (!w.bOpen)
-        return false;
-    // Small pieces are gathered into writes of 64 KiB; large ones go as they are.
-    const size_t kBuffer = 1 << 16;
-    if (w.buf.size() + size > kBuffer && !w.Flush())
-        return w.bOpen = false;
-    if (size >= kBuffer && !w.WriteOut(data, size))
-        return w.bOpen = false;
-    if (size < kBuffer)
-        w.buf.insert(w.buf.end(), data, data + size);
+    for (size_t done = 0; done < size;) {
+        size_t want = size - done > kChunk ? kChunk : size - done;
+        if (!AllowWrite(w.nWritten, want))
+            return Fail(&w.error, FileStatus::kSystemError, ERROR_WRITE_FAULT);
+        DWORD written = 0;
+        if (!WriteFile(w.h, data + done, static_cast<DWORD>(want), &written, nullptr))
+            return Fail(&w.error, GetLastError());
+        done += written;
+        w.nWritten += written;
+    }
     return true;
 }
 
-bool AtomicWriter::Commit()
+bool CommitWriter(AtomicWriter::Impl& w)
 {
-    Impl& w = *m_pImpl;
-    if (!w.bOpen)
-        return false;
-    w.bOpen = false;
-    if (!w.Flush() || !w.Publish())
+    if (!w.Publish())
         return false;
     RemoveLeftovers(FolderOf(w.target), NameOf(w.target));
     return true;
 }
 
-const FileError& AtomicWriter::Error() const
-{
-    return m_pImpl->error;
-}
+}  // namespace detail
 
 bool CopyRegularFile(const wchar_t* from, const wchar_t* to, bool failIfExists, FileError* pError)
 {

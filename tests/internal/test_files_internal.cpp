@@ -5,6 +5,7 @@
 
 #include "TestUtil.h"
 #include "nodedetail/internal/CopyOutcome.h"
+#include "platform/internal/FileSystem.h"
 #include "platform/internal/Number.h"
 #include "platform/internal/Os.h"
 
@@ -71,6 +72,46 @@ TEST(FileNameTest, CopyNodeStaysInsideTheResourceFolder)
                     LastCopyNodeOutcome().slide.bGuidRefused);
     }
     pMgr->SetVecNodeDetailResData({});
+}
+
+// Each failure keeps why: what the next layer shows to users.
+TEST(FileErrorTest, FailuresSayWhy)
+{
+    using ZkFileSystem::FileError;
+    using ZkFileSystem::FileStatus;
+    zktest::ResetDataDirectory();
+    const std::wstring dir = zktest::DataDirectory();
+    zktest::WriteBytes(zktest::Native(dir + L"file"), "x");
+    fs::create_directory(zktest::Native(dir + L"folder"));
+    auto read = [&](const wchar_t* name) {
+        FileError e;
+        std::string bytes;
+        EXPECT_FALSE(ZkFileSystem::ReadWholeFile((dir + name).c_str(), bytes, &e));
+        return e;
+    };
+    auto save = [&](const wchar_t* name) {
+        ZkFileSystem::AtomicWriter writer((dir + name).c_str());
+        EXPECT_FALSE(writer.Write("x", 1) || writer.Commit());
+        return writer.Error();
+    };
+    auto copy = [&](const wchar_t* from, const wchar_t* to) {
+        FileError e;
+        EXPECT_FALSE(
+            ZkFileSystem::CopyRegularFile((dir + from).c_str(), (dir + to).c_str(), false, &e));
+        return e;
+    };
+    const std::pair<FileError, FileStatus> cases[] = {
+        {read(L"none"), FileStatus::kMissing},
+        {read(L"folder"), FileStatus::kNotRegular},
+        {save(L"none\\x"), FileStatus::kMissing},
+        {save(L"folder"), FileStatus::kNotRegular},
+        {copy(L"none", L"x"), FileStatus::kMissing},
+        {copy(L"folder", L"x"), FileStatus::kNotRegular},
+        {copy(L"file", L"folder"), FileStatus::kNotRegular}};
+    for (const auto& [error, status] : cases) {
+        EXPECT_EQ(status, error.status) << ZkFileSystem::DescribeFileError(error);
+        EXPECT_FALSE(ZkFileSystem::DescribeFileError(error).empty());
+    }
 }
 
 #if !defined(_WIN32)

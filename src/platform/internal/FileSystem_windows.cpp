@@ -284,6 +284,10 @@ bool CopyRegularFile(const wchar_t* from, const wchar_t* to, bool failIfExists, 
     DWORD attr = 0;
     if (!RegularFileAttributes(ZkToNativePath(from), attr, pError))
         return false;
+    const DWORD target = GetFileAttributesW(ZkToNativePath(to).c_str());
+    if (target != INVALID_FILE_ATTRIBUTES &&
+        (target & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) != 0)
+        return Fail(pError, FileStatus::kNotRegular, 0);
     return ::CopyFileW(ZkToNativePath(from).c_str(), ZkToNativePath(to).c_str(),
                        failIfExists ? TRUE : FALSE) != 0 ||
            Fail(pError, GetLastError());

@@ -77,40 +77,28 @@ TEST(FileNameTest, CopyNodeStaysInsideTheResourceFolder)
 // Each failure keeps why: what the next layer shows to users.
 TEST(FileErrorTest, FailuresSayWhy)
 {
-    using ZkFileSystem::FileError;
-    using ZkFileSystem::FileStatus;
+    using namespace ZkFileSystem;
     zktest::ResetDataDirectory();
-    const std::wstring dir = zktest::DataDirectory();
-    zktest::WriteBytes(zktest::Native(dir + L"file"), "x");
-    fs::create_directory(zktest::Native(dir + L"folder"));
-    auto read = [&](const wchar_t* name) {
-        FileError e;
-        std::string bytes;
-        EXPECT_FALSE(ZkFileSystem::ReadWholeFile((dir + name).c_str(), bytes, &e));
-        return e;
-    };
-    auto save = [&](const wchar_t* name) {
-        ZkFileSystem::AtomicWriter writer((dir + name).c_str());
-        EXPECT_FALSE(writer.Write("x", 1) || writer.Commit());
-        return writer.Error();
-    };
-    auto copy = [&](const wchar_t* from, const wchar_t* to) {
-        FileError e;
-        EXPECT_FALSE(
-            ZkFileSystem::CopyRegularFile((dir + from).c_str(), (dir + to).c_str(), false, &e));
-        return e;
-    };
-    const std::pair<FileError, FileStatus> cases[] = {
-        {read(L"none"), FileStatus::kMissing},
-        {read(L"folder"), FileStatus::kNotRegular},
-        {save(L"none\\x"), FileStatus::kMissing},
-        {save(L"folder"), FileStatus::kNotRegular},
-        {copy(L"none", L"x"), FileStatus::kMissing},
-        {copy(L"folder", L"x"), FileStatus::kNotRegular},
-        {copy(L"file", L"folder"), FileStatus::kNotRegular}};
-    for (const auto& [error, status] : cases) {
-        EXPECT_EQ(status, error.status) << ZkFileSystem::DescribeFileError(error);
-        EXPECT_FALSE(ZkFileSystem::DescribeFileError(error).empty());
+    const std::wstring d = zktest::DataDirectory();
+    zktest::WriteBytes(zktest::Native(d + L"file"), "x");
+    fs::create_directory(zktest::Native(d + L"folder"));
+    std::string bytes;
+    FileError e[7];
+    const bool failed[] = {
+        !ReadWholeFile((d + L"none").c_str(), bytes, &e[0]),
+        !ReadWholeFile((d + L"folder").c_str(), bytes, &e[1]),
+        !WriteFileAtomic((d + L"none\\x").c_str(), "x", &e[2]),
+        !WriteFileAtomic((d + L"folder").c_str(), "x", &e[3]),
+        !CopyRegularFile((d + L"none").c_str(), (d + L"x").c_str(), false, &e[4]),
+        !CopyRegularFile((d + L"folder").c_str(), (d + L"x").c_str(), false, &e[5]),
+        !CopyRegularFile((d + L"file").c_str(), (d + L"folder").c_str(), false, &e[6])};
+    const FileStatus why[] = {FileStatus::kMissing,   FileStatus::kNotRegular,
+                              FileStatus::kMissing,   FileStatus::kNotRegular,
+                              FileStatus::kMissing,   FileStatus::kNotRegular,
+                              FileStatus::kNotRegular};
+    for (int i = 0; i < 7; ++i) {
+        EXPECT_TRUE(failed[i] && e[i].status == why[i]) << i << ": " << DescribeFileError(e[i]);
+        EXPECT_FALSE(DescribeFileError(e[i]).empty());
     }
 }
 

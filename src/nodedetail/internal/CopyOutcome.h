@@ -1,7 +1,8 @@
 #pragma once
 
-// How the last CopyNode fared with each of its two files, kept until the next
-// one, for callers that want to tell why it returned 0.
+// How the last CopyNode that found its source fared with each of its two
+// files, kept until the next such call, for callers that want to tell why it
+// returned 0.
 
 #include "platform/internal/FileSystem.h"
 

@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/ZkPath.h"
@@ -121,7 +122,7 @@ bool IsDeviceFileName(const wchar_t* name, size_t n);
 // True when entry is the name of a temporary file of the file named library
 // (library + ".tmp<pid>.<n>"); pid is then set.
 template <typename Char>
-bool IsTemporaryFileOf(const std::basic_string<Char>& library, const std::basic_string<Char>& entry,
+bool IsTemporaryFileOf(std::basic_string_view<Char> library, std::basic_string_view<Char> entry,
                        unsigned long& pid)
 {
     static const char kTag[] = ".tmp";

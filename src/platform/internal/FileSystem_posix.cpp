@@ -116,9 +116,11 @@ void RemoveLeftovers(const std::string& folder, const std::string& name)
     const unsigned long self = static_cast<unsigned long>(getpid());
     while (const dirent* entry = readdir(dir)) {
         unsigned long pid = 0;
-        if (!detail::IsTemporaryFileOf(name, std::string(entry->d_name), pid) || pid == self)
+        if (!detail::IsTemporaryFileOf<char>(name, entry->d_name, pid) || pid == self)
             continue;
-        if (pid == 0 || (kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH))
+        // No process has the id 0 or one beyond pid_t.
+        if (pid == 0 || pid > 0x7FFFFFFFul ||
+            (kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH))
             unlinkat(dirfd(dir), entry->d_name, 0);
     }
     closedir(dir);
@@ -129,7 +131,7 @@ std::vector<std::string> SplitNames(const std::vector<char>& list)
 {
     std::vector<std::string> names;
     for (size_t i = 0; i < list.size(); i += names.back().size() + 1)
-        names.emplace_back(&list[i]);
+        names.emplace_back(&list[i], strnlen(&list[i], list.size() - i));
     return names;
 }
 

@@ -102,7 +102,7 @@ void RemoveLeftovers(const std::wstring& folder, const std::wstring& name)
     const unsigned long self = GetCurrentProcessId();
     do {
         unsigned long pid = 0;
-        if (detail::IsTemporaryFileOf(name, std::wstring(found.cFileName), pid) && pid != self &&
+        if (detail::IsTemporaryFileOf<wchar_t>(name, found.cFileName, pid) && pid != self &&
             !IsRunning(pid))
             DeleteFileW((folder + found.cFileName).c_str());
     } while (FindNextFileW(h, &found));

@@ -55,6 +55,36 @@ private:
     CString m_dir;
 };
 
+// Wide text from fuzz input, for the text helpers' harnesses: a byte below
+// 0xF0 is that unit; 0xF0-0xFE and the next two bytes are any 16-bit unit;
+// 0xFF, a count c and a byte repeat that byte's unit 8 * (c + 1) times, for
+// long runs of digits. At most nMax units.
+inline std::wstring WideText(const uint8_t*& p, const uint8_t* end, size_t nMax = 4096)
+{
+    std::wstring text;
+    while (p != end && text.size() < nMax) {
+        const uint8_t b = *p++;
+        if (b < 0xF0) {
+            text += static_cast<wchar_t>(b);
+        } else if (b < 0xFF) {
+            const unsigned hi = p != end ? *p++ : 0;
+            const unsigned lo = p != end ? *p++ : 0;
+            text += static_cast<wchar_t>(hi << 8 | lo);
+        } else {
+            const size_t count = 8 * (static_cast<size_t>(p != end ? *p++ : 0) + 1);
+            const wchar_t unit = p != end ? static_cast<wchar_t>(*p++) : L'9';
+            text.append(count < nMax - text.size() ? count : nMax - text.size(), unit);
+        }
+    }
+    return text;
+}
+
+// The text up to its first null unit: what an API taking a C string sees.
+inline std::wstring CText(const std::wstring& text)
+{
+    return text.substr(0, text.find(L'\0'));
+}
+
 inline std::string ReadFile(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);

@@ -5,7 +5,9 @@
 #include <utility>
 
 #include "nodedetail/internal/CopyName.h"
+#include "nodedetail/internal/CopyOutcome.h"
 #include "platform/internal/DataDirectory.h"
+#include "platform/internal/FileSystem.h"
 #include "platform/internal/Os.h"
 #include "platform/internal/RecordListFile.h"
 
@@ -21,6 +23,25 @@ const wchar_t kRowSection[] = L"NodeDetailResDataRow";
 CString ResourceFolder()
 {
     return GetDataDirectory() + kResourceFolder;
+}
+
+CopyNodeOutcome g_lastCopy;
+
+// Copies the resource file of one GUID text to that of another, overwriting,
+// unless the source's text would name a file outside the folder or none.
+CopyFileOutcome CopyResourceFile(const CString& strFolder, const CString& strFrom,
+                                 const CString& strTo, const wchar_t* pszExtension)
+{
+    CopyFileOutcome outcome;
+    outcome.bGuidRefused = !ZkFileSystem::IsPlainFileName(strFrom);
+    if (outcome.bGuidRefused) {
+        outcome.error.status = ZkFileSystem::FileStatus::kNotPermitted;
+        return outcome;
+    }
+    outcome.bCopied =
+        ZkFileSystem::CopyRegularFile(strFolder + strFrom + pszExtension,
+                                      strFolder + strTo + pszExtension, false, &outcome.error);
+    return outcome;
 }
 
 }  // namespace
@@ -230,8 +251,7 @@ int CNodeDetailResDataManager::CopyNodeAt(int nIndex, const CString& strFolder)
 {
     NodeDetailResData copy = m_vecNodeDetailResData[static_cast<size_t>(nIndex)];
     const CString strBaseName = copy.GetDisplayName();
-    const CString strSrcDwg = strFolder + copy.GetGuid() + L".dwg";
-    const CString strSrcSld = strFolder + copy.GetGuid() + L".sld";
+    const CString strSrcGuid = copy.GetGuid();
 
     // First "name(n)" that no record uses, whatever its letter case.
     const int nCounter = FirstFreeCopyNumber(
@@ -246,11 +266,14 @@ int CNodeDetailResDataManager::CopyNodeAt(int nIndex, const CString& strFolder)
     copy.SetDisplayName(strName);
     m_vecNodeDetailResData.insert(m_vecNodeDetailResData.begin() + nIndex, copy);
 
-    const CString strDstDwg = strFolder + copy.GetGuid() + L".dwg";
-    const CString strDstSld = strFolder + copy.GetGuid() + L".sld";
     // Both copies are attempted; a failed one is reported, not undone.
-    const bool bDwg = CopyFileW(strSrcDwg, strDstDwg, 0) != 0;
-    const bool bSld = CopyFileW(strSrcSld, strDstSld, 0) != 0;
+    g_lastCopy.drawing = CopyResourceFile(strFolder, strSrcGuid, copy.GetGuid(), L".dwg");
+    g_lastCopy.slide = CopyResourceFile(strFolder, strSrcGuid, copy.GetGuid(), L".sld");
     m_bDataChanged = true;
-    return (bDwg && bSld) ? 1 : 0;
+    return (g_lastCopy.drawing.bCopied && g_lastCopy.slide.bCopied) ? 1 : 0;
+}
+
+const CopyNodeOutcome& LastCopyNodeOutcome()
+{
+    return g_lastCopy;
 }

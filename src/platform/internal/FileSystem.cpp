@@ -1,65 +1,124 @@
 #include "platform/internal/FileSystem.h"
 
-#include <cstring>
-
-// What the POSIX and the Windows file layers share: the write-fault test hook
-// and the names of temporary files.
+// What the POSIX and the Windows file layers share: the test hooks, the names
+// of temporary files and the file-name rule.
 
 namespace ZkFileSystem {
 
 namespace {
 
 long long g_writeFaultAfter = -1;
-
+bool g_namedTemporaryFiles = false;
 unsigned g_tempCounter = 0;
+
+bool EqualsNoCase(const wchar_t* p, size_t n, const char* ascii)
+{
+    size_t i = 0;
+    for (; i < n && ascii[i] != '\0'; ++i) {
+        wchar_t c = p[i];
+        if (c >= L'a' && c <= L'z')
+            c = static_cast<wchar_t>(c - L'a' + L'A');
+        if (c != static_cast<wchar_t>(ascii[i]))
+            return false;
+    }
+    return i == n && ascii[i] == '\0';
+}
+
+// CON, PRN, AUX, NUL, COM1-9 and LPT1-9 (Windows also takes the superscript
+// digits one to three there).
+bool IsDeviceName(const wchar_t* p, size_t n)
+{
+    for (const char* name : {"CON", "PRN", "AUX", "NUL"})
+        if (EqualsNoCase(p, n, name))
+            return true;
+    if (n != 4 || !(EqualsNoCase(p, 3, "COM") || EqualsNoCase(p, 3, "LPT")))
+        return false;
+    const wchar_t d = p[3];
+    return (d >= L'1' && d <= L'9') || d == 0xB9 || d == 0xB2 || d == 0xB3;
+}
 
 }  // namespace
 
-// For now the writer collects the content and replaces the file in one step.
-struct AtomicWriter::Impl {
-    std::wstring path;
-    std::string data;
-    FileError error;
-    bool committed = false;
-};
-
-AtomicWriter::AtomicWriter(const wchar_t* path) : m_pImpl(new Impl)
+bool IsPlainFileName(const wchar_t* name)
 {
-    m_pImpl->path = path != nullptr ? path : L"";
-}
-
-AtomicWriter::~AtomicWriter() = default;
-
-bool AtomicWriter::Write(const char* data, size_t size)
-{
-    m_pImpl->data.append(data, size);
-    return true;
-}
-
-bool AtomicWriter::Commit()
-{
-    if (m_pImpl->committed)
+    if (name == nullptr || name[0] == L'\0')
         return false;
-    m_pImpl->committed = true;
-    if (WriteFileAtomic(m_pImpl->path.c_str(), m_pImpl->data))
-        return true;
-    m_pImpl->error.status = FileStatus::kSystemError;
-    return false;
-}
-
-const FileError& AtomicWriter::Error() const
-{
-    return m_pImpl->error;
-}
-
-std::string DescribeFileError(const FileError& error)
-{
-    return error.code != 0 ? std::strerror(error.code) : std::string();
+    size_t n = 0;
+    for (; name[n] != L'\0'; ++n) {
+        const wchar_t c = name[n];
+        if (c < 0x20 || c == 0x7F || c == L'<' || c == L'>' || c == L':' || c == L'"' ||
+            c == L'/' || c == L'\\' || c == L'|' || c == L'?' || c == L'*')
+            return false;
+    }
+    // Windows drops a trailing dot or space, which would name another file;
+    // this also refuses "." and "..".
+    if (name[n - 1] == L'.' || name[n - 1] == L' ')
+        return false;
+    return !detail::IsDeviceFileName(name, n);
 }
 
 void SetWriteFaultForTesting(long long failAfterBytes)
 {
     g_writeFaultAfter = failAfterBytes;
+}
+
+void SetNamedTemporaryFilesForTesting(bool bNamed)
+{
+    g_namedTemporaryFiles = bNamed;
+}
+
+AtomicWriter::AtomicWriter(const wchar_t* path)
+    : m_pImpl(detail::OpenWriter(path != nullptr ? path : L"", m_error))
+{
+    m_bOpen = m_pImpl != nullptr;
+}
+
+AtomicWriter::~AtomicWriter()
+{
+    detail::ClearWriteFault();
+}
+
+bool AtomicWriter::Flush()
+{
+    const bool ok = detail::WriteOut(*m_pImpl, m_buf.data(), m_buf.size());
+    m_buf.clear();
+    return ok;
+}
+
+bool AtomicWriter::Write(const char* data, size_t size)
+{
+    if (!m_bOpen)
+        return false;
+    const size_t kBuffer = 1 << 16;
+    if (m_buf.size() + size > kBuffer && !Flush())
+        return m_bOpen = false;
+    if (size >= kBuffer && !detail::WriteOut(*m_pImpl, data, size))
+        return m_bOpen = false;
+    if (size < kBuffer)
+        m_buf.insert(m_buf.end(), data, data + size);
+    return true;
+}
+
+bool AtomicWriter::Commit()
+{
+    if (!m_bOpen)
+        return false;
+    m_bOpen = false;
+    return Flush() && detail::CommitWriter(*m_pImpl);
+}
+
+const FileError& AtomicWriter::Error() const
+{
+    return m_error;
+}
+
+bool WriteFileAtomic(const wchar_t* path, const std::string& data, FileError* pError)
+{
+    AtomicWriter writer(path);
+    const bool ok = writer.Write(data.data(), data.size()) && writer.Commit();
+    if (!ok && pError != nullptr)
+        *pError = writer.Error();
+    return ok;
 }
 
 namespace detail {
@@ -80,9 +139,42 @@ void ClearWriteFault()
     g_writeFaultAfter = -1;
 }
 
+bool NamedTemporaryFilesOnly()
+{
+    return g_namedTemporaryFiles;
+}
+
 std::string TempSuffix(unsigned long pid)
 {
     return ".tmp" + std::to_string(pid) + "." + std::to_string(++g_tempCounter);
+}
+
+std::string StatusText(FileStatus status)
+{
+    switch (status) {
+    case FileStatus::kOk:
+        return std::string();
+    case FileStatus::kMissing:
+        return "No such file";
+    case FileStatus::kNotRegular:
+        return "Not a regular file";
+    case FileStatus::kNotPermitted:
+        return "Permission denied";
+    case FileStatus::kSystemError:
+        break;
+    }
+    return "System error";
+}
+
+bool IsDeviceFileName(const wchar_t* name, size_t n)
+{
+    // "CON.txt" and "CON .txt" name the device too: only the stem counts.
+    size_t nStem = 0;
+    while (nStem < n && name[nStem] != L'.')
+        ++nStem;
+    while (nStem > 0 && name[nStem - 1] == L' ')
+        --nStem;
+    return IsDeviceName(name, nStem);
 }
 
 }  // namespace detail

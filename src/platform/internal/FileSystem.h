@@ -4,10 +4,15 @@
 // the library's own form and are mapped with ZkToNativePath. The operating
 // system's side is in FileSystem_posix.cpp and FileSystem_windows.cpp; the
 // former also gives POSIX systems the Windows CopyFileW (Os.h).
+//
+// Only regular files are read or copied: a folder, a FIFO or a device fails at
+// once, without being opened, so nothing blocks and nothing reads forever.
 
 #include <cstddef>
 #include <memory>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "platform/ZkPath.h"
 
@@ -17,20 +22,30 @@ namespace ZkFileSystem {
 enum class FileStatus { kOk, kMissing, kNotRegular, kNotPermitted, kSystemError };
 struct FileError {
     FileStatus status = FileStatus::kOk;
-    int code = 0;  // errno, or GetLastError() on Windows
+    int code = 0;  // errno, or GetLastError() on Windows; 0 when the system gave none
 };
-// The system's text for the error, UTF-8.
+// The system's text for the error, UTF-8; for an error without a system code,
+// a short text of its status.
 std::string DescribeFileError(const FileError& error);
 
-// True when path names an existing file that is not a directory.
+// True when path names an existing regular file (a link to one counts).
 bool FileExists(const wchar_t* path);
 
-// Reads the whole file; false when it cannot be opened or read.
+// Reads the whole regular file; false when it cannot be opened or read.
 bool ReadWholeFile(const wchar_t* path, std::string& out, FileError* pError = nullptr);
 
 // Replaces a file atomically with content written in pieces: nothing of it is
 // visible at path until Commit succeeds, and a writer destroyed without a
-// successful Commit leaves the old file as it was.
+// successful Commit leaves the old file as it was and no temporary file.
+//
+// The replaced file keeps what it was: its permission bits exactly, its owner
+// and group where the process may set them, its extended attributes (ACLs,
+// labels) and, on Windows, its attributes, ACL and streams. A symbolic link
+// stays a link: the file at the end of the chain is replaced, in its own
+// folder. A file the process may not write, or a folder in which no new file
+// can be made, is refused before anything is written. After a successful
+// Commit, temporary files that earlier interrupted writes of the same file
+// left behind, whose processes no longer run, are removed.
 class AtomicWriter {
 public:
     explicit AtomicWriter(const wchar_t* path);
@@ -41,32 +56,94 @@ public:
     bool Commit();
     const FileError& Error() const;
 
-private:
+    // The system's side, in FileSystem_posix.cpp or FileSystem_windows.cpp.
     struct Impl;
-    std::unique_ptr<Impl> m_pImpl;
+
+private:
+    bool Flush();
+
+    struct ImplDeleter {
+        void operator()(Impl* p) const;
+    };
+    FileError m_error;
+    std::unique_ptr<Impl, ImplDeleter> m_pImpl;
+    std::vector<char> m_buf;  // small pieces, gathered into 64 KiB writes
+    bool m_bOpen = false;
 };
 
-// Replaces path with data atomically: the data goes to a temporary file in the
-// same folder, is flushed to disk and then renamed over the target. On any
-// failure the temporary file is removed and the target is left untouched.
-bool WriteFileAtomic(const wchar_t* path, const std::string& data);
+// Replaces path with data: an AtomicWriter written once and committed.
+bool WriteFileAtomic(const wchar_t* path, const std::string& data, FileError* pError = nullptr);
+
+// Copies the regular file from over to in bounded memory; to appears complete
+// or not at all. On POSIX systems to gets from's permission bits; on Windows
+// this is the system's CopyFileW. With failIfExists an existing to is kept.
+bool CopyRegularFile(const wchar_t* from, const wchar_t* to, bool failIfExists,
+                     FileError* pError = nullptr);
+
+// True when name, appended to a folder, names a file in that folder on every
+// system the library runs on: not empty, "." or "..", no separator or drive
+// colon, no character Windows forbids in names, no trailing dot or space, and
+// no device name (CON, PRN, AUX, NUL, COM1-9, LPT1-9, with any extension).
+bool IsPlainFileName(const wchar_t* name);
 
 // The process's working directory, native; empty when it cannot be had.
 ZkNativeString CurrentDirectory();
 
-// Test hook: the next atomic write fails after this many bytes (-1: never).
+// Test hooks. The next atomic write fails after this many bytes (-1: never).
 void SetWriteFaultForTesting(long long failAfterBytes);
+// Temporary files get names even where the system offers unnamed ones.
+void SetNamedTemporaryFilesForTesting(bool bNamed);
 
 // Shared by the two implementations (FileSystem.cpp).
 namespace detail {
+
+// The system's steps of an AtomicWriter: a temporary file for path (null
+// when none can be made, or path may not be replaced), writing to it, and
+// putting it in place of path. Each sets error when it fails.
+AtomicWriter::Impl* OpenWriter(const wchar_t* path, FileError& error);
+bool WriteOut(AtomicWriter::Impl& w, const char* data, size_t size);
+bool CommitWriter(AtomicWriter::Impl& w);
 
 // Shortens the next write of want bytes at offset done to stop at the test
 // fault; false once the fault is reached.
 bool AllowWrite(size_t done, size_t& want);
 // The fault applies to one atomic write, whatever its outcome.
 void ClearWriteFault();
+bool NamedTemporaryFilesOnly();
 // ".tmp<pid>.<n>", with a new n on every call: the suffix of a temporary file.
 std::string TempSuffix(unsigned long pid);
+// Text for an error the system gave no code for.
+std::string StatusText(FileStatus status);
+// True when [name, name + n) is a name Windows takes for a device.
+bool IsDeviceFileName(const wchar_t* name, size_t n);
+
+// True when entry is the name of a temporary file of the file named library
+// (library + ".tmp<pid>.<n>"); pid is then set.
+template <typename Char>
+bool IsTemporaryFileOf(std::basic_string_view<Char> library, std::basic_string_view<Char> entry,
+                       unsigned long& pid)
+{
+    static const char kTag[] = ".tmp";
+    const size_t nTag = sizeof kTag - 1;
+    if (entry.size() <= library.size() + nTag || entry.compare(0, library.size(), library) != 0)
+        return false;
+    size_t i = library.size();
+    for (size_t k = 0; k < nTag; ++k)
+        if (entry[i + k] != static_cast<Char>(kTag[k]))
+            return false;
+    i += nTag;
+    unsigned long value = 0;
+    size_t nDigits = 0;
+    for (; i < entry.size() && entry[i] >= '0' && entry[i] <= '9' && nDigits < 10; ++i, ++nDigits)
+        value = value * 10 + static_cast<unsigned long>(entry[i] - '0');
+    if (nDigits == 0 || i == entry.size() || entry[i] != '.' || ++i == entry.size())
+        return false;
+    for (; i < entry.size(); ++i)
+        if (entry[i] < '0' || entry[i] > '9')
+            return false;
+    pid = value;
+    return true;
+}
 
 }  // namespace detail
 

@@ -4,8 +4,10 @@
 
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "platform/internal/Os.h"
+#include "platform/internal/Text.h"
 
 namespace ZkFileSystem {
 
@@ -14,95 +16,281 @@ namespace {
 // Larger requests are split: ReadFile and WriteFile take a 32-bit count.
 const size_t kChunk = 0x10000000u;
 
-bool WriteAll(HANDLE h, const char* data, size_t size)
+bool Fail(FileError* pError, FileStatus status, DWORD code)
 {
-    size_t done = 0;
-    while (done < size) {
-        size_t want = size - done;
-        if (want > kChunk)
-            want = kChunk;
-        if (!detail::AllowWrite(done, want))
-            return false;
-        DWORD written = 0;
-        if (!WriteFile(h, data + done, static_cast<DWORD>(want), &written, nullptr) || written == 0)
-            return false;
-        done += written;
-    }
+    if (pError != nullptr)
+        *pError = {status, static_cast<int>(code)};
+    return false;
+}
+
+bool Fail(FileError* pError, DWORD code)
+{
+    const FileStatus status =
+        code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND ? FileStatus::kMissing
+        : code == ERROR_ACCESS_DENIED || code == ERROR_WRITE_PROTECT ||
+                code == ERROR_SHARING_VIOLATION || code == ERROR_LOCK_VIOLATION
+            ? FileStatus::kNotPermitted
+            : FileStatus::kSystemError;
+    return Fail(pError, status, code);
+}
+
+std::wstring FolderOf(const std::wstring& p)
+{
+    const size_t pos = p.find_last_of(L"\\/");
+    return pos == std::wstring::npos ? std::wstring() : p.substr(0, pos + 1);
+}
+
+std::wstring NameOf(const std::wstring& p)
+{
+    const size_t pos = p.find_last_of(L"\\/");
+    return pos == std::wstring::npos ? p : p.substr(pos + 1);
+}
+
+// Attributes of an existing regular file (links followed); false with the
+// reason for anything else: a folder, a device, a name Windows gives a device.
+bool RegularFileAttributes(const std::wstring& path, DWORD& attr, FileError* pError)
+{
+    const std::wstring name = NameOf(path);
+    if (detail::IsDeviceFileName(name.c_str(), name.size()))
+        return Fail(pError, FileStatus::kNotRegular, 0);
+    attr = GetFileAttributesW(path.c_str());
+    if (attr == INVALID_FILE_ATTRIBUTES)
+        return Fail(pError, GetLastError());
+    if ((attr & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) != 0)
+        return Fail(pError, FileStatus::kNotRegular, 0);
     return true;
 }
 
-std::wstring TempNameFor(const std::wstring& target)
+// The file a chain of symbolic links ends at; path itself when it is none.
+std::wstring FinalPath(const std::wstring& path)
 {
-    const std::string suffix =
-        detail::TempSuffix(static_cast<unsigned long>(GetCurrentProcessId()));
-    return target + std::wstring(suffix.begin(), suffix.end());
+    const DWORD attr = GetFileAttributesW(path.c_str());
+    if (attr == INVALID_FILE_ATTRIBUTES || (attr & FILE_ATTRIBUTE_REPARSE_POINT) == 0)
+        return path;
+    HANDLE h = CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return path;
+    std::vector<wchar_t> buf(1024);
+    DWORD n = GetFinalPathNameByHandleW(h, buf.data(), static_cast<DWORD>(buf.size()), 0);
+    if (n >= buf.size()) {
+        buf.resize(n + 1);
+        n = GetFinalPathNameByHandleW(h, buf.data(), static_cast<DWORD>(buf.size()), 0);
+    }
+    CloseHandle(h);
+    return n > 0 && n < buf.size() ? std::wstring(buf.data(), n) : path;
+}
+
+bool IsRunning(unsigned long pid)
+{
+    HANDLE h = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(pid));
+    if (h == nullptr)
+        return GetLastError() != ERROR_INVALID_PARAMETER;  // no such process
+    DWORD code = 0;
+    const bool bRunning = !GetExitCodeProcess(h, &code) || code == STILL_ACTIVE;
+    CloseHandle(h);
+    return bRunning;
+}
+
+// Removes folder\name.tmp<pid>.<n> files whose process no longer runs.
+void RemoveLeftovers(const std::wstring& folder, const std::wstring& name)
+{
+    WIN32_FIND_DATAW found;
+    HANDLE h = FindFirstFileW((folder + name + L".tmp*").c_str(), &found);
+    if (h == INVALID_HANDLE_VALUE)
+        return;
+    const unsigned long self = GetCurrentProcessId();
+    do {
+        unsigned long pid = 0;
+        if (detail::IsTemporaryFileOf<wchar_t>(name, found.cFileName, pid) && pid != self &&
+            !IsRunning(pid))
+            DeleteFileW((folder + found.cFileName).c_str());
+    } while (FindNextFileW(h, &found));
+    FindClose(h);
 }
 
 }  // namespace
 
+std::string DescribeFileError(const FileError& error)
+{
+    if (error.code == 0)
+        return detail::StatusText(error.status);
+    wchar_t* text = nullptr;
+    const DWORD n = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, static_cast<DWORD>(error.code), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::string out = n > 0 ? ZkText::Utf16ToUtf8(text, n) : std::string();
+    LocalFree(text);
+    while (!out.empty() && (out.back() == '\n' || out.back() == '\r' || out.back() == ' '))
+        out.pop_back();
+    return out.empty() ? "Error " + std::to_string(error.code) : out;
+}
+
 bool FileExists(const wchar_t* path)
 {
-    const DWORD attr = GetFileAttributesW(ZkToNativePath(path).c_str());
-    return attr != INVALID_FILE_ATTRIBUTES && (attr & FILE_ATTRIBUTE_DIRECTORY) == 0;
+    DWORD attr = 0;
+    return RegularFileAttributes(ZkToNativePath(path), attr, nullptr);
 }
 
 bool ReadWholeFile(const wchar_t* path, std::string& out, FileError* pError)
 {
-    HANDLE h = CreateFileW(ZkToNativePath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) {
-        if (pError != nullptr) {
-            const DWORD code = GetLastError();
-            pError->code = static_cast<int>(code);
-            pError->status = code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND
-                                 ? FileStatus::kMissing
-                             : code == ERROR_ACCESS_DENIED ? FileStatus::kNotPermitted
-                                                           : FileStatus::kSystemError;
-        }
+    const std::wstring native = ZkToNativePath(path);
+    DWORD attr = 0;
+    if (!RegularFileAttributes(native, attr, pError))
         return false;
-    }
+    HANDLE h = CreateFileW(native.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return Fail(pError, GetLastError());
     LARGE_INTEGER size;
-    if (!GetFileSizeEx(h, &size) || size.QuadPart < 0 ||
-        static_cast<unsigned long long>(size.QuadPart) > out.max_size()) {
-        CloseHandle(h);
-        return false;
-    }
-    out.assign(static_cast<size_t>(size.QuadPart), '\0');
-    size_t done = 0;
-    while (done < out.size()) {
+    bool ok = GetFileType(h) == FILE_TYPE_DISK || Fail(pError, FileStatus::kNotRegular, 0);
+    ok = ok && (GetFileSizeEx(h, &size) || Fail(pError, GetLastError()));
+    if (ok &&
+        (size.QuadPart < 0 || static_cast<unsigned long long>(size.QuadPart) > out.max_size()))
+        ok = Fail(pError, FileStatus::kSystemError, ERROR_FILE_TOO_LARGE);
+    if (ok)
+        out.assign(static_cast<size_t>(size.QuadPart), '\0');
+    for (size_t done = 0; ok && done < out.size();) {
         DWORD chunk = 0;
         const DWORD want =
             static_cast<DWORD>((out.size() - done) > kChunk ? kChunk : (out.size() - done));
-        if (!::ReadFile(h, &out[done], want, &chunk, nullptr) || chunk == 0) {
-            CloseHandle(h);
-            return false;
-        }
+        if (!::ReadFile(h, &out[done], want, &chunk, nullptr))
+            ok = Fail(pError, GetLastError());
+        else if (chunk == 0)
+            ok = Fail(pError, FileStatus::kSystemError, ERROR_HANDLE_EOF);  // shrank meanwhile
         done += chunk;
     }
     CloseHandle(h);
+    return ok;
+}
+
+// Windows offers no unnamed file that can later take a name, so the new
+// content is written to target.tmp<pid>.<n> and put in place with
+// ReplaceFileW, which keeps the replaced file's attributes, ACL and streams.
+struct AtomicWriter::Impl {
+    explicit Impl(FileError& e) : error(e) {}
+    ~Impl()
+    {
+        if (h != INVALID_HANDLE_VALUE)
+            CloseHandle(h);
+        if (!temp.empty())
+            DeleteFileW(temp.c_str());
+    }
+
+    FileError& error;
+    std::wstring target;
+    std::wstring temp;
+    bool bExists = false;
+    DWORD oldAttributes = 0;
+    HANDLE h = INVALID_HANDLE_VALUE;
+    size_t nWritten = 0;
+
+    bool Start(const wchar_t* path)
+    {
+        target = FinalPath(ZkToNativePath(path));
+        bExists = RegularFileAttributes(target, oldAttributes, &error);
+        if (bExists) {
+            if ((oldAttributes & FILE_ATTRIBUTE_READONLY) != 0)
+                return Fail(&error, ERROR_ACCESS_DENIED);
+            // Refused exactly when writing in place would be.
+            HANDLE probe = CreateFileW(target.c_str(), GENERIC_WRITE,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+            if (probe == INVALID_HANDLE_VALUE)
+                return Fail(&error, GetLastError());
+            CloseHandle(probe);
+        } else if (error.status != FileStatus::kMissing || error.code == ERROR_PATH_NOT_FOUND) {
+            return false;
+        }
+        error = FileError();
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            const std::string suffix = detail::TempSuffix(GetCurrentProcessId());
+            temp = target + std::wstring(suffix.begin(), suffix.end());
+            h = CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+            if (h != INVALID_HANDLE_VALUE)
+                return true;
+            if (GetLastError() != ERROR_FILE_EXISTS)
+                break;
+        }
+        temp.clear();
+        return Fail(&error, GetLastError());
+    }
+
+    bool Publish()
+    {
+        const bool bFlushed = FlushFileBuffers(h) != 0 || Fail(&error, GetLastError());
+        CloseHandle(h);
+        h = INVALID_HANDLE_VALUE;
+        if (!bFlushed)
+            return false;
+        const bool ok =
+            bExists ? ReplaceFileW(target.c_str(), temp.c_str(), nullptr,
+                                   REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr) != 0
+                    : MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH) != 0;
+        if (!ok)
+            return Fail(&error, GetLastError());
+        temp.clear();
+        // ReplaceFileW keeps them; Wine's does not.
+        const DWORD kKept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                            FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+        const DWORD now = GetFileAttributesW(target.c_str());
+        if (bExists && now != INVALID_FILE_ATTRIBUTES && (now & kKept) != (oldAttributes & kKept))
+            SetFileAttributesW(target.c_str(), (now & ~kKept) | (oldAttributes & kKept));
+        return true;
+    }
+};
+
+void AtomicWriter::ImplDeleter::operator()(Impl* p) const
+{
+    delete p;
+}
+
+namespace detail {
+
+AtomicWriter::Impl* OpenWriter(const wchar_t* path, FileError& error)
+{
+    std::unique_ptr<AtomicWriter::Impl> w(new AtomicWriter::Impl(error));
+    return w->Start(path) ? w.release() : nullptr;
+}
+
+bool WriteOut(AtomicWriter::Impl& w, const char* data, size_t size)
+{
+    for (size_t done = 0; done < size;) {
+        size_t want = size - done > kChunk ? kChunk : size - done;
+        if (!AllowWrite(w.nWritten, want))
+            return Fail(&w.error, FileStatus::kSystemError, ERROR_WRITE_FAULT);
+        DWORD written = 0;
+        if (!WriteFile(w.h, data + done, static_cast<DWORD>(want), &written, nullptr))
+            return Fail(&w.error, GetLastError());
+        done += written;
+        w.nWritten += written;
+    }
     return true;
 }
 
-bool WriteFileAtomic(const wchar_t* path, const std::string& data)
+bool CommitWriter(AtomicWriter::Impl& w)
 {
-    const std::wstring target = ZkToNativePath(path);
-    const std::wstring temp = TempNameFor(target);
-    HANDLE h = CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) {
-        detail::ClearWriteFault();
+    if (!w.Publish())
         return false;
-    }
-    bool ok = WriteAll(h, data.data(), data.size());
-    detail::ClearWriteFault();
-    ok = FlushFileBuffers(h) && ok;
-    ok = CloseHandle(h) && ok;
-    if (ok)
-        ok = MoveFileExW(temp.c_str(), target.c_str(),
-                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
-    if (!ok)
-        DeleteFileW(temp.c_str());
-    return ok;
+    RemoveLeftovers(FolderOf(w.target), NameOf(w.target));
+    return true;
+}
+
+}  // namespace detail
+
+bool CopyRegularFile(const wchar_t* from, const wchar_t* to, bool failIfExists, FileError* pError)
+{
+    DWORD attr = 0;
+    if (!RegularFileAttributes(ZkToNativePath(from), attr, pError))
+        return false;
+    const DWORD target = GetFileAttributesW(ZkToNativePath(to).c_str());
+    if (target != INVALID_FILE_ATTRIBUTES &&
+        (target & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) != 0)
+        return Fail(pError, FileStatus::kNotRegular, 0);
+    return ::CopyFileW(ZkToNativePath(from).c_str(), ZkToNativePath(to).c_str(),
+                       failIfExists ? TRUE : FALSE) != 0 ||
+           Fail(pError, GetLastError());
 }
 
 ZkNativeString CurrentDirectory()

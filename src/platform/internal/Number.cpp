@@ -61,18 +61,6 @@ bool FromCharsWhole(const char* b, const char* e, T& out)
     return true;
 }
 
-// Copies the digits from p[i] on into buf at k, at most nCap of them, and
-// moves i past all of them; returns how many there were.
-size_t TakeDigits(const wchar_t* p, size_t n, size_t& i, char* buf, size_t& k, size_t nCap)
-{
-    size_t nDigits = 0;
-    for (; i < n && IsDigit(p[i]); ++i, ++nDigits) {
-        if (nDigits < nCap)
-            buf[k++] = static_cast<char>(p[i]);
-    }
-    return nDigits;
-}
-
 template <typename T>
 bool ParseNarrow(const char* p, size_t n, const WholeTextRules& rules, T& out)
 {
@@ -134,14 +122,13 @@ bool IsDecimal(const wchar_t* p, size_t n)
 
 double ParseLeading(const wchar_t* p, size_t n)
 {
-    // Longest prefix of the form [space][sign]digits[.digits][e[sign]digits],
-    // copied into a bounded stack buffer. Leading zeros are dropped and an
-    // integer part too long for the buffer means overflow, so the buffer never
-    // needs to grow.
-    const size_t kIntCap = 400;
-    const size_t kFracCap = kIntCap / 2;
-    char exp[16];
-    char buf[kIntCap + 1 + kFracCap + 1 + sizeof exp];
+    // The longest prefix [space][sign]digits[.digits][e[sign]digits], exactly
+    // as strtod rounds it, in a fixed buffer: the first kKeep significant
+    // digits, then one '1' standing for any non-zero digit after them, which
+    // decides a rounding that those digits leave open (no halfway point of
+    // two doubles has more than 767 significant digits), and the power of ten.
+    const size_t kKeep = 800;
+    char buf[kKeep + 1 + 16];
     size_t i = 0;
     while (i < n && IsSpace(p[i], kCSpaces))
         ++i;
@@ -150,54 +137,58 @@ double ParseLeading(const wchar_t* p, size_t n)
         negative = p[i++] == L'-';
     size_t k = 0;
     bool anyDigit = false;
-    while (i < n && p[i] == L'0') {
-        ++i;
+    bool sticky = false;
+    long long scale = 0;  // the power of ten of the last digit kept
+    for (; i < n && IsDigit(p[i]); ++i) {
         anyDigit = true;
+        if (k == 0 && p[i] == L'0')
+            continue;
+        if (k < kKeep) {
+            buf[k++] = static_cast<char>(p[i]);
+        } else {
+            ++scale;  // a digit dropped before the point
+            sticky = sticky || p[i] != L'0';
+        }
     }
-    const size_t intDigits = TakeDigits(p, n, i, buf, k, kIntCap);
-    anyDigit = intDigits > 0 || anyDigit;
-    if (intDigits > kIntCap)
-        return negative ? -HUGE_VAL : HUGE_VAL;
-    if (k == 0)
-        buf[k++] = '0';
     if (i < n && p[i] == L'.') {
-        ++i;
-        buf[k++] = '.';
-        anyDigit = TakeDigits(p, n, i, buf, k, kFracCap) > 0 || anyDigit;
+        for (++i; i < n && IsDigit(p[i]); ++i) {
+            anyDigit = true;
+            if (k < kKeep) {
+                if (k > 0 || p[i] != L'0')
+                    buf[k++] = static_cast<char>(p[i]);
+                --scale;  // a digit kept, or a leading zero, after the point
+            } else {
+                sticky = sticky || p[i] != L'0';
+            }
+        }
     }
-    if (!anyDigit)
-        return 0.0;
+    if (!anyDigit || k == 0)
+        return negative && anyDigit ? -0.0 : 0.0;
     if (i < n && (p[i] == L'e' || p[i] == L'E')) {
         size_t j = i + 1;
-        size_t e = 0;
+        const bool negExp = j < n && p[j] == L'-';
         if (j < n && (p[j] == L'+' || p[j] == L'-'))
-            exp[e++] = static_cast<char>(p[j++]);
-        const size_t firstExpDigit = j;
-        while (j < n && p[j] == L'0')
             ++j;
-        while (j < n && IsDigit(p[j]) && e < sizeof exp - 1)
-            exp[e++] = static_cast<char>(p[j++]);
-        if (j < n && IsDigit(p[j])) {
-            // An exponent this long overflows or underflows.
-            const bool negExp = exp[0] == '-';
-            return negExp ? (negative ? -0.0 : 0.0) : (negative ? -HUGE_VAL : HUGE_VAL);
-        }
-        if (j > firstExpDigit) {
-            buf[k++] = 'e';
-            for (size_t m = 0; m < e; ++m)
-                buf[k++] = exp[m];
-            if (e == 0 || (e == 1 && (exp[0] == '-' || exp[0] == '+')))
-                buf[k++] = '0';
-        }
+        long long e = 0;
+        for (; j < n && IsDigit(p[j]); ++j)
+            e = e > 1000000000 ? e : e * 10 + (p[j] - L'0');
+        if (j > i + 1 && IsDigit(p[j - 1]))
+            scale += negExp ? -e : e;
     }
+    if (sticky) {
+        buf[k++] = '1';
+        --scale;
+    }
+    // Beyond this the result is 0 or infinite whatever the digits.
+    const long long kLimit = 100000;
+    scale = scale < -kLimit ? -kLimit : (scale > kLimit ? kLimit : scale);
+    const bool large = static_cast<long long>(k) + scale > 0;
+    buf[k] = 'e';
+    char* const end = std::to_chars(buf + k + 1, buf + sizeof buf, scale).ptr;
     double value = 0.0;
-    const auto r = std::from_chars(buf, buf + k, value);
-    if (r.ec == std::errc::result_out_of_range) {
-        // from_chars leaves value alone on range errors; the runtime saturates.
-        const bool tiny =
-            k > 0 && std::memchr(buf, 'e', k) != nullptr && std::memchr(buf, '-', k) != nullptr;
-        value = tiny ? 0.0 : HUGE_VAL;
-    }
+    const auto r = std::from_chars(buf, end, value);
+    if (r.ec == std::errc::result_out_of_range)  // from_chars leaves value alone
+        value = large ? HUGE_VAL : 0.0;
     return negative ? -value : value;
 }
 

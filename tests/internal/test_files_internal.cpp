@@ -1,0 +1,159 @@
+// White-box tests of the file layer: CopyNode kept inside its folder, copies
+// in bounded memory, and the leading-number conversion on long texts.
+
+#include <cstdlib>
+
+#include "TestUtil.h"
+#include "nodedetail/internal/CopyOutcome.h"
+#include "platform/internal/FileSystem.h"
+#include "platform/internal/Number.h"
+#include "platform/internal/Os.h"
+
+#if !defined(_WIN32)
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
+namespace fs = std::filesystem;
+
+// A GUID text that could reach outside the resource folder, or names no file
+// or a device, is a failed copy of both files: 0, the record added, nothing
+// outside read or written and nothing copied in.
+TEST(FileNameTest, CopyNodeStaysInsideTheResourceFolder)
+{
+    for (const wchar_t* fine : {L"0A1B2C3D-0000-4000-8000-00000000000A", L"CON1", L"COM10", L"LPT0",
+                                L"a.b.c", L"..a", L"节点 图"})
+        EXPECT_TRUE(ZkFileSystem::IsPlainFileName(fine)) << testing::PrintToString(fine);
+    CNodeDetailResDataManager* pMgr = CNodeDetailResDataManager::Instance();
+    const fs::path data = zktest::NativeDataDirectory() / "Data";
+    const fs::path folder = zktest::Native(pMgr->GetFileName().GetString()).parent_path();
+    for (const wchar_t* guid : {L"",
+                                L".",
+                                L"..",
+                                L"..\\..\\..\\outside",
+                                L"../../../outside",
+                                L"\\outside",
+                                L"C:\\outside",
+                                L"C:outside",
+                                L"sub\\G",
+                                L"CON",
+                                L"nul",
+                                L"Com1",
+                                L"LPT9.x",
+                                L"aux .x",
+                                L"G.",
+                                L"G ",
+                                L"a<b",
+                                L"a>b",
+                                L"a\"b",
+                                L"a|b",
+                                L"a?b",
+                                L"a*b",
+                                L"a\x01"
+                                L"b"}) {
+        SCOPED_TRACE(testing::PrintToString(guid));
+        zktest::ResetDataDirectory();
+        for (const std::string ext : {".dwg", ".sld"}) {
+            zktest::WriteBytes(data / ("outside" + ext), "outside");
+            zktest::WriteBytes(folder / ("outside" + ext), "inside");
+        }
+        NodeDetailResData node(L"Node");
+        node.SetGuid(guid);
+        pMgr->SetVecNodeDetailResData({node});
+        EXPECT_EQ(0, pMgr->CopyNode(0));
+        EXPECT_TRUE(pMgr->GetDataCount() == 2 && pMgr->DataChanged());
+        EXPECT_EQ(2u, zktest::FolderEntries(folder).size());
+        EXPECT_EQ(3u, zktest::FolderEntries(data).size());
+        EXPECT_EQ("outside", zktest::ReadBytes(data / "outside.dwg"));
+        EXPECT_TRUE(LastCopyNodeOutcome().drawing.bGuidRefused &&
+                    LastCopyNodeOutcome().slide.bGuidRefused);
+    }
+    pMgr->SetVecNodeDetailResData({});
+}
+
+// Each failure keeps why: what the next layer shows to users.
+TEST(FileErrorTest, FailuresSayWhy)
+{
+    using namespace ZkFileSystem;
+    zktest::ResetDataDirectory();
+    const std::wstring d = zktest::DataDirectory();
+    zktest::WriteBytes(zktest::Native(d + L"file"), "x");
+    fs::create_directory(zktest::Native(d + L"folder"));
+    std::string bytes;
+    FileError e[7];
+    const bool failed[] = {
+        !ReadWholeFile((d + L"none").c_str(), bytes, &e[0]),
+        !ReadWholeFile((d + L"folder").c_str(), bytes, &e[1]),
+        !WriteFileAtomic((d + L"none\\x").c_str(), "x", &e[2]),
+        !WriteFileAtomic((d + L"folder").c_str(), "x", &e[3]),
+        !CopyRegularFile((d + L"none").c_str(), (d + L"x").c_str(), false, &e[4]),
+        !CopyRegularFile((d + L"folder").c_str(), (d + L"x").c_str(), false, &e[5]),
+        !CopyRegularFile((d + L"file").c_str(), (d + L"folder").c_str(), false, &e[6])};
+    const FileStatus why[] = {FileStatus::kMissing,   FileStatus::kNotRegular,
+                              FileStatus::kMissing,   FileStatus::kNotRegular,
+                              FileStatus::kMissing,   FileStatus::kNotRegular,
+                              FileStatus::kNotRegular};
+    for (int i = 0; i < 7; ++i) {
+        EXPECT_TRUE(failed[i] && e[i].status == why[i]) << i << ": " << DescribeFileError(e[i]);
+        EXPECT_FALSE(DescribeFileError(e[i]).empty());
+    }
+}
+
+#if !defined(_WIN32)
+// A 1 GiB file with four 1 MiB pieces of data among holes: the copy raises
+// the peak memory of its process by far less than the file, keeps the holes
+// and the permission bits, and carries every piece.
+TEST(FileCopyTest, LargeSparseFileCopiesInBoundedMemory)
+{
+    const fs::path from = zktest::NativeDataDirectory() / "big.dwg";
+    const fs::path to = zktest::NativeDataDirectory() / "copy.dwg";
+    const off_t offsets[] = {0, 300 << 20, 700 << 20, (1 << 30) - (1 << 20)};
+    const std::string piece(1 << 20, 'd');
+    int fd = open(from.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0640);
+    for (const off_t at : offsets)
+        ASSERT_EQ(ssize_t(piece.size()), pwrite(fd, piece.data(), piece.size(), at));
+    close(fd);
+    std::fflush(nullptr);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        rusage before{}, after{};
+        getrusage(RUSAGE_SELF, &before);
+        const int ok = CopyFileW(ZkFromNativePath(from.native()), ZkFromNativePath(to.native()), 0);
+        getrusage(RUSAGE_SELF, &after);
+        _exit(ok != 0 && after.ru_maxrss - before.ru_maxrss < (32 << 10) ? 0 : 1);  // KiB
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    struct stat a, b;
+    ASSERT_TRUE(stat(from.c_str(), &a) == 0 && stat(to.c_str(), &b) == 0);
+    EXPECT_TRUE(a.st_size == b.st_size && (b.st_mode & 07777) == 0640);
+    EXPECT_LE(b.st_blocks, 2 * a.st_blocks);
+    fd = open(to.c_str(), O_RDONLY);
+    std::string got(piece.size(), '\0');
+    for (const off_t at : offsets)
+        EXPECT_TRUE(pread(fd, &got[0], got.size(), at) == ssize_t(got.size()) && got == piece);
+    close(fd);
+    fs::remove(from);
+    fs::remove(to);
+}
+#endif
+
+// Long texts round as strtod rounds them; 400 digits, a point and 120 digits
+// once overran the conversion's buffer.
+TEST(NumberTest, LeadingNumberOfLongTextsAsStrtodReadsIt)
+{
+    const std::string nines(400, '9');
+    for (const std::string& text :
+         {nines + "." + std::string(120, '9'), "1" + std::string(400, '0') + "e-300",
+          "0." + std::string(250, '0') + "1e+300x", std::string(310, '9') + "e-1",
+          "9007199254740993." + std::string(900, '0') + "1", std::string("0e99999999999999999")}) {
+        const std::wstring wide(text.begin(), text.end());
+        EXPECT_EQ(std::strtod(text.c_str(), nullptr),
+                  ZkNumber::ParseLeading(wide.data(), wide.size()))
+            << text;
+    }
+}

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "nodedetail/internal/CopyName.h"
+#include "nodedetail/internal/NodeDetailCapture.h"
 #include "platform/internal/DataDirectory.h"
 #include "platform/internal/Os.h"
 #include "platform/internal/RecordListFile.h"
@@ -23,7 +24,15 @@ CString ResourceFolder()
     return GetDataDirectory() + kResourceFolder;
 }
 
+// Kept here rather than in the exported class.
+ZkDiag::Capture g_lastCapture;
+
 }  // namespace
+
+const ZkDiag::Capture& ZkNodeDetailLastCapture()
+{
+    return g_lastCapture;
+}
 
 CNodeDetailResDataManager::CNodeDetailResDataManager() : m_bDataChanged(false)
 {
@@ -35,12 +44,13 @@ CNodeDetailResDataManager::~CNodeDetailResDataManager() = default;
 bool CNodeDetailResDataManager::Load()
 {
     return LoadRecordList(m_strFileName, kRootSection, kRowSection, m_vecNodeDetailResData,
-                          m_bDataChanged);
+                          m_bDataChanged, g_lastCapture);
 }
 
 bool CNodeDetailResDataManager::Save()
 {
-    return SaveRecordList(m_strFileName, kRootSection, kRowSection, m_vecNodeDetailResData);
+    return SaveRecordList(m_strFileName, kRootSection, kRowSection, m_vecNodeDetailResData,
+                          g_lastCapture);
 }
 
 bool CNodeDetailResDataManager::Update()

@@ -106,4 +106,50 @@ std::wstring Utf8ToUtf16(const char* p, size_t n)
     return out;
 }
 
+void AssignUtf8(std::wstring& out, const char* p, size_t n)
+{
+    out.resize(n);
+    wchar_t* const begin = &out[0];
+    wchar_t* w = begin;
+    const auto* s = reinterpret_cast<const unsigned char*>(p);
+    size_t i = 0;
+    while (i < n) {
+        const unsigned b0 = s[i];
+        if (b0 >= 0x20 && b0 < 0x80) {
+            *w++ = static_cast<wchar_t>(b0);
+            ++i;
+            continue;
+        }
+        if (b0 < 0x20) {
+            *w++ = b0 == '\t' || b0 == '\n' || b0 == '\r' ? static_cast<wchar_t>(b0)
+                                                          : static_cast<wchar_t>(0xFFFD);
+            ++i;
+            continue;
+        }
+        if (b0 >= 0xE0 && b0 <= 0xEF && i + 2 < n && (s[i + 1] & 0xC0) == 0x80 &&
+            (s[i + 2] & 0xC0) == 0x80) {
+            const unsigned long v =
+                ((b0 & 0x0Fu) << 12) | ((s[i + 1] & 0x3Fu) << 6) | (s[i + 2] & 0x3Fu);
+            if (v >= 0x800 && (v < 0xD800 || v > 0xDFFF)) {
+                *w++ = static_cast<wchar_t>(v);
+                i += 3;
+                continue;
+            }
+        } else if (b0 >= 0xC2 && b0 <= 0xDF && i + 1 < n && (s[i + 1] & 0xC0) == 0x80) {
+            *w++ = static_cast<wchar_t>(((b0 & 0x1Fu) << 6) | (s[i + 1] & 0x3Fu));
+            i += 2;
+            continue;
+        }
+        // Four-byte and invalid sequences share the checked decoder.
+        size_t len = 1;
+        while (len < 4 && i + len < n && (s[i + len] & 0xC0) == 0x80)
+            ++len;
+        const std::wstring units = Utf8ToUtf16(p + i, len);
+        for (const wchar_t u : units)
+            *w++ = u;
+        i += len;
+    }
+    out.resize(static_cast<size_t>(w - begin));
+}
+
 }  // namespace ZkText

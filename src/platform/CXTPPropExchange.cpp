@@ -44,22 +44,42 @@ pugi::xml_node Node(void* p)
     return pugi::xml_node(static_cast<pugi::xml_node_struct*>(p));
 }
 
-// Each element's attributes have distinct names.
-const pugi::xml_attribute* FindDuplicateAttribute(const pugi::xml_document& doc,
-                                                  pugi::xml_attribute& dup)
+bool SameName(const char* a, const char* b)
 {
+    while (*a == *b && *a != 0)
+        ++a, ++b;
+    return *a == *b;
+}
+
+// Each element's attributes have distinct names.
+bool FindDuplicateAttribute(const pugi::xml_document& doc, pugi::xml_attribute& dup)
+{
+    const char* names[32];
+    pugi::xml_attribute attributes[32];
     pugi::xml_node n = doc.first_child();
     while (n) {
-        if (n.type() == pugi::node_element) {
-            for (pugi::xml_attribute a = n.first_attribute(); a; a = a.next_attribute())
+        size_t k = 0;
+        for (pugi::xml_attribute a = n.first_attribute(); a; a = a.next_attribute()) {
+            const char* name = a.name();
+            for (size_t j = 0; j < k; ++j)
+                if (names[j][0] == name[0] && SameName(names[j], name)) {
+                    dup = a;
+                    return true;
+                }
+            if (k < 32) {
+                attributes[k] = a;
+                names[k++] = name;
+            } else {
+                // Beyond the array, the plain way.
                 for (pugi::xml_attribute b = a.next_attribute(); b; b = b.next_attribute())
-                    if (std::strcmp(a.name(), b.name()) == 0) {
+                    if (SameName(name, b.name())) {
                         dup = b;
-                        return &dup;
+                        return true;
                     }
+            }
         }
-        if (n.first_child()) {
-            n = n.first_child();
+        if (pugi::xml_node c = n.first_child()) {
+            n = c;
             continue;
         }
         while (n && !n.next_sibling())
@@ -67,7 +87,7 @@ const pugi::xml_attribute* FindDuplicateAttribute(const pugi::xml_document& doc,
         if (n)
             n = n.next_sibling();
     }
-    return nullptr;
+    return false;
 }
 
 // A real as the shortest text that reads back to the same bits.
@@ -179,8 +199,9 @@ struct CXTPPropExchange::Root {
         // expanded. A value of white space alone is kept; with comments,
         // CDATA or PIs about, white space between them is kept too.
         const unsigned options =
-            pugi::parse_default |
-            (t.bMarkupInText ? pugi::parse_ws_pcdata : pugi::parse_ws_pcdata_single);
+            pugi::parse_default | (t.bMarkupInText       ? pugi::parse_ws_pcdata
+                                   : t.bWhiteSpaceValues ? pugi::parse_ws_pcdata_single
+                                                         : 0);
         const pugi::xml_parse_result r =
             doc.load_buffer_inplace(t.Data(), t.Size(), options, pugi::encoding_utf8);
         if (!r)
@@ -192,7 +213,7 @@ struct CXTPPropExchange::Root {
         if (nElements == 0)
             return ParseFailed("no root element", t.Size());
         pugi::xml_attribute dup;
-        if (FindDuplicateAttribute(doc, dup) != nullptr)
+        if (FindDuplicateAttribute(doc, dup))
             return ParseFailed("duplicated attribute", OffsetOf(dup.name()));
         return true;
     }
@@ -439,10 +460,20 @@ CXTPPropExchangeEnumerator::CXTPPropExchangeEnumerator(CXTPPropExchange* pSectio
                                                        const wchar_t* lpszName)
     : m_pSection(pSection), m_szName(), m_pszName(m_szName)
 {
-    const std::string name = ToUtf8(lpszName);
-    if (name.size() >= sizeof m_szName) {
-        m_pszName = new char[name.size() + 1];
+    // Names are ASCII in practice: copied as they are, converted otherwise.
+    size_t n = 0;
+    while (lpszName != nullptr && lpszName[n] != 0 && ZkText::Unit(lpszName[n]) < 0x80 &&
+           n + 1 < sizeof m_szName)
+        ++n;
+    if (lpszName == nullptr || lpszName[n] == 0) {
+        for (size_t i = 0; i < n; ++i)
+            m_szName[i] = static_cast<char>(lpszName[i]);
+        m_szName[n] = 0;
+        return;
     }
+    const std::string name = ToUtf8(lpszName);
+    if (name.size() >= sizeof m_szName)
+        m_pszName = new char[name.size() + 1];
     std::memcpy(m_pszName, name.c_str(), name.size() + 1);
 }
 

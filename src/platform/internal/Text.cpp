@@ -106,12 +106,11 @@ std::wstring Utf8ToUtf16(const char* p, size_t n)
     return out;
 }
 
-void AssignUtf8(std::wstring& out, const char* p, size_t n)
+namespace {
+
+// Decodes n bytes into w, which has room for n units; returns the end.
+wchar_t* DecodeUtf8(const unsigned char* s, size_t n, wchar_t* w)
 {
-    out.resize(n);
-    wchar_t* const begin = &out[0];
-    wchar_t* w = begin;
-    const auto* s = reinterpret_cast<const unsigned char*>(p);
     size_t i = 0;
     while (i < n) {
         const unsigned b0 = s[i];
@@ -144,12 +143,28 @@ void AssignUtf8(std::wstring& out, const char* p, size_t n)
         size_t len = 1;
         while (len < 4 && i + len < n && (s[i + len] & 0xC0) == 0x80)
             ++len;
-        const std::wstring units = Utf8ToUtf16(p + i, len);
+        const std::wstring units = Utf8ToUtf16(reinterpret_cast<const char*>(s + i), len);
         for (const wchar_t u : units)
             *w++ = u;
         i += len;
     }
-    out.resize(static_cast<size_t>(w - begin));
+    return w;
+}
+
+}  // namespace
+
+void AssignUtf8(std::wstring& out, const char* p, size_t n)
+{
+    const auto* s = reinterpret_cast<const unsigned char*>(p);
+    // Short values go through the stack so that the string is allocated at
+    // its final size.
+    wchar_t buf[256];
+    if (n <= sizeof buf / sizeof buf[0]) {
+        out.assign(buf, static_cast<size_t>(DecodeUtf8(s, n, buf) - buf));
+        return;
+    }
+    out.resize(n);
+    out.resize(static_cast<size_t>(DecodeUtf8(s, n, &out[0]) - &out[0]));
 }
 
 }  // namespace ZkText

@@ -4,6 +4,10 @@
 #include <utility>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace ZkXmlInput {
 
 namespace {
@@ -214,6 +218,43 @@ void CheckReference(char* p, size_t n, size_t i, Capture* pCapture, ZkDiag::Line
         p[k] = k + 1 == j ? '1' : '0';
 }
 
+// The length of the run of plain bytes at p: printable ASCII other than
+// '<', '>' and '&', which need no look.
+size_t PlainRun(const unsigned char* p, size_t n)
+{
+    size_t i = 0;
+#if defined(__SSE2__)
+    const __m128i lt = _mm_set1_epi8('<');
+    const __m128i gt = _mm_set1_epi8('>');
+    const __m128i amp = _mm_set1_epi8('&');
+    const __m128i space = _mm_set1_epi8(0x20);
+    for (; i + 16 <= n; i += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+        // Signed: bytes from 0x80 on are negative, so they count as below 0x20.
+        const __m128i bad =
+            _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, lt), _mm_cmpeq_epi8(v, gt)),
+                         _mm_or_si128(_mm_cmpeq_epi8(v, amp), _mm_cmplt_epi8(v, space)));
+        const int mask = _mm_movemask_epi8(bad);
+        if (mask != 0)
+            return i + static_cast<size_t>(__builtin_ctz(static_cast<unsigned>(mask)));
+    }
+#endif
+    for (; i < n; ++i) {
+        const unsigned char c = p[i];
+        if (c < 0x20 || c >= 0x80 || c == '<' || c == '>' || c == '&')
+            break;
+    }
+    return i;
+}
+
+// A three-byte UTF-8 character whose lead needs no range check: not an
+// overlong form, a surrogate, U+FFFE or U+FFFF.
+bool IsPlainThreeByte(const unsigned char* p)
+{
+    return (p[0] & 0xF0) == 0xE0 && p[0] != 0xE0 && p[0] != 0xED && p[0] != 0xEF &&
+           (p[1] & 0xC0) == 0x80 && (p[2] & 0xC0) == 0x80;
+}
+
 // Valid UTF-8 and only characters XML allows raw; comments, CDATA sections
 // and processing instructions noted, references outside them checked.
 bool ScanUtf8(Text& text, Capture* pCapture)
@@ -224,8 +265,23 @@ bool ScanUtf8(Text& text, Capture* pCapture)
     ZkDiag::LineCounter lines(p, n);
     const char* close = nullptr;  // the end of the comment, CDATA or PI we are in
     size_t rawStart = 0;
+    bool bInEndTag = false;
+    size_t startTagEnd = 0;  // just past the '>' of the last start tag, 0: none since
     size_t i = 0;
     while (i < n) {
+        if (close == nullptr) {
+            i += PlainRun(s + i, n - i);
+            if (i >= n)
+                break;
+        }
+        // Runs of three-byte characters (CJK) that need no closer look.
+        size_t j = i;
+        while (j + 3 <= n && IsPlainThreeByte(s + j))
+            j += 3;
+        if (j != i) {
+            i = j;
+            continue;
+        }
         const unsigned c = s[i];
         if (c >= 0x80) {
             unsigned long v = 0;
@@ -261,7 +317,17 @@ bool ScanUtf8(Text& text, Capture* pCapture)
             const size_t k = std::strlen(close);
             if (c == '>' && i + 1 >= rawStart + k && std::memcmp(p + i + 1 - k, close, k) == 0)
                 close = nullptr;
+        } else if (c == '>') {
+            startTagEnd = !bInEndTag && i > 0 && p[i - 1] != '/' ? i + 1 : 0;
         } else if (c == '<' && i + 1 < n) {
+            bInEndTag = p[i + 1] == '/';
+            if (bInEndTag && startTagEnd != 0 && startTagEnd < i) {
+                size_t k = startTagEnd;
+                while (k < i && (p[k] == ' ' || p[k] == '\t' || p[k] == '\n' || p[k] == '\r'))
+                    ++k;
+                text.bWhiteSpaceValues = text.bWhiteSpaceValues || k == i;
+            }
+            startTagEnd = 0;
             if (n - i >= 4 && std::memcmp(p + i, "<!--", 4) == 0)
                 close = "-->", rawStart = i + 4;
             else if (n - i >= 9 && std::memcmp(p + i, "<![CDATA[", 9) == 0)
@@ -285,6 +351,7 @@ bool Prepare(std::string&& raw, Text& text, Capture* pCapture)
     const size_t n = raw.size();
     text.nBegin = 0;
     text.bMarkupInText = false;
+    text.bWhiteSpaceValues = false;
     if (n >= 2 && ((b[0] == 0xFF && b[1] == 0xFE) || (b[0] == 0xFE && b[1] == 0xFF))) {
         if (!FromUtf16(raw, 2, b[0] == 0xFE, text, pCapture))
             return false;

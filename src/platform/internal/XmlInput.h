@@ -22,6 +22,8 @@ struct Text {
     // Comments, CDATA sections or processing instructions after the
     // declaration: white space between them is part of a value.
     bool bMarkupInText = false;
+    // An element holding nothing but white space, which is its value.
+    bool bWhiteSpaceValues = false;
 
     char* Data() { return &bytes[nBegin]; }
     const char* Data() const { return bytes.data() + nBegin; }

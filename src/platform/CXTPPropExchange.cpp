@@ -405,9 +405,9 @@ CXTPPropExchange CXTPPropExchange::GetSection(const wchar_t* lpszSection)
             }
         return CXTPPropExchange(m_pRoot, child, 0, 0, m_nCompactMode);
     }
-    const std::string name = ToUtf8(lpszSection);
-    const unsigned long nChild =
-        m_pRoot->writer.OpenChild(m_nSerial, m_nDepth, name.data(), name.size());
+    const CXTPPropExchangeEnumerator name(this, lpszSection);
+    const unsigned long nChild = m_pRoot->writer.OpenChild(m_nSerial, m_nDepth, name.m_pszName,
+                                                           std::strlen(name.m_pszName));
     return CXTPPropExchange(m_pRoot, nullptr, nChild, m_nDepth + 1, m_nCompactMode);
 }
 

@@ -10,7 +10,7 @@ namespace ZkXmlOutput {
 namespace {
 
 // Output pieces handed to the file writer.
-const size_t kFlushSize = 1u << 20;
+const size_t kFlushSize = 256u << 10;
 
 // Escapes of ASCII units, by context: null when the unit goes out as it is,
 // "" when XML cannot carry it.
@@ -72,7 +72,7 @@ char* Writer::Reserve(size_t n)
     return m_pBuf.get() + m_nSize;
 }
 
-void Writer::Put(const char* p, size_t n)
+inline void Writer::Put(const char* p, size_t n)
 {
     std::memcpy(Reserve(n), p, n);
     m_nSize += n;
@@ -80,7 +80,9 @@ void Writer::Put(const char* p, size_t n)
 
 void Writer::PutName(const wchar_t* pszName)
 {
-    const size_t n = std::wcslen(pszName);
+    size_t n = 0;
+    while (pszName[n] != 0)
+        ++n;
     char* out = Reserve(n * 3);
     char* const begin = out;
     for (size_t i = 0; i < n; ++i) {
@@ -182,9 +184,13 @@ bool Writer::BeginProperty(unsigned long nSerial, int nDepth, bool bAttribute,
     if (bAttribute) {
         if (m_levels[static_cast<size_t>(nDepth)].bHasChildren)
             return false;
-        Put(" ", 1);
+        *Reserve(1) = ' ';
+        ++m_nSize;
         PutName(pszName);
-        Put("=\"", 2);
+        char* out = Reserve(2);
+        out[0] = '=';
+        out[1] = '"';
+        m_nSize += 2;
         return true;
     }
     CloseTo(nDepth);
@@ -206,7 +212,8 @@ bool Writer::BeginProperty(unsigned long nSerial, int nDepth, bool bAttribute,
 void Writer::EndProperty(bool bAttribute, const wchar_t* pszName)
 {
     if (bAttribute) {
-        Put("\"", 1);
+        *Reserve(1) = '"';
+        ++m_nSize;
         return;
     }
     Put("</", 2);
@@ -242,6 +249,15 @@ void Writer::PutEscaped(const wchar_t* p, size_t n, bool bAttribute, const wchar
     char* out = Reserve(n * 6);
     for (size_t i = 0; i < n; ++i) {
         unsigned long u = ZkText::Unit(p[i]);
+        // Most units are letters, digits and punctuation that go out as they are.
+        while (u >= 0x20 && u < 0x80 && escapes[u] == nullptr) {
+            *out++ = static_cast<char>(u);
+            if (++i == n)
+                break;
+            u = ZkText::Unit(p[i]);
+        }
+        if (i == n)
+            break;
         if (u < 0x80) {
             const char* e = escapes[u];
             if (e == nullptr) {

@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cstring>
 #include <string>
+#include <system_error>
 #include <utility>
 #include <vector>
 
@@ -109,6 +110,25 @@ size_t U3Text(char* buf, size_t size, const stu3Value& v)
     return static_cast<size_t>(p - buf);
 }
 
+// ZkNumber::ParseWhole, without its trimming where there is nothing to trim:
+// the common case of a plain number.
+template <typename T>
+bool ParseNumber(const char* p, size_t n, const ZkNumber::WholeTextRules& rules, T& out)
+{
+    auto trims = [&rules](char c) {
+        return c == '+' || (c != 0 && std::strchr(rules.pszSpaces, c) != nullptr);
+    };
+    if (n == 0 || n > rules.nMaxLength || (p[0] < '0' && trims(p[0])) ||
+        (p[n - 1] < '0' && trims(p[n - 1])))
+        return ZkNumber::ParseWhole(p, n, rules, out);
+    T value{};
+    const auto r = std::from_chars(p, p + n, value);
+    if (r.ec != std::errc() || r.ptr != p + n)
+        return false;
+    out = value;
+    return true;
+}
+
 // "x,y,z" as ZkTextToU3Value reads it, from the bytes.
 bool ParseU3(const char* p, size_t n, stu3Value& value)
 {
@@ -120,7 +140,7 @@ bool ParseU3(const char* p, size_t n, stu3Value& value)
             return false;
         const size_t end =
             pComma != nullptr ? static_cast<size_t>(static_cast<const char*>(pComma) - p) : n;
-        if (!ZkNumber::ParseWhole(p + start, end - start, ZkNumber::kThreeNumberPart, parts[i]))
+        if (!ParseNumber(p + start, end - start, ZkNumber::kThreeNumberPart, parts[i]))
             return false;
         start = end + 1;
     }
@@ -261,7 +281,7 @@ struct CXTPPropExchange::Root {
         const char* text = Find(Node(pNode), pNext, pszName);
         if (text == nullptr)
             return 0;
-        if (ZkNumber::ParseWhole(text, std::strlen(text), ZkNumber::kPropertyValue, value))
+        if (ParseNumber(text, std::strlen(text), ZkNumber::kPropertyValue, value))
             return 1;
         BadValue(Node(pNode), pszName, text);
         return 0;
@@ -406,8 +426,8 @@ CXTPPropExchange CXTPPropExchange::GetSection(const wchar_t* lpszSection)
         return CXTPPropExchange(m_pRoot, child, 0, 0, m_nCompactMode);
     }
     const CXTPPropExchangeEnumerator name(this, lpszSection);
-    const unsigned long nChild = m_pRoot->writer.OpenChild(m_nSerial, m_nDepth, name.m_pszName,
-                                                           std::strlen(name.m_pszName));
+    const unsigned long nChild =
+        m_pRoot->writer.OpenChild(m_nSerial, m_nDepth, name.m_pszName, std::strlen(name.m_pszName));
     return CXTPPropExchange(m_pRoot, nullptr, nChild, m_nDepth + 1, m_nCompactMode);
 }
 

@@ -35,6 +35,9 @@ int CompareOrdinalNoCase(const wchar_t* a, size_t na, const wchar_t* b, size_t n
 // TextFormat.cpp.
 void FormatV(std::wstring& out, const wchar_t* fmt, va_list args);
 
+// Writes the code point as 1 to 4 bytes of UTF-8; returns the end.
+char* EncodeUtf8(char* out, unsigned long c);
+
 // Conversions between UTF-16 code units and UTF-8. A lone surrogate becomes
 // U+FFFD; invalid UTF-8 sequences become U+FFFD each.
 std::string Utf16ToUtf8(const wchar_t* p, size_t n);

@@ -4,6 +4,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/internal/Text.h"
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -44,25 +46,6 @@ void Replaced(Capture* pCapture, ZkDiag::LineCounter& lines, size_t offset, unsi
     pCapture->Add(std::move(w));
 }
 
-void PutUtf8(std::string& out, unsigned long c)
-{
-    if (c < 0x80) {
-        out.push_back(static_cast<char>(c));
-    } else if (c < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else if (c < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    }
-}
-
 // UTF-16 to UTF-8; a lone surrogate becomes U+FFFD and a warning.
 bool FromUtf16(const std::string& raw, size_t begin, bool bBigEndian, Text& text, Capture* pCapture)
 {
@@ -87,7 +70,8 @@ bool FromUtf16(const std::string& raw, size_t begin, bool bBigEndian, Text& text
             replaced.emplace_back(out.size(), c);
             c = 0xFFFD;
         }
-        PutUtf8(out, c);
+        char buf[4];
+        out.append(buf, static_cast<size_t>(ZkText::EncodeUtf8(buf, c) - buf));
     }
     if (i != n)
         return Malformed(pCapture, out.data(), out.size(), out.size(),
@@ -101,19 +85,6 @@ bool FromUtf16(const std::string& raw, size_t begin, bool bBigEndian, Text& text
 bool IsSpace(char c)
 {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
-}
-
-bool EqualNoCase(const std::string& a, const char* b)
-{
-    size_t i = 0;
-    for (; i < a.size() && b[i] != 0; ++i) {
-        char c = a[i];
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-        if (c != b[i])
-            return false;
-    }
-    return i == a.size() && b[i] == 0;
 }
 
 // The encoding name of a declaration at the very start, and where the
@@ -166,7 +137,7 @@ bool IsGbFamily(const std::string& name)
 {
     for (const char* gb : {"GB2312", "GBK", "GB18030", "CP936", "MS936", "WINDOWS-936", "X-GBK",
                            "EUC-CN", "CSGB2312", "GB_2312-80"})
-        if (EqualNoCase(name, gb))
+        if (SameEncodingName(name, gb))
             return true;
     return false;
 }
@@ -345,6 +316,19 @@ bool ScanUtf8(Text& text, Capture* pCapture)
 
 }  // namespace
 
+bool SameEncodingName(const std::string& name, const char* upper)
+{
+    size_t i = 0;
+    for (; i < name.size() && upper[i] != 0; ++i) {
+        char c = name[i];
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+        if (c != upper[i])
+            return false;
+    }
+    return i == name.size() && upper[i] == 0;
+}
+
 bool Prepare(std::string&& raw, Text& text, Capture* pCapture)
 {
     const auto* b = reinterpret_cast<const unsigned char*>(raw.data());
@@ -364,8 +348,8 @@ bool Prepare(std::string&& raw, Text& text, Capture* pCapture)
     } else {
         std::string name;
         size_t nDeclEnd = 0;
-        if (!DeclaredEncoding(raw.data(), n, name, nDeclEnd) || EqualNoCase(name, "UTF-8") ||
-            EqualNoCase(name, "UTF8")) {
+        if (!DeclaredEncoding(raw.data(), n, name, nDeclEnd) || SameEncodingName(name, "UTF-8") ||
+            SameEncodingName(name, "UTF8")) {
             text.bytes = std::move(raw);
         } else {
             if (!IsEncName(name) || IsUnicodeOtherThanUtf8(name))

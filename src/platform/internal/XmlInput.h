@@ -35,6 +35,9 @@ struct Text {
 // and where, and receives the warnings.
 bool Prepare(std::string&& raw, Text& text, ZkDiag::Capture* pCapture);
 
+// Whether name is upper (upper case) but for letter case.
+bool SameEncodingName(const std::string& name, const char* upper);
+
 // The operating system's decoders (XmlInput_posix.cpp, XmlInput_windows.cpp).
 enum class DecodeResult { kOk, kUnknownEncoding, kInvalidBytes };
 // Appends [p, p + n) decoded from the named encoding to out as UTF-8. On

@@ -24,19 +24,6 @@ const NamedCodePage kCodePages[] = {
     {"WINDOWS-1258", 1258}, {"CP1252", 1252},
 };
 
-bool SameName(const std::string& a, const char* b)
-{
-    size_t i = 0;
-    for (; i < a.size() && b[i] != 0; ++i) {
-        char c = a[i];
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-        if (c != b[i])
-            return false;
-    }
-    return i == a.size() && b[i] == 0;
-}
-
 int Convert(UINT cp, const char* p, size_t n, std::wstring* pOut)
 {
     const int nIn = static_cast<int>(n);
@@ -54,7 +41,7 @@ DecodeResult DecodeToUtf8(const std::string& strEncoding, const char* p, size_t 
 {
     UINT cp = 0;
     for (const NamedCodePage& entry : kCodePages)
-        if (SameName(strEncoding, entry.name))
+        if (SameEncodingName(strEncoding, entry.name))
             cp = entry.codePage;
     if (cp == 54936 && !IsValidCodePage(cp))
         cp = 936;  // GBK, where the system lacks GB18030

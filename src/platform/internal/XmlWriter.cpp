@@ -34,24 +34,6 @@ struct EscapeTable {
 
 const EscapeTable kEscapes;
 
-char* PutUtf8(char* out, unsigned long c)
-{
-    if (c < 0x800) {
-        *out++ = static_cast<char>(0xC0 | (c >> 6));
-        *out++ = static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        *out++ = static_cast<char>(0xE0 | (c >> 12));
-        *out++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        *out++ = static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        *out++ = static_cast<char>(0xF0 | (c >> 18));
-        *out++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        *out++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        *out++ = static_cast<char>(0x80 | (c & 0x3F));
-    }
-    return out;
-}
-
 }  // namespace
 
 Writer::Writer() = default;
@@ -90,7 +72,7 @@ void Writer::PutName(const wchar_t* pszName)
         if (u < 0x80)
             *out++ = static_cast<char>(u);
         else
-            out = PutUtf8(out, u >= 0xD800 && u <= 0xDFFF ? 0xFFFD : u);
+            out = ZkText::EncodeUtf8(out, u >= 0xD800 && u <= 0xDFFF ? 0xFFFD : u);
     }
     m_nSize += static_cast<size_t>(out - begin);
 }
@@ -149,10 +131,8 @@ void Writer::CloseTo(int nDepth)
         EndContent(m_nTop--);
 }
 
-unsigned long Writer::OpenChild(unsigned long nSerial, int nDepth, const char* name, size_t len)
+void Writer::StartContent(int nDepth)
 {
-    if (!IsOpen(nSerial, nDepth))
-        return 0;
     CloseTo(nDepth);
     Level& parent = m_levels[static_cast<size_t>(nDepth)];
     if (!parent.bHasChildren) {
@@ -160,6 +140,13 @@ unsigned long Writer::OpenChild(unsigned long nSerial, int nDepth, const char* n
         Put(">", 1);
         NewLine();
     }
+}
+
+unsigned long Writer::OpenChild(unsigned long nSerial, int nDepth, const char* name, size_t len)
+{
+    if (!IsOpen(nSerial, nDepth))
+        return 0;
+    StartContent(nDepth);
     const size_t d = static_cast<size_t>(nDepth) + 1;
     if (m_levels.size() <= d)
         m_levels.resize(d + 1);
@@ -193,13 +180,7 @@ bool Writer::BeginProperty(unsigned long nSerial, int nDepth, bool bAttribute,
         m_nSize += 2;
         return true;
     }
-    CloseTo(nDepth);
-    Level& parent = m_levels[static_cast<size_t>(nDepth)];
-    if (!parent.bHasChildren) {
-        parent.bHasChildren = true;
-        Put(">", 1);
-        NewLine();
-    }
+    StartContent(nDepth);
     const size_t indent = (static_cast<size_t>(nDepth) + 1) * 2;
     std::memset(Reserve(indent), ' ', indent);
     m_nSize += indent;
@@ -277,15 +258,15 @@ void Writer::PutEscaped(const wchar_t* p, size_t n, bool bAttribute, const wchar
         } else if (u >= 0xD800 && u <= 0xDBFF && i + 1 < n && ZkText::Unit(p[i + 1]) >= 0xDC00 &&
                    ZkText::Unit(p[i + 1]) <= 0xDFFF) {
             u = 0x10000 + ((u - 0xD800) << 10) + (ZkText::Unit(p[i + 1]) - 0xDC00);
-            out = PutUtf8(out, u);
+            out = ZkText::EncodeUtf8(out, u);
             ++i;
             continue;
         } else if (u < 0xD800 || (u > 0xDFFF && u < 0xFFFE)) {
-            out = PutUtf8(out, u);
+            out = ZkText::EncodeUtf8(out, u);
             continue;
         }
         Replaced(out, pszName, u);
-        out = PutUtf8(out, 0xFFFD);
+        out = ZkText::EncodeUtf8(out, 0xFFFD);
     }
     m_nSize = static_cast<size_t>(out - m_pBuf.get());
 }

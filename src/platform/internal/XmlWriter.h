@@ -64,6 +64,8 @@ private:
     void PutName(const wchar_t* pszName);
     void NewLine();
     void CloseTo(int nDepth);
+    // Ends the start tag of the section at nDepth, closing deeper ones.
+    void StartContent(int nDepth);
     bool BeginProperty(unsigned long nSerial, int nDepth, bool bAttribute, const wchar_t* pszName);
     void EndProperty(bool bAttribute, const wchar_t* pszName);
     void EndContent(int nDepth);

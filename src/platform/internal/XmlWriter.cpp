@@ -21,14 +21,15 @@ struct EscapeTable {
     {
         for (int c = 0; c < 0x20; ++c)
             attribute[c] = text[c] = "";
-        attribute['\t'] = "&#09;";
-        attribute['\n'] = "&#10;";
-        attribute['\r'] = text['\r'] = "&#13;";
-        text['\t'] = text['\n'] = nullptr;
-        attribute['&'] = text['&'] = "&amp;";
-        attribute['<'] = text['<'] = "&lt;";
-        attribute['"'] = "&quot;";
-        text['>'] = "&gt;";
+        auto at = [](char c) { return static_cast<unsigned char>(c); };
+        attribute[at('\t')] = "&#09;";
+        attribute[at('\n')] = "&#10;";
+        attribute[at('\r')] = text[at('\r')] = "&#13;";
+        text[at('\t')] = text[at('\n')] = nullptr;
+        attribute[at('&')] = text[at('&')] = "&amp;";
+        attribute[at('<')] = text[at('<')] = "&lt;";
+        attribute[at('"')] = "&quot;";
+        text[at('>')] = "&gt;";
     }
 };
 

@@ -58,9 +58,10 @@ public:
     // Root, reading: non-zero when the document's root element is the
     // exchange's root section.
     int IsRootSectionPresent() const;
-    // Root, writing: writes the document (indented when bFormatted) by
-    // replacing the file atomically; 0 when written, non-zero on failure, in
-    // which case the old file is untouched.
+    // Root, writing: ends every section and writes the document by replacing
+    // the file atomically; 0 when written, non-zero on failure, in which case
+    // the old file is untouched. Documents are always indented: bFormatted is
+    // accepted for the shape of the call.
     int SaveToFile(const wchar_t* lpszPath, int bFormatted);
 
     // 1: properties as attributes. Children take the mode their parent has

@@ -137,7 +137,8 @@ wchar_t* DecodeUtf8(const unsigned char* s, size_t n, wchar_t* w)
             const unsigned long v =
                 ((b0 & 0x0Fu) << 12) | ((s[i + 1] & 0x3Fu) << 6) | (s[i + 2] & 0x3Fu);
             if (v >= 0x800 && (v < 0xD800 || v > 0xDFFF)) {
-                *w++ = static_cast<wchar_t>(v);
+                // U+FFFE and U+FFFF only come from references that XML forbids.
+                *w++ = static_cast<wchar_t>(v < 0xFFFE ? v : 0xFFFD);
                 i += 3;
                 continue;
             }

@@ -190,7 +190,7 @@ void CheckReference(char* p, size_t n, size_t i, Capture* pCapture, ZkDiag::Line
 }
 
 // The length of the run of plain bytes at p: printable ASCII other than
-// '<', '>' and '&', which need no look.
+// '<', '>', '&' and quotes, which need no look.
 size_t PlainRun(const unsigned char* p, size_t n)
 {
     size_t i = 0;
@@ -198,13 +198,16 @@ size_t PlainRun(const unsigned char* p, size_t n)
     const __m128i lt = _mm_set1_epi8('<');
     const __m128i gt = _mm_set1_epi8('>');
     const __m128i amp = _mm_set1_epi8('&');
+    const __m128i dq = _mm_set1_epi8('"');
+    const __m128i sq = _mm_set1_epi8('\'');
     const __m128i space = _mm_set1_epi8(0x20);
     for (; i + 16 <= n; i += 16) {
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
         // Signed: bytes from 0x80 on are negative, so they count as below 0x20.
-        const __m128i bad =
+        const __m128i bad = _mm_or_si128(
             _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, lt), _mm_cmpeq_epi8(v, gt)),
-                         _mm_or_si128(_mm_cmpeq_epi8(v, amp), _mm_cmplt_epi8(v, space)));
+                         _mm_or_si128(_mm_cmpeq_epi8(v, amp), _mm_cmplt_epi8(v, space))),
+            _mm_or_si128(_mm_cmpeq_epi8(v, dq), _mm_cmpeq_epi8(v, sq)));
         const int mask = _mm_movemask_epi8(bad);
         if (mask != 0)
             return i + static_cast<size_t>(__builtin_ctz(static_cast<unsigned>(mask)));
@@ -212,7 +215,7 @@ size_t PlainRun(const unsigned char* p, size_t n)
 #endif
     for (; i < n; ++i) {
         const unsigned char c = p[i];
-        if (c < 0x20 || c >= 0x80 || c == '<' || c == '>' || c == '&')
+        if (c < 0x20 || c >= 0x80 || c == '<' || c == '>' || c == '&' || c == '"' || c == '\'')
             break;
     }
     return i;
@@ -236,11 +239,14 @@ bool ScanUtf8(Text& text, Capture* pCapture)
     ZkDiag::LineCounter lines(p, n);
     const char* close = nullptr;  // the end of the comment, CDATA or PI we are in
     size_t rawStart = 0;
+    int declDepth = 0;    // inside "<!...>": 1 + open brackets
+    bool bInTag = false;  // between '<' and '>' of a start or end tag
     bool bInEndTag = false;
+    char quote = 0;          // the quote of the attribute value we are in
     size_t startTagEnd = 0;  // just past the '>' of the last start tag, 0: none since
     size_t i = 0;
     while (i < n) {
-        if (close == nullptr) {
+        if (close == nullptr && declDepth == 0) {
             i += PlainRun(s + i, n - i);
             if (i >= n)
                 break;
@@ -288,8 +294,25 @@ bool ScanUtf8(Text& text, Capture* pCapture)
             const size_t k = std::strlen(close);
             if (c == '>' && i + 1 >= rawStart + k && std::memcmp(p + i + 1 - k, close, k) == 0)
                 close = nullptr;
-        } else if (c == '>') {
-            startTagEnd = !bInEndTag && i > 0 && p[i - 1] != '/' ? i + 1 : 0;
+        } else if (declDepth > 0) {
+            // A DOCTYPE or other declaration: skipped, brackets and all.
+            declDepth += c == '[' ? 1 : c == ']' ? -1 : 0;
+            if (c == '>' && declDepth == 1)
+                declDepth = 0;
+        } else if (quote != 0) {
+            if (c == static_cast<unsigned char>(quote))
+                quote = 0;
+            else if (c == '<')
+                return Malformed(pCapture, p, n, i, "'<' in an attribute value");
+            else if (c == '&' && i + 1 < n && p[i + 1] == '#')
+                CheckReference(p, n, i, pCapture, lines);
+        } else if (bInTag) {
+            if (c == '"' || c == '\'')
+                quote = static_cast<char>(c);
+            else if (c == '>') {
+                bInTag = false;
+                startTagEnd = !bInEndTag && p[i - 1] != '/' ? i + 1 : 0;
+            }
         } else if (c == '<' && i + 1 < n) {
             bInEndTag = p[i + 1] == '/';
             if (bInEndTag && startTagEnd != 0 && startTagEnd < i) {
@@ -305,6 +328,10 @@ bool ScanUtf8(Text& text, Capture* pCapture)
                 close = "]]>", rawStart = i + 9;
             else if (p[i + 1] == '?')
                 close = "?>", rawStart = i + 2;
+            else if (p[i + 1] == '!')
+                declDepth = 1;
+            else
+                bInTag = true;
             text.bMarkupInText = text.bMarkupInText || (close != nullptr && i > 0);
         } else if (c == '&' && i + 1 < n && p[i + 1] == '#') {
             CheckReference(p, n, i, pCapture, lines);

@@ -2,6 +2,10 @@
 
 #include <string>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace ZkText {
 
 namespace {
@@ -120,6 +124,31 @@ wchar_t* DecodeUtf8(const unsigned char* s, size_t n, wchar_t* w)
 {
     size_t i = 0;
     while (i < n) {
+#if defined(__SSE2__)
+        // Sixteen printable ASCII bytes at a time, widened to wchar_t.
+        while (i + 16 <= n) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
+            // Signed: bytes from 0x80 on are negative, so they count as below 0x20.
+            if (_mm_movemask_epi8(_mm_cmplt_epi8(v, _mm_set1_epi8(0x20))) != 0)
+                break;
+            const __m128i zero = _mm_setzero_si128();
+            const __m128i lo = _mm_unpacklo_epi8(v, zero);
+            const __m128i hi = _mm_unpackhi_epi8(v, zero);
+            if constexpr (sizeof(wchar_t) == 2) {
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(w), lo);
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(w + 8), hi);
+            } else {
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(w), _mm_unpacklo_epi16(lo, zero));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(w + 4), _mm_unpackhi_epi16(lo, zero));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(w + 8), _mm_unpacklo_epi16(hi, zero));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(w + 12), _mm_unpackhi_epi16(hi, zero));
+            }
+            w += 16;
+            i += 16;
+        }
+        if (i >= n)
+            break;
+#endif
         const unsigned b0 = s[i];
         if (b0 >= 0x20 && b0 < 0x80) {
             *w++ = static_cast<wchar_t>(b0);

@@ -1,12 +1,15 @@
 // Damaged, hostile and oversized library files, put in place of a library
 // file (nd-*: node-detail, fit-*: fitting) and loaded; whatever loads must
-// survive a save and a second load unchanged. A file that is there but does
-// not read empties the list; one that is missing leaves it alone.
+// survive a save and a second load unchanged, and every file's outcome says
+// why. A file that is there but does not read empties the list; one that is
+// missing leaves it alone. White-box: the outcome is the manager's capture.
 
 #include <map>
 #include <sstream>
 
 #include "TestUtil.h"
+#include "fitting/internal/FitDataCapture.h"
+#include "nodedetail/internal/NodeDetailCapture.h"
 
 namespace fs = std::filesystem;
 using zktest::Library;
@@ -65,6 +68,33 @@ std::string Summary(bool bFitting)
     return out;
 }
 
+// read, malformed@line:column, wrong-root:name, undecodable:name ..., then
+// each warning: +bad(section.property=text)@line:column or +char(U+XXXX)@...
+std::string OutcomeOf(const ZkDiag::Capture& c)
+{
+    static const char* const names[] = {"none",        "read",          "written",      "missing",
+                                        "not-regular", "not-permitted", "system-error", "malformed",
+                                        "wrong-root",  "undecodable"};
+    auto at = [](const ZkDiag::Position& p) {
+        return "@" + std::to_string(p.nLine) + ":" + std::to_string(p.nColumn);
+    };
+    auto wide = [](const std::wstring& w) { return Escaped(CString(w.c_str())); };
+    std::string out = names[static_cast<int>(c.outcome)];
+    if (c.outcome == ZkDiag::Outcome::kMalformed)
+        out += at(c.at);
+    if (!c.strName.empty())
+        out += ":" + wide(c.strName);
+    char buf[16];
+    for (const ZkDiag::Warning& w : c.warnings) {
+        std::snprintf(buf, sizeof buf, "U+%04lX", w.nCharacter);
+        out += w.kind == ZkDiag::WarningKind::kBadValue
+                   ? "+bad(" + wide(w.strSection) + "." + wide(w.strProperty) + "=" +
+                         wide(w.strText) + ")" + at(w.at)
+                   : "+char(" + std::string(buf) + ")" + at(w.at);
+    }
+    return out;
+}
+
 using BadInputTest = zktest::LibraryTest;
 
 }  // namespace
@@ -83,15 +113,19 @@ TEST_F(BadInputTest, EveryFileGivesItsExpectedOutcome)
     for (const auto& entry : fs::directory_iterator(corpus))
         if (entry.path().extension() == ".xml")
             files[entry.path().filename().string()] = zktest::ReadBytes(entry.path());
-    std::map<std::string, std::pair<bool, std::string>> expected;
+    struct Expected {
+        bool bLoads;
+        std::string outcome, summary;
+    };
+    std::map<std::string, Expected> expected;
     std::istringstream outcomes(zktest::ReadBytes(corpus / "outcomes.txt"));
     for (std::string line; std::getline(outcomes, line);) {
         std::istringstream fields(line);
-        std::string name, result, summary;
-        if (!(fields >> name >> result) || name[0] == '#')
+        std::string name, result, outcome, summary;
+        if (!(fields >> name >> result >> outcome) || name[0] == '#')
             continue;
         std::getline(fields.ignore(1), summary);
-        expected[name] = {result == "loads", summary};
+        expected[name] = {result == "loads", outcome, summary};
     }
     std::string open, close;
     for (int i = 0; i < 100000; ++i)
@@ -111,7 +145,7 @@ TEST_F(BadInputTest, EveryFileGivesItsExpectedOutcome)
 
     for (const auto& [name, bytes] : files) {
         ASSERT_EQ(1u, expected.count(name)) << name << " has no expected outcome";
-        const auto& [bLoads, summary] = expected.at(name);
+        const auto& [bLoads, outcome, summary] = expected.at(name);
         const bool bFitting = name.rfind("fit-", 0) == 0;
         const Library lib = bFitting ? Library::Fitting() : Library::NodeDetail();
         zktest::ResetDataDirectory();
@@ -124,6 +158,8 @@ TEST_F(BadInputTest, EveryFileGivesItsExpectedOutcome)
         zktest::WriteBytes(lib.file.parent_path() / "secret.txt", "SECRET");
         EXPECT_EQ(bLoads, lib.load()) << name;
         EXPECT_EQ(summary, Summary(bFitting)) << name;
+        EXPECT_EQ(outcome, OutcomeOf(bFitting ? ZkFitDataLastCapture() : ZkNodeDetailLastCapture()))
+            << name;
         EXPECT_EQ(bytes, zktest::ReadBytes(lib.file)) << name << ": loading wrote the file";
         if (bLoads) {
             ASSERT_TRUE(lib.save()) << name;

@@ -81,7 +81,8 @@ std::string Saved(FittingInfo& group, const std::wstring& path)
 {
     CXTPPropExchange px(0, nullptr, L"FitData");
     px.SetCompactMode(1);
-    group.DoPropExchange(px.GetSection(L"FitInfo").get());
+    CXTPPropExchange section = px.GetSection(L"FitInfo");
+    group.DoPropExchange(&section);
     EXPECT_EQ(0, px.SaveToFile(path.c_str(), 1));
     return zktest::ReadBytes(zktest::Native(path));
 }
@@ -129,9 +130,9 @@ TEST(FittingRecordsTest, ExchangeWritesEveryFieldInOrderAndReadingAppends)
     px.SetCompactMode(1);
     auto section = px.GetSection(L"FitInfo");
     FittingInfo back;
-    back.DoPropExchange(section.get());
+    back.DoPropExchange(&section);
     EXPECT_EQ(text, Saved(back, zktest::DataDirectory() + L"again.xml"));  // every field read back
-    back.DoPropExchange(section.get());
+    back.DoPropExchange(&section);
     ASSERT_EQ(2u, back.GetVecFitData().size());  // with the group's type, unchecked
     EXPECT_TRUE(back.GetVecFitData()[1].GetFitType() == 42 && !back.GetVecFitData()[1].GetCheck());
 
@@ -141,9 +142,10 @@ TEST(FittingRecordsTest, ExchangeWritesEveryFieldInOrderAndReadingAppends)
     EXPECT_TRUE(row.GetConnectorAt(1)->GetAngle() == 0 && row.GetConnectorAt(2)->GetAngle() == 90);
     EXPECT_TRUE(row.GetConnectorAt(0) == nullptr && row.GetConnectorAt(3) == nullptr);
     // Reading a row again appends its connectors.
-    auto rows = section->GetEnumerator(L"FitRow");
-    POSITION pos = rows->GetPosition(0, 1);
-    row.DoPropExchange(rows->GetNext(pos).get());
+    CXTPPropExchangeEnumerator rows = section.GetEnumerator(L"FitRow");
+    POSITION pos = rows.GetPosition(0, 1);
+    CXTPPropExchange first = rows.GetNext(pos);
+    row.DoPropExchange(&first);
     std::vector<ConnectorData> cons(9);
     EXPECT_TRUE(row.GetConnector(cons));
     ASSERT_EQ(6u, cons.size());

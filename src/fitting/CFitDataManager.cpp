@@ -5,6 +5,7 @@
 #include <memory>
 #include <utility>
 
+#include "fitting/internal/FitDataCapture.h"
 #include "platform/internal/DataDirectory.h"
 #include "platform/internal/RecordListFile.h"
 
@@ -17,7 +18,15 @@ const wchar_t kFitDataFile[] = L"FitDataEx.xml";
 const wchar_t kRootSection[] = L"FitData";
 const wchar_t kGroupSection[] = L"FitInfo";
 
+// Kept here rather than in the exported class.
+ZkDiag::Capture g_lastCapture;
+
 }  // namespace
+
+const ZkDiag::Capture& ZkFitDataLastCapture()
+{
+    return g_lastCapture;
+}
 
 CFitDataManager::CFitDataManager()
     : m_vecFitInfo(), m_strFileName(), m_bDataChanged(false), m_strLayOutFitName()
@@ -29,12 +38,13 @@ CFitDataManager::~CFitDataManager() = default;
 
 bool CFitDataManager::Load()
 {
-    return LoadRecordList(m_strFileName, kRootSection, kGroupSection, m_vecFitInfo, m_bDataChanged);
+    return LoadRecordList(m_strFileName, kRootSection, kGroupSection, m_vecFitInfo, m_bDataChanged,
+                          g_lastCapture);
 }
 
 bool CFitDataManager::Save()
 {
-    return SaveRecordList(m_strFileName, kRootSection, kGroupSection, m_vecFitInfo);
+    return SaveRecordList(m_strFileName, kRootSection, kGroupSection, m_vecFitInfo, g_lastCapture);
 }
 
 bool CFitDataManager::Update()

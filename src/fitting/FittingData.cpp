@@ -1,9 +1,7 @@
 #include "fitting/FittingData.h"
 
-#include <memory>
-
 #include "platform/CXTPPropExchange.h"
-#include "platform/ZkHost.h"
+#include "platform/internal/ExchangeAccess.h"
 #include "platform/internal/ExchangeItems.h"
 
 namespace {
@@ -12,11 +10,7 @@ namespace {
 // a property that was not exchanged leaves the value alone.
 void PX_U3Value(CXTPPropExchange* pPX, const wchar_t* pszName, stu3Value& value)
 {
-    CString strValue = ZkU3ValueToText(value);
-    if (!pPX->PX_String(pszName, strValue))
-        return;
-    if (pPX->IsLoading())
-        ZkTextToU3Value(strValue, value);
+    ZkExchangeAccess::PX_U3Value(pPX, pszName, value);
 }
 
 template <typename Enum>
@@ -253,10 +247,10 @@ void FittingData::DoPropExchange(CXTPPropExchange* pPX)
     PX_U3Value(pPX, L"Direction", m_direction);
     PX_U3Value(pPX, L"ButtressPos", m_buttressPos);
 
-    std::unique_ptr<CXTPPropExchange> pSecConnector = pPX->GetSection(L"vecConnector");
+    CXTPPropExchange secConnector = pPX->GetSection(L"vecConnector");
     if (!pPX->IsLoading())
-        pSecConnector->EmptySection();
-    ExchangeItems(*pSecConnector, L"Connector", m_vecConnector, ItemEnd::kAfterItem);
+        secConnector.EmptySection();
+    ExchangeItems(secConnector, L"Connector", m_vecConnector, ItemEnd::kAfterItem);
 }
 
 // FittingInfo

@@ -6,6 +6,7 @@
 
 #include "nodedetail/internal/CopyName.h"
 #include "nodedetail/internal/CopyOutcome.h"
+#include "nodedetail/internal/NodeDetailCapture.h"
 #include "platform/internal/DataDirectory.h"
 #include "platform/internal/FileSystem.h"
 #include "platform/internal/Os.h"
@@ -43,8 +44,15 @@ CopyFileOutcome CopyResourceFile(const CString& strFolder, const CString& strFro
                                       strFolder + strTo + pszExtension, false, &outcome.error);
     return outcome;
 }
+// Kept here rather than in the exported class.
+ZkDiag::Capture g_lastCapture;
 
 }  // namespace
+
+const ZkDiag::Capture& ZkNodeDetailLastCapture()
+{
+    return g_lastCapture;
+}
 
 CNodeDetailResDataManager::CNodeDetailResDataManager() : m_bDataChanged(false)
 {
@@ -56,12 +64,13 @@ CNodeDetailResDataManager::~CNodeDetailResDataManager() = default;
 bool CNodeDetailResDataManager::Load()
 {
     return LoadRecordList(m_strFileName, kRootSection, kRowSection, m_vecNodeDetailResData,
-                          m_bDataChanged);
+                          m_bDataChanged, g_lastCapture);
 }
 
 bool CNodeDetailResDataManager::Save()
 {
-    return SaveRecordList(m_strFileName, kRootSection, kRowSection, m_vecNodeDetailResData);
+    return SaveRecordList(m_strFileName, kRootSection, kRowSection, m_vecNodeDetailResData,
+                          g_lastCapture);
 }
 
 bool CNodeDetailResDataManager::Update()

@@ -60,6 +60,7 @@ public:
     void Format(const wchar_t* pszFormat, ...);
 
 private:
+    friend struct ZkCStringAccess;
     std::wstring m_str;
 };
 

@@ -2,16 +2,36 @@
 
 // Property exchange over an XML document: a tree of named sections holding
 // named, typed properties. The same record code reads or writes, depending on
-// the direction of the exchange it is handed.
+// the direction of the exchange it is handed. Child sections and enumerators
+// are values owned by the caller's scope.
 //
 // Layout of the files: sections are elements. With the mode option at 1 a
 // section's properties are attributes of its element, otherwise child
-// elements holding the value as text; reading accepts both. Files are written
-// as UTF-8 with an XML declaration; reading accepts UTF-8 (with or without a
-// byte-order mark) and UTF-16. A property missing while reading leaves the
-// caller's field unchanged.
-
-#include <memory>
+// elements holding the value as text; reading accepts both. A property missing
+// while reading leaves the caller's field unchanged.
+//
+// Reading follows XML 1.0. The encoding is UTF-8 or UTF-16 (byte-order mark,
+// or UTF-16 told by its first characters) or the one the declaration names:
+// GB2312, GBK and GB18030 read as GB18030, any other that the system can
+// decode is decoded; one it cannot decode makes the read fail. Invalid bytes,
+// characters XML does not allow, a duplicated attribute, more than one root
+// element or anything else not well-formed makes the read fail too. Line ends
+// are normalised (CR LF and CR become LF; in attributes TAB, LF and CR then
+// become spaces), and a value held in an element is all of its text and CDATA,
+// whatever comments and processing instructions stand between. A character
+// reference to a character XML forbids (such as &#1;) reads as U+FFFD, as does
+// a lone surrogate in UTF-16. DOCTYPE declarations are skipped: entities are
+// never fetched or expanded.
+//
+// Writing streams UTF-8 with the declaration <?xml version="1.0"?>, two-space
+// indentation, &amp; &lt; &gt; &quot; and references for TAB, LF and CR in
+// attributes and CR in text, so that every value reads back exactly. A
+// character XML cannot carry (a control character other than TAB, LF and CR,
+// U+FFFE, U+FFFF, a lone surrogate) is written as U+FFFD: a save never fails
+// on content. Because the document is streamed, a section's properties are
+// written before its first child section, and a section ends when a sibling
+// or an ancestor's property comes next; a property written to a section that
+// has ended or already has child sections is not written (0).
 
 #include "platform/CString.h"
 #include "platform/ZkExport.h"
@@ -20,6 +40,7 @@
 typedef struct __ZkPosition* POSITION;
 
 class CXTPPropExchangeEnumerator;
+struct ZkExchangeAccess;
 
 class ZKND_API CXTPPropExchange {
 public:
@@ -27,17 +48,20 @@ public:
     // root section is lpszSection. pParent must be null (a root has none).
     CXTPPropExchange(int bLoading, const CXTPPropExchange* pParent, const wchar_t* lpszSection);
     ~CXTPPropExchange();
+    CXTPPropExchange(CXTPPropExchange&& other) noexcept;
     CXTPPropExchange(const CXTPPropExchange&) = delete;
     CXTPPropExchange& operator=(const CXTPPropExchange&) = delete;
+    CXTPPropExchange& operator=(CXTPPropExchange&&) = delete;
 
     // Root, reading: parses the file; non-zero when it was read.
     int LoadFromFile(const wchar_t* lpszPath);
     // Root, reading: non-zero when the document's root element is the
     // exchange's root section.
     int IsRootSectionPresent() const;
-    // Root, writing: writes the document (indented when bFormatted) by
-    // replacing the file atomically; 0 when written, non-zero on failure, in
-    // which case the old file is untouched.
+    // Root, writing: ends every section and writes the document by replacing
+    // the file atomically; 0 when written, non-zero on failure, in which case
+    // the old file is untouched. Documents are always indented: bFormatted is
+    // accepted for the shape of the call.
     int SaveToFile(const wchar_t* lpszPath, int bFormatted);
 
     // 1: properties as attributes. Children take the mode their parent has
@@ -48,15 +72,15 @@ public:
 
     // The child section of that name, in this exchange's direction. Reading a
     // section that is absent gives an exchange in which every property read
-    // fails and every enumerator is empty. Writing opens the existing child of
-    // that name or adds one.
-    std::unique_ptr<CXTPPropExchange> GetSection(const wchar_t* lpszSection);
+    // fails and every enumerator is empty. Writing adds the child.
+    CXTPPropExchange GetSection(const wchar_t* lpszSection);
     // The repeated child sections of that name.
-    std::unique_ptr<CXTPPropExchangeEnumerator> GetEnumerator(const wchar_t* lpszSection);
-    // Writing: removes every property and child section. Reading: no effect.
+    CXTPPropExchangeEnumerator GetEnumerator(const wchar_t* lpszSection);
+    // Writing: a section that has nothing written yet stays empty; what is
+    // written is never taken back. Reading: no effect.
     void EmptySection();
     // Called after an item of this section was written; non-zero when pItem
-    // is an item section of this exchange. It changes nothing.
+    // is a section written into this one. It changes nothing.
     int AfterItem(const CXTPPropExchange* pItem) const;
 
     // Property exchange: non-zero when the property was read or written. On a
@@ -67,20 +91,30 @@ public:
     int PX_Int(const wchar_t* lpszName, int& value);
 
 private:
-    struct Impl;
-    explicit CXTPPropExchange(Impl* pImpl);
-    Impl* m_pImpl;
-
     friend class CXTPPropExchangeEnumerator;
+    friend struct ZkExchangeAccess;
+    struct Root;
+    CXTPPropExchange(Root* pRoot, void* pNode, unsigned long nSerial, int nDepth, int nMode);
+
+    Root* m_pRoot;
+    void* m_pNode;            // reading: the section's element, null when absent
+    void* m_pNextAttribute;   // reading: where the next property is looked for first
+    unsigned long m_nSerial;  // writing: which section this is (0: none)
+    int m_nDepth;             // writing: its depth, the root's is 0
+    int m_nCompactMode;
+    bool m_bOwnsRoot;
 };
 
 // The repeated item sections of one name, from CXTPPropExchange::GetEnumerator;
-// it reads the items in document order or adds new ones.
+// it reads the items in document order or adds new ones. It refers to its
+// section, which must outlive it.
 class ZKND_API CXTPPropExchangeEnumerator {
 public:
     ~CXTPPropExchangeEnumerator();
+    CXTPPropExchangeEnumerator(CXTPPropExchangeEnumerator&& other) noexcept;
     CXTPPropExchangeEnumerator(const CXTPPropExchangeEnumerator&) = delete;
     CXTPPropExchangeEnumerator& operator=(const CXTPPropExchangeEnumerator&) = delete;
+    CXTPPropExchangeEnumerator& operator=(CXTPPropExchangeEnumerator&&) = delete;
 
     // First position. Reading: the first item, or null when there is none.
     // Writing: a non-null position that GetNext does not need. The arguments
@@ -89,11 +123,14 @@ public:
     POSITION GetPosition(unsigned long dwCount = 0, int bCompactMode = 1);
     // Reading: the exchange of the item at pos; pos moves to the next item or
     // becomes null after the last. Writing: adds a new item section.
-    std::unique_ptr<CXTPPropExchange> GetNext(POSITION& pos);
+    CXTPPropExchange GetNext(POSITION& pos);
 
 private:
     friend class CXTPPropExchange;
-    struct Impl;
-    explicit CXTPPropExchangeEnumerator(Impl* pImpl);
-    Impl* m_pImpl;
+    friend struct ZkExchangeAccess;
+    CXTPPropExchangeEnumerator(CXTPPropExchange* pSection, const wchar_t* lpszName);
+
+    CXTPPropExchange* m_pSection;
+    char m_szName[64];  // UTF-8; a longer name is kept on the heap
+    char* m_pszName;
 };

@@ -3,11 +3,11 @@
 // The loop over the repeated item sections of a property exchange, in both
 // directions: reading makes one record per item, writing one item per record.
 
-#include <memory>
 #include <utility>
 #include <vector>
 
 #include "platform/CXTPPropExchange.h"
+#include "platform/internal/ExchangeAccess.h"
 
 // Whether each item written is then handed to the section's AfterItem.
 enum class ItemEnd { kPlain, kAfterItem };
@@ -28,22 +28,23 @@ void ExchangeItems(CXTPPropExchange& section, const wchar_t* pszItem,
                    std::vector<Record>& vecRecord, ItemEnd end = ItemEnd::kPlain,
                    Adopt adopt = Adopt())
 {
-    std::unique_ptr<CXTPPropExchangeEnumerator> pEnum = section.GetEnumerator(pszItem);
-    POSITION pos = pEnum->GetPosition(0, 1);
+    CXTPPropExchangeEnumerator items = section.GetEnumerator(pszItem);
+    POSITION pos = items.GetPosition(0, 1);
     if (section.IsLoading()) {
+        vecRecord.reserve(vecRecord.size() + ZkExchangeAccess::CountItems(items));
         while (pos != nullptr) {
-            std::unique_ptr<CXTPPropExchange> pItem = pEnum->GetNext(pos);
-            Record record;
-            record.DoPropExchange(pItem.get());
+            CXTPPropExchange item = items.GetNext(pos);
+            vecRecord.emplace_back();
+            Record& record = vecRecord.back();
+            record.DoPropExchange(&item);
             adopt(record);
-            vecRecord.push_back(std::move(record));
         }
         return;
     }
     for (Record& record : vecRecord) {
-        std::unique_ptr<CXTPPropExchange> pItem = pEnum->GetNext(pos);
-        record.DoPropExchange(pItem.get());
+        CXTPPropExchange item = items.GetNext(pos);
+        record.DoPropExchange(&item);
         if (end == ItemEnd::kAfterItem)
-            section.AfterItem(pItem.get());
+            section.AfterItem(&item);
     }
 }

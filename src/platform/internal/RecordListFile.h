@@ -2,29 +2,42 @@
 
 // Reading and writing a library file made of one root section holding a
 // repeated row section per record. Both library managers keep their records
-// this way; each record exchanges its own properties.
+// this way; each record exchanges its own properties. What each read or write
+// found is kept in the capture handed in.
 
+#include <string>
 #include <vector>
 
 #include "platform/CString.h"
 #include "platform/CXTPPropExchange.h"
 #include "platform/ZkHost.h"
+#include "platform/internal/Diagnostics.h"
+#include "platform/internal/ExchangeAccess.h"
 #include "platform/internal/ExchangeItems.h"
+#include "platform/internal/FileSystem.h"
 
 // Replaces vecRecord with the file's records. False when the file is missing
 // (nothing changes) or cannot be read or lacks the root section (vecRecord is
 // left empty). bDataChanged is set as soon as the file is found.
 template <typename Record>
 bool LoadRecordList(const CString& strFile, const wchar_t* pszRoot, const wchar_t* pszRow,
-                    std::vector<Record>& vecRecord, bool& bDataChanged)
+                    std::vector<Record>& vecRecord, bool& bDataChanged, ZkDiag::Capture& capture)
 {
-    if (!ZkIsFileExist(strFile))
+    capture.Reset();
+    if (!ZkIsFileExist(strFile)) {
+        // Only to learn why: what is not a regular file is not read.
+        std::string unused;
+        ZkFileSystem::FileError error{ZkFileSystem::FileStatus::kMissing, 0};
+        ZkFileSystem::ReadWholeFile(strFile, unused, &error);
+        capture.FailFile(error);
         return false;
+    }
     vecRecord.clear();
     // Set before reading: a file that is there but unreadable still counts.
     bDataChanged = true;
 
     CXTPPropExchange px(1, nullptr, pszRoot);
+    ZkExchangeAccess::SetCapture(px, &capture);
     if (!px.LoadFromFile(strFile) || !px.IsRootSectionPresent())
         return false;
     px.SetCompactMode(1);
@@ -36,9 +49,12 @@ bool LoadRecordList(const CString& strFile, const wchar_t* pszRoot, const wchar_
 // when it was written.
 template <typename Record>
 bool SaveRecordList(const CString& strFile, const wchar_t* pszRoot, const wchar_t* pszRow,
-                    std::vector<Record>& vecRecord)
+                    std::vector<Record>& vecRecord, ZkDiag::Capture& capture)
 {
+    capture.Reset();
     CXTPPropExchange px(0, nullptr, pszRoot);
+    ZkExchangeAccess::SetCapture(px, &capture);
+    ZkExchangeAccess::StreamTo(px, strFile);
     px.SetCompactMode(1);
     px.EmptySection();
     ExchangeItems(px, pszRow, vecRecord);

@@ -2,6 +2,10 @@
 
 #include <string>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace ZkText {
 
 namespace {
@@ -31,6 +35,26 @@ int CompareOrdinalNoCase(const wchar_t* a, size_t na, const wchar_t* b, size_t n
     return CompareUnits(a, na, b, nb, FoldAscii);
 }
 
+char* EncodeUtf8(char* out, unsigned long c)
+{
+    if (c < 0x80) {
+        *out++ = static_cast<char>(c);
+    } else if (c < 0x800) {
+        *out++ = static_cast<char>(0xC0 | (c >> 6));
+        *out++ = static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        *out++ = static_cast<char>(0xE0 | (c >> 12));
+        *out++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        *out++ = static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        *out++ = static_cast<char>(0xF0 | (c >> 18));
+        *out++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        *out++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        *out++ = static_cast<char>(0x80 | (c & 0x3F));
+    }
+    return out;
+}
+
 std::string Utf16ToUtf8(const wchar_t* p, size_t n)
 {
     std::string out;
@@ -44,21 +68,8 @@ std::string Utf16ToUtf8(const wchar_t* p, size_t n)
         } else if (c >= 0xD800 && c <= 0xDFFF) {
             c = 0xFFFD;
         }
-        if (c < 0x80) {
-            out.push_back(static_cast<char>(c));
-        } else if (c < 0x800) {
-            out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        } else if (c < 0x10000) {
-            out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        } else {
-            out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-            out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        }
+        char buf[4];
+        out.append(buf, static_cast<size_t>(EncodeUtf8(buf, c) - buf));
     }
     return out;
 }
@@ -104,6 +115,93 @@ std::wstring Utf8ToUtf16(const char* p, size_t n)
         i += len;
     }
     return out;
+}
+
+namespace {
+
+// Decodes n bytes into w, which has room for n units; returns the end.
+wchar_t* DecodeUtf8(const unsigned char* s, size_t n, wchar_t* w)
+{
+    size_t i = 0;
+    while (i < n) {
+#if defined(__SSE2__)
+        // Sixteen printable ASCII bytes at a time, widened to wchar_t.
+        while (i + 16 <= n) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
+            // Signed: bytes from 0x80 on are negative, so they count as below 0x20.
+            if (_mm_movemask_epi8(_mm_cmplt_epi8(v, _mm_set1_epi8(0x20))) != 0)
+                break;
+            const __m128i zero = _mm_setzero_si128();
+            const __m128i lo = _mm_unpacklo_epi8(v, zero);
+            const __m128i hi = _mm_unpackhi_epi8(v, zero);
+            if constexpr (sizeof(wchar_t) == 2) {
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(w), lo);
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(w + 8), hi);
+            } else {
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(w), _mm_unpacklo_epi16(lo, zero));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(w + 4), _mm_unpackhi_epi16(lo, zero));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(w + 8), _mm_unpacklo_epi16(hi, zero));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(w + 12), _mm_unpackhi_epi16(hi, zero));
+            }
+            w += 16;
+            i += 16;
+        }
+        if (i >= n)
+            break;
+#endif
+        const unsigned b0 = s[i];
+        if (b0 >= 0x20 && b0 < 0x80) {
+            *w++ = static_cast<wchar_t>(b0);
+            ++i;
+            continue;
+        }
+        if (b0 < 0x20) {
+            *w++ = b0 == '\t' || b0 == '\n' || b0 == '\r' ? static_cast<wchar_t>(b0)
+                                                          : static_cast<wchar_t>(0xFFFD);
+            ++i;
+            continue;
+        }
+        if (b0 >= 0xE0 && b0 <= 0xEF && i + 2 < n && (s[i + 1] & 0xC0) == 0x80 &&
+            (s[i + 2] & 0xC0) == 0x80) {
+            const unsigned long v =
+                ((b0 & 0x0Fu) << 12) | ((s[i + 1] & 0x3Fu) << 6) | (s[i + 2] & 0x3Fu);
+            if (v >= 0x800 && (v < 0xD800 || v > 0xDFFF)) {
+                // U+FFFE and U+FFFF only come from references that XML forbids.
+                *w++ = static_cast<wchar_t>(v < 0xFFFE ? v : 0xFFFD);
+                i += 3;
+                continue;
+            }
+        } else if (b0 >= 0xC2 && b0 <= 0xDF && i + 1 < n && (s[i + 1] & 0xC0) == 0x80) {
+            *w++ = static_cast<wchar_t>(((b0 & 0x1Fu) << 6) | (s[i + 1] & 0x3Fu));
+            i += 2;
+            continue;
+        }
+        // Four-byte and invalid sequences share the checked decoder.
+        size_t len = 1;
+        while (len < 4 && i + len < n && (s[i + len] & 0xC0) == 0x80)
+            ++len;
+        const std::wstring units = Utf8ToUtf16(reinterpret_cast<const char*>(s + i), len);
+        for (const wchar_t u : units)
+            *w++ = u;
+        i += len;
+    }
+    return w;
+}
+
+}  // namespace
+
+void AssignUtf8(std::wstring& out, const char* p, size_t n)
+{
+    const auto* s = reinterpret_cast<const unsigned char*>(p);
+    // Short values go through the stack so that the string is allocated at
+    // its final size.
+    wchar_t buf[256];
+    if (n <= sizeof buf / sizeof buf[0]) {
+        out.assign(buf, static_cast<size_t>(DecodeUtf8(s, n, buf) - buf));
+        return;
+    }
+    out.resize(n);
+    out.resize(static_cast<size_t>(DecodeUtf8(s, n, &out[0]) - &out[0]));
 }
 
 }  // namespace ZkText

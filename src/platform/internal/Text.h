@@ -7,6 +7,13 @@
 #include <cstddef>
 #include <string>
 
+#include "platform/CString.h"
+
+// The library's own way into a CString's storage.
+struct ZkCStringAccess {
+    static std::wstring& Units(CString& s) { return s.m_str; }
+};
+
 namespace ZkText {
 
 inline wchar_t FoldAscii(wchar_t c)
@@ -28,9 +35,16 @@ int CompareOrdinalNoCase(const wchar_t* a, size_t na, const wchar_t* b, size_t n
 // TextFormat.cpp.
 void FormatV(std::wstring& out, const wchar_t* fmt, va_list args);
 
+// Writes the code point as 1 to 4 bytes of UTF-8; returns the end.
+char* EncodeUtf8(char* out, unsigned long c);
+
 // Conversions between UTF-16 code units and UTF-8. A lone surrogate becomes
 // U+FFFD; invalid UTF-8 sequences become U+FFFD each.
 std::string Utf16ToUtf8(const wchar_t* p, size_t n);
 std::wstring Utf8ToUtf16(const char* p, size_t n);
+// Replaces out with the n bytes of UTF-8 at p, straight into its storage. An
+// invalid sequence, and a control character other than TAB, LF and CR (which
+// only a rewritten character reference leaves in parsed text), become U+FFFD.
+void AssignUtf8(std::wstring& out, const char* p, size_t n);
 
 }  // namespace ZkText

@@ -1,0 +1,29 @@
+#pragma once
+
+// What the library does with a property exchange beyond its public interface
+// (not exported): keeping what a read or write finds, streaming a save to its
+// file, positions read straight from the bytes, and the item count that lets
+// a list be reserved once.
+
+#include <cstddef>
+
+#include "frame/stu3Value.h"
+#include "platform/CXTPPropExchange.h"
+#include "platform/internal/Diagnostics.h"
+
+struct ZkExchangeAccess {
+    // Root: the outcome and warnings of what follows go to pCapture (null:
+    // nowhere). Warnings of a read get their lines and columns when the root
+    // is destroyed.
+    static void SetCapture(CXTPPropExchange& root, ZkDiag::Capture* pCapture);
+    // Root, writing: from now on the document goes to its file as it is
+    // written; SaveToFile with the same path puts it in place.
+    static void StreamTo(CXTPPropExchange& root, const wchar_t* path);
+    // A position as one text property in the host's three-number form
+    // (ZkU3ValueToText, ZkTextToU3Value), read and written without a CString:
+    // non-zero when exchanged; the value changes only when all three numbers
+    // read.
+    static int PX_U3Value(CXTPPropExchange* pPX, const wchar_t* pszName, stu3Value& value);
+    // Reading: the number of items from the first position on.
+    static size_t CountItems(const CXTPPropExchangeEnumerator& items);
+};

@@ -1,0 +1,49 @@
+#pragma once
+
+// A library file's bytes made into UTF-8 text that the XML parser reads in
+// place (not exported). What XML 1.0 asks of the bytes is checked here, once,
+// before parsing: the encoding (byte-order mark, UTF-16 by its first
+// characters, or the one the declaration names), valid sequences of it, and
+// only characters that XML allows. A character reference to a character XML
+// forbids (older versions wrote &#1; for control characters) is rewritten in
+// place to read as U+0001, which the value decoding turns into U+FFFD; each
+// is recorded as a warning.
+
+#include <cstddef>
+#include <string>
+
+#include "platform/internal/Diagnostics.h"
+
+namespace ZkXmlInput {
+
+struct Text {
+    std::string bytes;  // the text starts at nBegin
+    size_t nBegin = 0;
+    // Comments, CDATA sections or processing instructions after the
+    // declaration: white space between them is part of a value.
+    bool bMarkupInText = false;
+    // An element holding nothing but white space, which is its value.
+    bool bWhiteSpaceValues = false;
+
+    char* Data() { return &bytes[nBegin]; }
+    const char* Data() const { return bytes.data() + nBegin; }
+    size_t Size() const { return bytes.size() - nBegin; }
+};
+
+// Decodes and checks raw (taken over). False when the file is malformed or
+// its declared encoding cannot be decoded; the capture, when given, says why
+// and where, and receives the warnings.
+bool Prepare(std::string&& raw, Text& text, ZkDiag::Capture* pCapture);
+
+// Whether name is upper (upper case) but for letter case.
+bool SameEncodingName(const std::string& name, const char* upper);
+
+// The operating system's decoders (XmlInput_posix.cpp, XmlInput_windows.cpp).
+enum class DecodeResult { kOk, kUnknownEncoding, kInvalidBytes };
+// Appends [p, p + n) decoded from the named encoding to out as UTF-8. On
+// invalid bytes out holds what came before them and nBadOffset is where they
+// start.
+DecodeResult DecodeToUtf8(const std::string& strEncoding, const char* p, size_t n, std::string& out,
+                          size_t& nBadOffset);
+
+}  // namespace ZkXmlInput

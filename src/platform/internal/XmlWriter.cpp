@@ -1,0 +1,337 @@
+#include "platform/internal/XmlWriter.h"
+
+#include <cstring>
+#include <utility>
+
+#include "platform/internal/Text.h"
+
+namespace ZkXmlOutput {
+
+namespace {
+
+// Output pieces handed to the file writer.
+const size_t kFlushSize = 256u << 10;
+
+// Escapes of ASCII units, by context: null when the unit goes out as it is,
+// "" when XML cannot carry it.
+struct EscapeTable {
+    const char* attribute[0x80];
+    const char* text[0x80];
+    EscapeTable() : attribute(), text()
+    {
+        for (int c = 0; c < 0x20; ++c)
+            attribute[c] = text[c] = "";
+        auto at = [](char c) { return static_cast<unsigned char>(c); };
+        attribute[at('\t')] = "&#09;";
+        attribute[at('\n')] = "&#10;";
+        attribute[at('\r')] = text[at('\r')] = "&#13;";
+        text[at('\t')] = text[at('\n')] = nullptr;
+        attribute[at('&')] = text[at('&')] = "&amp;";
+        attribute[at('<')] = text[at('<')] = "&lt;";
+        attribute[at('"')] = "&quot;";
+        text[at('>')] = "&gt;";
+    }
+};
+
+const EscapeTable kEscapes;
+
+}  // namespace
+
+Writer::Writer() = default;
+Writer::~Writer() = default;
+
+char* Writer::Reserve(size_t n)
+{
+    if (m_nCap - m_nSize < n) {
+        size_t cap = m_nCap == 0 ? 65536 : m_nCap * 2;
+        while (cap - m_nSize < n)
+            cap *= 2;
+        std::unique_ptr<char[]> p(new char[cap]);
+        if (m_nSize != 0)
+            std::memcpy(p.get(), m_pBuf.get(), m_nSize);
+        m_pBuf = std::move(p);
+        m_nCap = cap;
+    }
+    return m_pBuf.get() + m_nSize;
+}
+
+inline void Writer::Put(const char* p, size_t n)
+{
+    std::memcpy(Reserve(n), p, n);
+    m_nSize += n;
+}
+
+void Writer::PutName(const wchar_t* pszName)
+{
+    size_t n = 0;
+    while (pszName[n] != 0)
+        ++n;
+    char* out = Reserve(n * 3);
+    char* const begin = out;
+    for (size_t i = 0; i < n; ++i) {
+        const unsigned long u = ZkText::Unit(pszName[i]);
+        if (u < 0x80)
+            *out++ = static_cast<char>(u);
+        else
+            out = ZkText::EncodeUtf8(out, u >= 0xD800 && u <= 0xDFFF ? 0xFFFD : u);
+    }
+    m_nSize += static_cast<size_t>(out - begin);
+}
+
+void Writer::NewLine()
+{
+    Put("\n", 1);
+    ++m_nLine;
+    m_nLineStart = m_nSize;
+}
+
+void Writer::Start(const std::string& rootName, ZkDiag::Capture* pCapture)
+{
+    m_pCapture = pCapture;
+    Put("<?xml version=\"1.0\"?>", 21);
+    NewLine();
+    Put("<", 1);
+    Put(rootName.data(), rootName.size());
+    m_levels.resize(1);
+    m_levels[0].name = rootName;
+    m_levels[0].nSerial = m_nNextSerial++;
+    m_levels[0].bHasChildren = false;
+    m_nTop = 0;
+}
+
+bool Writer::IsOpen(unsigned long nSerial, int nDepth) const
+{
+    return nSerial != 0 && nDepth >= 0 && nDepth <= m_nTop &&
+           m_levels[static_cast<size_t>(nDepth)].nSerial == nSerial;
+}
+
+void Writer::EndContent(int nDepth)
+{
+    Level& level = m_levels[static_cast<size_t>(nDepth)];
+    if (!level.bHasChildren) {
+        Put(" />", 3);
+    } else {
+        char* out = Reserve(static_cast<size_t>(nDepth) * 2 + level.name.size() + 3);
+        std::memset(out, ' ', static_cast<size_t>(nDepth) * 2);
+        out += nDepth * 2;
+        *out++ = '<';
+        *out++ = '/';
+        std::memcpy(out, level.name.data(), level.name.size());
+        out += level.name.size();
+        *out++ = '>';
+        m_nSize = static_cast<size_t>(out - m_pBuf.get());
+    }
+    NewLine();
+    level.nSerial = 0;
+    FlushIfLarge();
+}
+
+void Writer::CloseTo(int nDepth)
+{
+    while (m_nTop > nDepth)
+        EndContent(m_nTop--);
+}
+
+void Writer::StartContent(int nDepth)
+{
+    CloseTo(nDepth);
+    Level& parent = m_levels[static_cast<size_t>(nDepth)];
+    if (!parent.bHasChildren) {
+        parent.bHasChildren = true;
+        Put(">", 1);
+        NewLine();
+    }
+}
+
+unsigned long Writer::OpenChild(unsigned long nSerial, int nDepth, const char* name, size_t len)
+{
+    if (!IsOpen(nSerial, nDepth))
+        return 0;
+    StartContent(nDepth);
+    const size_t d = static_cast<size_t>(nDepth) + 1;
+    if (m_levels.size() <= d)
+        m_levels.resize(d + 1);
+    Level& level = m_levels[d];
+    level.name.assign(name, len);
+    level.nSerial = m_nNextSerial++;
+    level.bHasChildren = false;
+    m_nTop = nDepth + 1;
+    char* out = Reserve(d * 2 + 1 + len);
+    std::memset(out, ' ', d * 2);
+    out[d * 2] = '<';
+    std::memcpy(out + d * 2 + 1, name, len);
+    m_nSize += d * 2 + 1 + len;
+    return level.nSerial;
+}
+
+bool Writer::BeginProperty(unsigned long nSerial, int nDepth, bool bAttribute,
+                           const wchar_t* pszName)
+{
+    if (!IsOpen(nSerial, nDepth))
+        return false;
+    if (bAttribute) {
+        if (m_levels[static_cast<size_t>(nDepth)].bHasChildren)
+            return false;
+        *Reserve(1) = ' ';
+        ++m_nSize;
+        PutName(pszName);
+        char* out = Reserve(2);
+        out[0] = '=';
+        out[1] = '"';
+        m_nSize += 2;
+        return true;
+    }
+    StartContent(nDepth);
+    const size_t indent = (static_cast<size_t>(nDepth) + 1) * 2;
+    std::memset(Reserve(indent), ' ', indent);
+    m_nSize += indent;
+    Put("<", 1);
+    PutName(pszName);
+    Put(">", 1);
+    return true;
+}
+
+void Writer::EndProperty(bool bAttribute, const wchar_t* pszName)
+{
+    if (bAttribute) {
+        *Reserve(1) = '"';
+        ++m_nSize;
+        return;
+    }
+    Put("</", 2);
+    PutName(pszName);
+    Put(">", 1);
+    NewLine();
+}
+
+bool Writer::Property(unsigned long nSerial, int nDepth, bool bAttribute, const wchar_t* pszName,
+                      const wchar_t* text, size_t n)
+{
+    if (!BeginProperty(nSerial, nDepth, bAttribute, pszName))
+        return false;
+    PutEscaped(text, n, bAttribute, pszName);
+    EndProperty(bAttribute, pszName);
+    return true;
+}
+
+bool Writer::PropertyAscii(unsigned long nSerial, int nDepth, bool bAttribute,
+                           const wchar_t* pszName, const char* ascii, size_t n)
+{
+    if (!BeginProperty(nSerial, nDepth, bAttribute, pszName))
+        return false;
+    Put(ascii, n);
+    EndProperty(bAttribute, pszName);
+    return true;
+}
+
+void Writer::PutEscaped(const wchar_t* p, size_t n, bool bAttribute, const wchar_t* pszName)
+{
+    const char* const* escapes = bAttribute ? kEscapes.attribute : kEscapes.text;
+    // Worst case per unit: "&quot;".
+    char* out = Reserve(n * 6);
+    for (size_t i = 0; i < n; ++i) {
+        unsigned long u = ZkText::Unit(p[i]);
+        // Most units are letters, digits and punctuation that go out as they are.
+        while (u >= 0x20 && u < 0x80 && escapes[u] == nullptr) {
+            *out++ = static_cast<char>(u);
+            if (++i == n)
+                break;
+            u = ZkText::Unit(p[i]);
+        }
+        if (i == n)
+            break;
+        if (u < 0x80) {
+            const char* e = escapes[u];
+            if (e == nullptr) {
+                *out++ = static_cast<char>(u);
+                if (u == '\n') {
+                    ++m_nLine;
+                    m_nLineStart = static_cast<size_t>(out - m_pBuf.get());
+                }
+                continue;
+            }
+            if (*e != 0) {
+                const size_t len = std::strlen(e);
+                std::memcpy(out, e, len);
+                out += len;
+                continue;
+            }
+        } else if (u >= 0xD800 && u <= 0xDBFF && i + 1 < n && ZkText::Unit(p[i + 1]) >= 0xDC00 &&
+                   ZkText::Unit(p[i + 1]) <= 0xDFFF) {
+            u = 0x10000 + ((u - 0xD800) << 10) + (ZkText::Unit(p[i + 1]) - 0xDC00);
+            out = ZkText::EncodeUtf8(out, u);
+            ++i;
+            continue;
+        } else if (u < 0xD800 || (u > 0xDFFF && u < 0xFFFE)) {
+            out = ZkText::EncodeUtf8(out, u);
+            continue;
+        }
+        Replaced(out, pszName, u);
+        out = ZkText::EncodeUtf8(out, 0xFFFD);
+    }
+    m_nSize = static_cast<size_t>(out - m_pBuf.get());
+}
+
+void Writer::Replaced(const char* at, const wchar_t* pszName, unsigned long ch)
+{
+    if (m_pCapture == nullptr)
+        return;
+    ZkDiag::Warning w;
+    w.kind = ZkDiag::WarningKind::kReplacedCharacter;
+    w.bWriting = true;
+    w.at.nLine = m_nLine;
+    w.at.nColumn = 1;
+    for (const char* c = m_pBuf.get() + m_nLineStart; c < at; ++c)
+        w.at.nColumn += (static_cast<unsigned char>(*c) & 0xC0) != 0x80 ? 1 : 0;
+    w.strSection = ZkDiag::WideFromUtf8(m_levels[static_cast<size_t>(m_nTop)].name);
+    w.strProperty = pszName;
+    w.nCharacter = ch;
+    m_pCapture->Add(std::move(w));
+}
+
+void Writer::FlushIfLarge()
+{
+    if (m_pFile == nullptr || m_nSize < kFlushSize)
+        return;
+    if (!m_bFileFailed && !m_pFile->Write(m_pBuf.get(), m_nSize))
+        m_bFileFailed = true;
+    m_bFlushed = true;
+    m_nSize = 0;
+    m_nLineStart = 0;
+}
+
+void Writer::StreamTo(const wchar_t* path)
+{
+    m_strStreamPath = path;
+    m_pFile.reset(new ZkFileSystem::AtomicWriter(path));
+}
+
+bool Writer::FailFile(const ZkFileSystem::FileError& error)
+{
+    if (m_pCapture != nullptr)
+        m_pCapture->FailFile(error);
+    return false;
+}
+
+bool Writer::Save(const wchar_t* path)
+{
+    if (m_nTop >= 0) {
+        CloseTo(0);
+        EndContent(0);
+        m_nTop = -1;
+    }
+    std::unique_ptr<ZkFileSystem::AtomicWriter> file = std::move(m_pFile);
+    // What was streamed is gone from the buffer: it cannot be written again.
+    if (file != nullptr ? m_strStreamPath != path : m_bFlushed)
+        return FailFile({ZkFileSystem::FileStatus::kSystemError, 0});
+    if (file == nullptr)
+        file.reset(new ZkFileSystem::AtomicWriter(path));
+    const bool bOk = !m_bFileFailed && file->Write(m_pBuf.get(), m_nSize) && file->Commit();
+    if (!bOk)
+        return FailFile(file->Error());
+    if (m_pCapture != nullptr && m_pCapture->outcome == ZkDiag::Outcome::kNone)
+        m_pCapture->outcome = ZkDiag::Outcome::kWritten;
+    return true;
+}
+
+}  // namespace ZkXmlOutput

@@ -1,0 +1,245 @@
+// The property exchange's writer and reader against each other and against
+// pugixml: the bytes of a save, what happens to characters XML cannot carry,
+// positions read straight from the bytes, and what the capture records.
+
+#include <pugixml.hpp>
+
+#include <cmath>
+#include <cstring>
+
+#include "TestUtil.h"
+#include "fitting/internal/FitDataCapture.h"
+#include "nodedetail/internal/NodeDetailCapture.h"
+#include "platform/internal/ExchangeAccess.h"
+#include "platform/internal/Text.h"
+
+using zktest::Library;
+
+namespace {
+
+std::string Utf8(const std::wstring& w)
+{
+    return ZkText::Utf16ToUtf8(CString(w.c_str()).GetString(), CString(w.c_str()).GetLength());
+}
+
+struct StringWriter : pugi::xml_writer {
+    void write(const void* data, size_t size) override
+    {
+        out.append(static_cast<const char*>(data), size);
+    }
+    std::string out;
+};
+
+std::string PugiBytes(const pugi::xml_document& doc)
+{
+    StringWriter w;
+    doc.save(w, "  ", pugi::format_default, pugi::encoding_utf8);
+    return w.out;
+}
+
+using ExchangeTest = zktest::LibraryTest;
+
+}  // namespace
+
+// Texts of every printable ASCII character, quotes, TAB, LF, CR, Chinese and
+// a supplementary character: Save writes exactly what pugixml writes for the
+// same document, for both libraries.
+TEST_F(ExchangeTest, SaveWritesPugixmlsBytes)
+{
+    std::wstring ascii;
+    for (wchar_t c = 0x20; c < 0x7F; ++c)
+        ascii += c;
+    const std::wstring texts[] = {L"", ascii, L"\t\n\r\r\n", L"泵基础 \U0001F600", L"  "};
+    std::vector<NodeDetailResData> rows;
+    pugi::xml_document nd;
+    pugi::xml_node ndRoot = nd.append_child("NodeDetailResData");
+    for (const std::wstring& t : texts) {
+        NodeDetailResData r;
+        r.SetGuid(t.c_str());
+        r.SetDisplayName((t + L"x").c_str());
+        r.SetDescription(t.c_str());
+        rows.push_back(r);
+        pugi::xml_node row = ndRoot.append_child("NodeDetailResDataRow");
+        row.append_attribute("GuId").set_value(Utf8(t).c_str());
+        row.append_attribute("DisplayName").set_value(Utf8(t + L"x").c_str());
+        row.append_attribute("Description").set_value(Utf8(t).c_str());
+    }
+    ZkNodeDetailResDataManager()->SetVecNodeDetailResData(rows);
+    const Library nodeDetail = Library::NodeDetail();
+    std::filesystem::create_directories(nodeDetail.file.parent_path());
+    ASSERT_TRUE(nodeDetail.save());
+    EXPECT_EQ(PugiBytes(nd), zktest::ReadBytes(nodeDetail.file));
+
+    FittingData fit;
+    fit.SetDisplayName(ascii.c_str());
+    fit.SetPos(stu3Value(0.1, -2, 1e300));
+    fit.SetScale(0.5);
+    ConnectorData con;
+    con.SetAngle(-90);
+    fit.SetConnector({con, con});
+    fit.SetFitType(static_cast<NodeDetailEx::FittingType>(3));
+    FittingData bare;
+    bare.SetFitType(fit.GetFitType());
+    CFitDataManager* pFit = ZkFitDataManager();
+    pFit->Update();
+    pFit->AddFit(bare);
+    pFit->AddFit(fit);  // first in the group
+    pugi::xml_document fd;
+    pugi::xml_node info = fd.append_child("FitData").append_child("FitInfo");
+    info.append_attribute("FitType").set_value("3");
+    for (const FittingData* f : {&fit, &bare}) {
+        pugi::xml_node row = info.append_child("FitRow");
+        const char* const names[] = {"Pos",         "GUID",        "BlockName", "Scale",
+                                     "DisplayName", "Description", "Direction", "ButtressPos"};
+        const std::string values[] = {
+            Utf8(ZkU3ValueToText(f->GetPos()).GetString()), "", "",      f == &fit ? "0.5" : "1",
+            Utf8(f->GetDisplayName().GetString()),          "", "0,0,0", "0,0,0"};
+        for (int i = 0; i < 8; ++i)
+            row.append_attribute(names[i]).set_value(values[i].c_str());
+        pugi::xml_node cons = row.append_child("vecConnector");
+        for (int i = 0; i < f->GetConNum(); ++i) {
+            pugi::xml_node c = cons.append_child("Connector");
+            c.append_attribute("Pos").set_value("0,0,0");
+            c.append_attribute("Angle").set_value("-90");
+            c.append_attribute("ConType").set_value("-1");
+            c.append_attribute("Index").set_value("0");
+        }
+    }
+    const Library fitting = Library::Fitting();
+    std::filesystem::create_directories(fitting.file.parent_path());
+    ASSERT_TRUE(fitting.save());
+    EXPECT_EQ(PugiBytes(fd), zktest::ReadBytes(fitting.file));
+}
+
+// Characters XML cannot carry are written as U+FFFD, each recorded with its
+// place; the file parses with pugixml and reads back equal to what was
+// written; everything else comes back exactly.
+TEST_F(ExchangeTest, CharactersXmlCannotCarryAreWrittenAsReplacementCharacters)
+{
+    struct Case {
+        std::wstring text, back;
+        unsigned long nReplaced;
+    };
+    const Case cases[] = {
+        {{L'a', 0x01, L'b'}, {L'a', 0xFFFD, L'b'}, 0x01},
+        {{0x1F}, {0xFFFD}, 0x1F},
+        {{L'x', 0xFFFE}, {L'x', 0xFFFD}, 0xFFFE},
+        {{0xFFFF, L'y'}, {0xFFFD, L'y'}, 0xFFFF},
+        {{0xD800, L'z'}, {0xFFFD, L'z'}, 0xD800},
+        {{L'z', 0xDC00}, {L'z', 0xFFFD}, 0xDC00},
+        {{0xD83D, 0xDE00, 0x7F, L'\t'}, {0xD83D, 0xDE00, 0x7F, L'\t'}, 0},
+    };
+    std::vector<NodeDetailResData> rows;
+    for (const Case& c : cases) {
+        NodeDetailResData r;
+        r.SetDisplayName(CString(c.text.data(), static_cast<int>(c.text.size())));
+        rows.push_back(r);
+    }
+    CNodeDetailResDataManager* pMgr = ZkNodeDetailResDataManager();
+    pMgr->SetVecNodeDetailResData(rows);
+    const Library lib = Library::NodeDetail();
+    std::filesystem::create_directories(lib.file.parent_path());
+    ASSERT_TRUE(lib.save());
+    const ZkDiag::Capture& saved = ZkNodeDetailLastCapture();
+    EXPECT_EQ(ZkDiag::Outcome::kWritten, saved.outcome);
+    size_t nWarning = 0;
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        if (cases[i].nReplaced == 0)
+            continue;
+        ASSERT_LT(nWarning, saved.warnings.size());
+        const ZkDiag::Warning& w = saved.warnings[nWarning++];
+        EXPECT_TRUE(w.bWriting && w.strSection == L"NodeDetailResDataRow" &&
+                    w.strProperty == L"DisplayName" && w.nCharacter == cases[i].nReplaced)
+            << i;
+        // Line 1 is the declaration, 2 the root; the name's text starts in column 46.
+        const size_t nColumn =
+            46 + (cases[i].text[0] == L'a' || cases[i].text[0] == L'x' || cases[i].text[0] == L'z'
+                      ? 1
+                      : 0);
+        EXPECT_TRUE(w.at.nLine == i + 3 && w.at.nColumn == nColumn)
+            << i << ": " << w.at.nLine << ":" << w.at.nColumn;
+    }
+    EXPECT_EQ(nWarning, saved.warnings.size());
+
+    pugi::xml_document strict;
+    EXPECT_TRUE(strict.load_string(zktest::ReadBytes(lib.file).c_str()));
+    ASSERT_TRUE(lib.load());
+    pMgr->GetVecNodeDetailResData(rows);
+    ASSERT_EQ(std::size(cases), rows.size());
+    for (size_t i = 0; i < rows.size(); ++i)
+        EXPECT_EQ(cases[i].back, std::wstring(rows[i].GetDisplayName().GetString(),
+                                              rows[i].GetDisplayName().GetLength()))
+            << i;
+    EXPECT_TRUE(ZkNodeDetailLastCapture().outcome == ZkDiag::Outcome::kRead &&
+                ZkNodeDetailLastCapture().warnings.empty());
+}
+
+// A position read straight from the bytes gives what ZkTextToU3Value gives
+// for the same text, field by field, whatever the text.
+TEST_F(ExchangeTest, PositionsReadFromBytesAsTheHostConversionReadsThem)
+{
+    const std::string texts[] = {"1,2,3",
+                                 " +-1 ,\t+2\t,3 ",
+                                 "1,,3",
+                                 "1,2",
+                                 "1,2,3,4",
+                                 "1e400,0,0",
+                                 "nan,inf,-0",
+                                 "0x1,2,3",
+                                 "+ 1,2,3",
+                                 "1.5e-3,-.5,5.",
+                                 "\xE4\xB8\xAD,1,2",
+                                 std::string(127, '7') + ",1,2",
+                                 std::string(128, '7') + ",1,2"};
+    std::string xml = "<L>";
+    for (std::string t : texts) {
+        for (size_t at = t.find('\t'); at != std::string::npos; at = t.find('\t'))
+            t.replace(at, 1, "&#9;");  // kept as TAB, not normalised
+        xml += "<R P=\"" + t + "\"/>";
+    }
+    const std::wstring path = zktest::DataDirectory() + L"u3.xml";
+    zktest::WriteBytes(zktest::Native(path), xml + "</L>");
+    CXTPPropExchange px(1, nullptr, L"L");
+    ASSERT_EQ(1, px.LoadFromFile(path.c_str()));
+    CXTPPropExchangeEnumerator items = px.GetEnumerator(L"R");
+    POSITION pos = items.GetPosition();
+    for (const std::string& t : texts) {
+        CXTPPropExchange item = items.GetNext(pos);
+        stu3Value fromBytes(7, 8, 9), fromText(7, 8, 9);
+        EXPECT_EQ(1, ZkExchangeAccess::PX_U3Value(&item, L"P", fromBytes));
+        ZkTextToU3Value(CString(ZkText::Utf8ToUtf16(t.data(), t.size()).c_str()), fromText);
+        EXPECT_EQ(0, std::memcmp(&fromBytes, &fromText, sizeof fromText)) << t;
+    }
+}
+
+// What a load or save that fails records: the system's reason for files,
+// the place of a warning in an element-form value.
+TEST_F(ExchangeTest, CaptureSaysWhyAndWhere)
+{
+    const Library lib = Library::NodeDetail();
+    ASSERT_FALSE(lib.load());
+    EXPECT_EQ(ZkDiag::Outcome::kMissing, ZkNodeDetailLastCapture().outcome);
+    std::filesystem::create_directories(lib.file);
+    ASSERT_FALSE(lib.load());
+#if defined(_WIN32)
+    // Windows answers a folder opened as a file with "access denied".
+    EXPECT_EQ(ZkDiag::Outcome::kNotPermitted, ZkNodeDetailLastCapture().outcome);
+#else
+    EXPECT_EQ(ZkDiag::Outcome::kNotRegular, ZkNodeDetailLastCapture().outcome);
+#endif
+    ASSERT_FALSE(lib.save());
+    EXPECT_NE(ZkDiag::Outcome::kWritten, ZkNodeDetailLastCapture().outcome);
+    std::filesystem::remove(lib.file);
+
+    const Library fit = Library::Fitting();
+    zktest::WriteBytes(fit.file,
+                       "<FitData>\n<FitInfo>\n  <FitType>\n\n x1</FitType>\n"
+                       "  <FitRow Scale=\"2\"><Scale>no</Scale></FitRow>\n"
+                       "</FitInfo></FitData>");
+    ASSERT_TRUE(fit.load());
+    const ZkDiag::Capture& c = ZkFitDataLastCapture();
+    ASSERT_EQ(1u, c.warnings.size());
+    EXPECT_TRUE(c.warnings[0].strText == L"\n\n x1" && c.warnings[0].at.nLine == 3 &&
+                c.warnings[0].at.nColumn == 12 && c.warnings[0].strSection == L"FitInfo")
+        << c.warnings[0].at.nLine << ":" << c.warnings[0].at.nColumn;
+}

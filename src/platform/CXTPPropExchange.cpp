@@ -232,6 +232,11 @@ struct CXTPPropExchange::Root {
                 return ParseFailed("more than one root element", OffsetOf(n.name()));
         if (nElements == 0)
             return ParseFailed("no root element", t.Size());
+        if (t.bAttributesChecked) {
+            if (t.nDuplicateAttribute != std::string::npos)
+                return ParseFailed("duplicated attribute", t.nDuplicateAttribute);
+            return true;
+        }
         pugi::xml_attribute dup;
         if (FindDuplicateAttribute(doc, dup))
             return ParseFailed("duplicated attribute", OffsetOf(dup.name()));

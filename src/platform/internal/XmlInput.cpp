@@ -1,6 +1,7 @@
 #include "platform/internal/XmlInput.h"
 
 #include <cstring>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -189,155 +190,317 @@ void CheckReference(char* p, size_t n, size_t i, Capture* pCapture, ZkDiag::Line
         p[k] = k + 1 == j ? '1' : '0';
 }
 
-// The length of the run of plain bytes at p: printable ASCII other than
-// '<', '>', '&' and quotes, which need no look.
-size_t PlainRun(const unsigned char* p, size_t n)
+// The offset of the first of the bytes a, b and c in [p, p + n), or n.
+inline size_t FindAny(const char* p, size_t n, char a, char b, char c)
 {
     size_t i = 0;
 #if defined(__SSE2__)
-    const __m128i lt = _mm_set1_epi8('<');
-    const __m128i gt = _mm_set1_epi8('>');
-    const __m128i amp = _mm_set1_epi8('&');
-    const __m128i dq = _mm_set1_epi8('"');
-    const __m128i sq = _mm_set1_epi8('\'');
-    const __m128i space = _mm_set1_epi8(0x20);
+    const __m128i va = _mm_set1_epi8(a);
+    const __m128i vb = _mm_set1_epi8(b);
+    const __m128i vc = _mm_set1_epi8(c);
     for (; i + 16 <= n; i += 16) {
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
-        // Signed: bytes from 0x80 on are negative, so they count as below 0x20.
-        const __m128i bad = _mm_or_si128(
-            _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, lt), _mm_cmpeq_epi8(v, gt)),
-                         _mm_or_si128(_mm_cmpeq_epi8(v, amp), _mm_cmplt_epi8(v, space))),
-            _mm_or_si128(_mm_cmpeq_epi8(v, dq), _mm_cmpeq_epi8(v, sq)));
-        const int mask = _mm_movemask_epi8(bad);
+        const int mask = _mm_movemask_epi8(_mm_or_si128(
+            _mm_or_si128(_mm_cmpeq_epi8(v, va), _mm_cmpeq_epi8(v, vb)), _mm_cmpeq_epi8(v, vc)));
         if (mask != 0)
             return i + static_cast<size_t>(__builtin_ctz(static_cast<unsigned>(mask)));
     }
 #endif
-    for (; i < n; ++i) {
-        const unsigned char c = p[i];
-        if (c < 0x20 || c >= 0x80 || c == '<' || c == '>' || c == '&' || c == '"' || c == '\'')
+    for (; i < n; ++i)
+        if (p[i] == a || p[i] == b || p[i] == c)
             break;
-    }
     return i;
 }
 
-// A three-byte UTF-8 character whose lead needs no range check: not an
-// overlong form, a surrogate, U+FFFE or U+FFFF.
+// A three-byte UTF-8 character that XML allows: not an overlong form
+// (E0 80-9F), a surrogate (ED A0-BF), U+FFFE or U+FFFF (EF BF BE-BF).
 bool IsPlainThreeByte(const unsigned char* p)
 {
-    return (p[0] & 0xF0) == 0xE0 && p[0] != 0xE0 && p[0] != 0xED && p[0] != 0xEF &&
-           (p[1] & 0xC0) == 0x80 && (p[2] & 0xC0) == 0x80;
+    const unsigned c0 = p[0];
+    const unsigned c1 = p[1];
+    if ((c0 & 0xF0) != 0xE0 || (c1 & 0xC0) != 0x80 || (p[2] & 0xC0) != 0x80)
+        return false;
+    if (c0 == 0xE0)
+        return c1 >= 0xA0;
+    if (c0 == 0xED)
+        return c1 < 0xA0;
+    return c0 != 0xEF || c1 != 0xBF || p[2] < 0xBE;
 }
 
-// Valid UTF-8 and only characters XML allows raw; comments, CDATA sections
-// and processing instructions noted, references outside them checked.
-bool ScanUtf8(Text& text, Capture* pCapture)
+// Where [s, s + n) first stops being valid UTF-8 of characters XML allows
+// raw, and why; n when it never does.
+size_t FirstInvalid(const unsigned char* s, size_t n, const char*& reason)
 {
-    char* const p = text.Data();
-    const size_t n = text.Size();
-    const auto* s = reinterpret_cast<const unsigned char*>(p);
-    ZkDiag::LineCounter lines(p, n);
-    const char* close = nullptr;  // the end of the comment, CDATA or PI we are in
-    size_t rawStart = 0;
-    int declDepth = 0;    // inside "<!...>": 1 + open brackets
-    bool bInTag = false;  // between '<' and '>' of a start or end tag
-    bool bInEndTag = false;
-    char quote = 0;          // the quote of the attribute value we are in
-    size_t startTagEnd = 0;  // just past the '>' of the last start tag, 0: none since
+    const char* const kInvalid = "invalid UTF-8";
+    const char* const kForbidden = "a character XML does not allow";
     size_t i = 0;
     while (i < n) {
-        if (close == nullptr && declDepth == 0) {
-            i += PlainRun(s + i, n - i);
-            if (i >= n)
+#if defined(__SSE2__)
+        // Sixteen bytes at a time, as long as all are ASCII and none is a
+        // control character other than TAB, LF and CR: such blocks need no
+        // closer look. The first byte that does is where the block stops.
+        const __m128i tab = _mm_set1_epi8('\t');
+        const __m128i lf = _mm_set1_epi8('\n');
+        const __m128i cr = _mm_set1_epi8('\r');
+        const __m128i space = _mm_set1_epi8(0x20);
+        for (; i + 16 <= n; i += 16) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
+            // Signed: bytes from 0x80 on are negative, so they count as below 0x20.
+            const __m128i below = _mm_cmplt_epi8(v, space);
+            const __m128i allowed = _mm_or_si128(
+                _mm_or_si128(_mm_cmpeq_epi8(v, tab), _mm_cmpeq_epi8(v, lf)), _mm_cmpeq_epi8(v, cr));
+            const int mask = _mm_movemask_epi8(_mm_andnot_si128(allowed, below));
+            if (mask != 0) {
+                i += static_cast<size_t>(__builtin_ctz(static_cast<unsigned>(mask)));
                 break;
+            }
+        }
+        if (i >= n)
+            break;
+#endif
+        const unsigned c = s[i];
+        if (c < 0x80) {
+            if (c < 0x20 && c != '\t' && c != '\n' && c != '\r') {
+                reason = kForbidden;
+                return i;
+            }
+            ++i;
+            continue;
         }
         // Runs of three-byte characters (CJK) that need no closer look.
-        size_t j = i;
-        while (j + 3 <= n && IsPlainThreeByte(s + j))
-            j += 3;
-        if (j != i) {
-            i = j;
+#if defined(__SSE2__)
+        for (size_t k = 5; k == 5 && i + 16 <= n; i += 3 * k)
+            k = ZkText::PlainThreeByteRun(s + i);
+#endif
+        while (i + 3 <= n && IsPlainThreeByte(s + i))
+            i += 3;
+        if (i >= n || s[i] < 0x80)
             continue;
+        const unsigned lead = s[i];
+        unsigned long v = 0;
+        size_t len = 0;
+        if (lead >= 0xC2 && lead <= 0xDF) {
+            v = lead & 0x1F;
+            len = 2;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            v = lead & 0x0F;
+            len = 3;
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            v = lead & 0x07;
+            len = 4;
         }
-        const unsigned c = s[i];
-        if (c >= 0x80) {
-            unsigned long v = 0;
-            size_t len = 0;
-            if (c >= 0xC2 && c <= 0xDF) {
-                v = c & 0x1F;
-                len = 2;
-            } else if (c >= 0xE0 && c <= 0xEF) {
-                v = c & 0x0F;
-                len = 3;
-            } else if (c >= 0xF0 && c <= 0xF4) {
-                v = c & 0x07;
-                len = 4;
-            }
-            if (len == 0 || i + len > n)
-                return Malformed(pCapture, p, n, i, "invalid UTF-8");
-            for (size_t k = 1; k < len; ++k) {
-                if ((s[i + k] & 0xC0) != 0x80)
-                    return Malformed(pCapture, p, n, i, "invalid UTF-8");
-                v = (v << 6) | (s[i + k] & 0x3F);
-            }
-            if ((len == 3 && v < 0x800) || (len == 4 && (v < 0x10000 || v > 0x10FFFF)) ||
-                (v >= 0xD800 && v <= 0xDFFF))
-                return Malformed(pCapture, p, n, i, "invalid UTF-8");
-            if (v == 0xFFFE || v == 0xFFFF)
-                return Malformed(pCapture, p, n, i, "a character XML does not allow");
-            i += len;
-            continue;
+        reason = kInvalid;
+        if (len == 0 || i + len > n)
+            return i;
+        for (size_t k = 1; k < len; ++k) {
+            if ((s[i + k] & 0xC0) != 0x80)
+                return i;
+            v = (v << 6) | (s[i + k] & 0x3F);
         }
-        if (c < 0x20 && c != '\t' && c != '\n' && c != '\r')
-            return Malformed(pCapture, p, n, i, "a character XML does not allow");
-        if (close != nullptr) {
-            const size_t k = std::strlen(close);
-            if (c == '>' && i + 1 >= rawStart + k && std::memcmp(p + i + 1 - k, close, k) == 0)
-                close = nullptr;
-        } else if (declDepth > 0) {
-            // A DOCTYPE or other declaration: skipped, brackets and all.
-            declDepth += c == '[' ? 1 : c == ']' ? -1 : 0;
-            if (c == '>' && declDepth == 1)
-                declDepth = 0;
-        } else if (quote != 0) {
-            if (c == static_cast<unsigned char>(quote))
-                quote = 0;
-            else if (c == '<')
-                return Malformed(pCapture, p, n, i, "'<' in an attribute value");
-            else if (c == '&' && i + 1 < n && p[i + 1] == '#')
-                CheckReference(p, n, i, pCapture, lines);
-        } else if (bInTag) {
-            if (c == '"' || c == '\'')
-                quote = static_cast<char>(c);
-            else if (c == '>') {
-                bInTag = false;
-                startTagEnd = !bInEndTag && p[i - 1] != '/' ? i + 1 : 0;
+        if ((len == 3 && v < 0x800) || (len == 4 && (v < 0x10000 || v > 0x10FFFF)) ||
+            (v >= 0xD800 && v <= 0xDFFF))
+            return i;
+        if (v == 0xFFFE || v == 0xFFFF) {
+            reason = kForbidden;
+            return i;
+        }
+        i += len;
+    }
+    return n;
+}
+
+bool IsXmlSpace(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
+
+// What may stand before an attribute's name: white space (in a tag the
+// parser accepts, always), or the end of a value. The text before the first
+// invalid byte holds no control character but TAB, LF and CR.
+bool EndsName(char c)
+{
+    return static_cast<unsigned char>(c) <= ' ' || c == '"' || c == '\'';
+}
+
+// Where the name of the attribute whose value opens with the quote at q
+// ends: before "=" and any white space around it.
+size_t AttributeNameEnd(const char* p, size_t tagStart, size_t q)
+{
+    size_t e = q;
+    while (e > tagStart && IsXmlSpace(p[e - 1]))
+        --e;
+    if (e > tagStart && p[e - 1] == '=')
+        --e;
+    while (e > tagStart && IsXmlSpace(p[e - 1]))
+        --e;
+    return e;
+}
+
+// Whether the names that end at a and at b are the same, compared from their
+// ends back, where names mostly differ at once; tagStart bounds both.
+bool SameName(const char* p, size_t tagStart, size_t a, size_t b)
+{
+    for (;; --a, --b) {
+        const char ca = a > tagStart ? p[a - 1] : ' ';
+        const char cb = b > tagStart ? p[b - 1] : ' ';
+        if (ca != cb)
+            return EndsName(ca) && EndsName(cb);
+        if (EndsName(ca))
+            return true;
+    }
+}
+
+// Where the name of the first attribute of a start tag that repeats an
+// earlier one starts, or npos; ends holds where each name ends. Each is
+// compared with the first 32 and, beyond them, with the ones after it, as a
+// walk over the parsed attributes would.
+size_t DuplicateAttribute(const char* p, size_t tagStart, const std::vector<size_t>& ends)
+{
+    const size_t kKept = 32;
+    size_t dup = std::string::npos;
+    for (size_t k = 1; k < ends.size() && dup == std::string::npos; ++k) {
+        for (size_t j = 0; j < k && j < kKept && dup == std::string::npos; ++j)
+            if (SameName(p, tagStart, ends[j], ends[k]))
+                dup = ends[k];
+        for (size_t m = k + 1; k >= kKept && m < ends.size() && dup == std::string::npos; ++m)
+            if (SameName(p, tagStart, ends[k], ends[m]))
+                dup = ends[m];
+    }
+    if (dup == std::string::npos)
+        return dup;
+    while (dup > tagStart && !EndsName(p[dup - 1]))
+        --dup;
+    return dup;
+}
+
+// Follows tags, attribute values, comments, CDATA sections, processing
+// instructions and declarations over [0, limit) of the text: a '<' in an
+// attribute value fails; references outside comments, CDATA and PIs are
+// checked; what the parse needs to know is noted, and the first duplicated
+// attribute. Each state looks only for the bytes that end it or matter in it.
+bool ScanMarkup(Text& text, size_t limit, Capture* pCapture)
+{
+    enum class State { kText, kTag, kQuote, kRaw, kDeclaration };
+    char* const p = text.Data();
+    const size_t n = text.Size();
+    ZkDiag::LineCounter lines(p, n);
+    State state = State::kText;
+    const char* close = nullptr;  // the end of the comment, CDATA or PI we are in
+    size_t closeLen = 0;
+    size_t rawStart = 0;
+    int declDepth = 0;  // inside "<!...>": 1 + open brackets
+    bool bInEndTag = false;
+    char quote = 0;             // the quote of the attribute value we are in
+    size_t startTagEnd = 0;     // just past the '>' of the last start tag, 0: none since
+    size_t tagStart = 0;        // just past the '<' of the tag we are in
+    std::vector<size_t> names;  // where the names of the tag's attributes end
+    text.nDuplicateAttribute = std::string::npos;
+    text.bAttributesChecked = true;
+    size_t i = 0;
+    while (i < limit) {
+        switch (state) {
+        case State::kText:
+            i += FindAny(p + i, limit - i, '<', '&', '&');
+            if (i >= limit)
+                return true;
+            if (p[i] == '&') {
+                if (i + 1 < n && p[i + 1] == '#')
+                    CheckReference(p, n, i, pCapture, lines);
+                break;
             }
-        } else if (c == '<' && i + 1 < n) {
+            if (i + 1 >= n)
+                break;
             bInEndTag = p[i + 1] == '/';
             if (bInEndTag && startTagEnd != 0 && startTagEnd < i) {
                 size_t k = startTagEnd;
-                while (k < i && (p[k] == ' ' || p[k] == '\t' || p[k] == '\n' || p[k] == '\r'))
+                while (k < i && IsXmlSpace(p[k]))
                     ++k;
                 text.bWhiteSpaceValues = text.bWhiteSpaceValues || k == i;
             }
             startTagEnd = 0;
+            close = nullptr;
             if (n - i >= 4 && std::memcmp(p + i, "<!--", 4) == 0)
-                close = "-->", rawStart = i + 4;
+                close = "-->", closeLen = 3, rawStart = i + 4;
             else if (n - i >= 9 && std::memcmp(p + i, "<![CDATA[", 9) == 0)
-                close = "]]>", rawStart = i + 9;
+                close = "]]>", closeLen = 3, rawStart = i + 9;
             else if (p[i + 1] == '?')
-                close = "?>", rawStart = i + 2;
-            else if (p[i + 1] == '!')
+                close = "?>", closeLen = 2, rawStart = i + 2;
+            if (close != nullptr) {
+                state = State::kRaw;
+                text.bMarkupInText = text.bMarkupInText || i > 0;
+            } else if (p[i + 1] == '!') {
+                state = State::kDeclaration;
                 declDepth = 1;
-            else
-                bInTag = true;
-            text.bMarkupInText = text.bMarkupInText || (close != nullptr && i > 0);
-        } else if (c == '&' && i + 1 < n && p[i + 1] == '#') {
-            CheckReference(p, n, i, pCapture, lines);
+                // Declarations are skipped here but parsed apart: the walk
+                // over the parsed attributes decides.
+                text.bAttributesChecked = false;
+            } else {
+                state = State::kTag;
+                tagStart = i + 1;
+                names.clear();
+            }
+            break;
+        case State::kTag:
+            i += FindAny(p + i, limit - i, '"', '\'', '>');
+            if (i >= limit)
+                return true;
+            if (p[i] == '>') {
+                state = State::kText;
+                startTagEnd = !bInEndTag && p[i - 1] != '/' ? i + 1 : 0;
+                if (!bInEndTag && names.size() > 1 && text.nDuplicateAttribute == std::string::npos)
+                    text.nDuplicateAttribute = DuplicateAttribute(p, tagStart, names);
+            } else {
+                state = State::kQuote;
+                quote = p[i];
+                if (!bInEndTag)
+                    names.push_back(AttributeNameEnd(p, tagStart, i));
+            }
+            break;
+        case State::kQuote:
+            i += FindAny(p + i, limit - i, quote, '<', '&');
+            if (i >= limit)
+                return true;
+            if (p[i] == quote)
+                state = State::kTag;
+            else if (p[i] == '<')
+                return Malformed(pCapture, p, n, i, "'<' in an attribute value");
+            else if (i + 1 < n && p[i + 1] == '#')
+                CheckReference(p, n, i, pCapture, lines);
+            break;
+        case State::kRaw:
+            i += FindAny(p + i, limit - i, '>', '>', '>');
+            if (i >= limit)
+                return true;
+            if (i + 1 >= rawStart + closeLen &&
+                std::memcmp(p + i + 1 - closeLen, close, closeLen) == 0)
+                state = State::kText;
+            break;
+        case State::kDeclaration:
+            // A DOCTYPE or other declaration: skipped, brackets and all.
+            i += FindAny(p + i, limit - i, '[', ']', '>');
+            if (i >= limit)
+                return true;
+            declDepth += p[i] == '[' ? 1 : p[i] == ']' ? -1 : 0;
+            if (declDepth == 0 || (p[i] == '>' && declDepth == 1))
+                state = State::kText;
+            break;
         }
         ++i;
     }
+    return true;
+}
+
+// Valid UTF-8 and only characters XML allows raw, then the markup up to the
+// first byte that is not: whichever problem comes first is the one reported.
+bool ScanUtf8(Text& text, Capture* pCapture)
+{
+    const char* reason = nullptr;
+    const size_t bad =
+        FirstInvalid(reinterpret_cast<const unsigned char*>(text.Data()), text.Size(), reason);
+    if (!ScanMarkup(text, bad, pCapture))
+        return false;
+    if (bad < text.Size())
+        return Malformed(pCapture, text.Data(), text.Size(), bad, reason);
     return true;
 }
 

@@ -1,5 +1,6 @@
 #include "platform/internal/XmlInput.h"
 
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <utility>
@@ -309,6 +310,110 @@ size_t FirstInvalid(const unsigned char* s, size_t n, const char*& reason)
     return n;
 }
 
+#if defined(__SSE2__)
+// Whether some byte of the 16 in b, with the 16 before them in prev, breaks
+// UTF-8 or is a character XML forbids raw: every block gets the same checks,
+// with no branch on what it holds. A byte must be a continuation (10xxxxxx)
+// exactly when one of the three before it leads a sequence that reaches it;
+// leads C0, C1 and F5-FF never occur; the second byte after E0, ED, F0 and F4
+// is limited (overlong forms, surrogates, beyond U+10FFFF); EF BF BE and
+// EF BF BF are U+FFFE and U+FFFF; a byte below 0x20 must be TAB, LF or CR.
+bool BlockBreaksUtf8(__m128i b, __m128i prev)
+{
+    const __m128i p1 = _mm_or_si128(_mm_slli_si128(b, 1), _mm_srli_si128(prev, 15));
+    const __m128i p2 = _mm_or_si128(_mm_slli_si128(b, 2), _mm_srli_si128(prev, 14));
+    const __m128i p3 = _mm_or_si128(_mm_slli_si128(b, 3), _mm_srli_si128(prev, 13));
+    // Unsigned x >= c, and x == c.
+    auto atLeast = [](__m128i x, int c) {
+        return _mm_cmpeq_epi8(_mm_max_epu8(x, _mm_set1_epi8(static_cast<char>(c))), x);
+    };
+    auto is = [](__m128i x, int c) {
+        return _mm_cmpeq_epi8(x, _mm_set1_epi8(static_cast<char>(c)));
+    };
+    const __m128i cont = _mm_cmpeq_epi8(_mm_and_si128(b, _mm_set1_epi8(static_cast<char>(0xC0))),
+                                        _mm_set1_epi8(static_cast<char>(0x80)));
+    const __m128i needed =
+        _mm_or_si128(atLeast(p1, 0xC0), _mm_or_si128(atLeast(p2, 0xE0), atLeast(p3, 0xF0)));
+    __m128i bad = _mm_xor_si128(cont, needed);
+    bad = _mm_or_si128(bad, _mm_or_si128(atLeast(b, 0xF5), _mm_or_si128(is(b, 0xC0), is(b, 0xC1))));
+    const __m128i high = atLeast(b, 0xA0);  // in a second byte: A0-BF
+    const __m128i from90 = atLeast(b, 0x90);
+    bad = _mm_or_si128(bad, _mm_andnot_si128(high, is(p1, 0xE0)));
+    bad = _mm_or_si128(bad, _mm_and_si128(high, is(p1, 0xED)));
+    bad = _mm_or_si128(bad, _mm_andnot_si128(from90, is(p1, 0xF0)));
+    bad = _mm_or_si128(bad, _mm_and_si128(from90, is(p1, 0xF4)));
+    bad = _mm_or_si128(bad,
+                       _mm_and_si128(_mm_and_si128(is(p2, 0xEF), is(p1, 0xBF)), atLeast(b, 0xBE)));
+    // Signed: bytes from 0x80 on are negative, so they count as below 0x20.
+    const __m128i control =
+        _mm_andnot_si128(atLeast(b, 0x80), _mm_cmplt_epi8(b, _mm_set1_epi8(0x20)));
+    const __m128i allowed = _mm_or_si128(_mm_or_si128(is(b, '\t'), is(b, '\n')), is(b, '\r'));
+    bad = _mm_or_si128(bad, _mm_andnot_si128(allowed, control));
+    return _mm_movemask_epi8(bad) != 0;
+}
+
+// Whether one of the 16 ASCII bytes in b is a control character other than
+// TAB, LF and CR.
+bool BlockHasControl(__m128i b)
+{
+    const __m128i control = _mm_cmplt_epi8(b, _mm_set1_epi8(0x20));
+    const __m128i allowed = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(b, _mm_set1_epi8('\t')),
+                                                      _mm_cmpeq_epi8(b, _mm_set1_epi8('\n'))),
+                                         _mm_cmpeq_epi8(b, _mm_set1_epi8('\r')));
+    return _mm_movemask_epi8(_mm_andnot_si128(allowed, control)) != 0;
+}
+
+// The start of a character at most three bytes before the block at i, which
+// showed a fault: a sequence that starts earlier ends before the block, and
+// the blocks before found nothing wrong with it.
+size_t BoundaryBefore(const unsigned char* s, size_t i)
+{
+    i = i > 3 ? i - 3 : 0;
+    while (i > 0 && (s[i] & 0xC0) == 0x80)
+        --i;
+    return i;
+}
+
+// Where the checked decoder must start to find what breaks [s, s + n): the
+// start of a character before the block that first shows a fault, or of the
+// 64 ASCII bytes that hold a control character. n when nothing does. The end
+// is checked as if spaces followed.
+size_t FirstSuspectBlock(const unsigned char* s, size_t n)
+{
+    __m128i prev = _mm_setzero_si128();
+    size_t i = 0;
+    while (i + 16 <= n) {
+        // 64 bytes of ASCII after a block that leaves no sequence open need
+        // only the look for control characters.
+        if (i + 64 <= n && (_mm_movemask_epi8(prev) & 0xE000) == 0) {
+            const __m128i b0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
+            const __m128i b1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i + 16));
+            const __m128i b2 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i + 32));
+            const __m128i b3 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i + 48));
+            if (_mm_movemask_epi8(_mm_or_si128(_mm_or_si128(b0, b1), _mm_or_si128(b2, b3))) == 0) {
+                if (BlockHasControl(b0) || BlockHasControl(b1) || BlockHasControl(b2) ||
+                    BlockHasControl(b3))
+                    return i;
+                prev = b3;
+                i += 64;
+                continue;
+            }
+        }
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
+        if (BlockBreaksUtf8(b, prev))
+            return BoundaryBefore(s, i);
+        prev = b;
+        i += 16;
+    }
+    unsigned char tail[16];
+    std::memset(tail, ' ', sizeof tail);
+    std::memcpy(tail, s + i, n - i);
+    if (!BlockBreaksUtf8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(tail)), prev))
+        return n;
+    return BoundaryBefore(s, i);
+}
+#endif
+
 bool IsXmlSpace(char c)
 {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r';
@@ -373,131 +478,214 @@ size_t DuplicateAttribute(const char* p, size_t tagStart, const std::vector<size
     return dup;
 }
 
+// Bit k set when byte k of the 64 at p is '<', '>', '&' or a quote: all that
+// can matter in text, in tags and in attribute values.
+uint64_t MarkupBytes(const char* p)
+{
+    uint64_t mask = 0;
+#if defined(__SSE2__)
+    for (int k = 0; k < 4; ++k) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
+        const __m128i hit =
+            _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('<')),
+                                      _mm_cmpeq_epi8(v, _mm_set1_epi8('>'))),
+                         _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('&')),
+                                      _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('"')),
+                                                   _mm_cmpeq_epi8(v, _mm_set1_epi8('\'')))));
+        mask |= static_cast<uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(hit))) << (16 * k);
+    }
+#else
+    for (int k = 0; k < 64; ++k) {
+        const char c = p[k];
+        if (c == '<' || c == '>' || c == '&' || c == '"' || c == '\'')
+            mask |= uint64_t{1} << k;
+    }
+#endif
+    return mask;
+}
+
 // Follows tags, attribute values, comments, CDATA sections, processing
 // instructions and declarations over [0, limit) of the text: a '<' in an
 // attribute value fails; references outside comments, CDATA and PIs are
 // checked; what the parse needs to know is noted, and the first duplicated
-// attribute. Each state looks only for the bytes that end it or matter in it.
-bool ScanMarkup(Text& text, size_t limit, Capture* pCapture)
-{
-    enum class State { kText, kTag, kQuote, kRaw, kDeclaration };
-    char* const p = text.Data();
-    const size_t n = text.Size();
-    ZkDiag::LineCounter lines(p, n);
-    State state = State::kText;
-    const char* close = nullptr;  // the end of the comment, CDATA or PI we are in
-    size_t closeLen = 0;
-    size_t rawStart = 0;
-    int declDepth = 0;  // inside "<!...>": 1 + open brackets
-    bool bInEndTag = false;
-    char quote = 0;             // the quote of the attribute value we are in
-    size_t startTagEnd = 0;     // just past the '>' of the last start tag, 0: none since
-    size_t tagStart = 0;        // just past the '<' of the tag we are in
-    std::vector<size_t> names;  // where the names of the tag's attributes end
-    text.nDuplicateAttribute = std::string::npos;
-    text.bAttributesChecked = true;
-    size_t i = 0;
-    while (i < limit) {
-        switch (state) {
-        case State::kText:
-            i += FindAny(p + i, limit - i, '<', '&', '&');
-            if (i >= limit)
-                return true;
-            if (p[i] == '&') {
-                if (i + 1 < n && p[i + 1] == '#')
-                    CheckReference(p, n, i, pCapture, lines);
-                break;
+// attribute.
+class MarkupScan {
+public:
+    MarkupScan(Text& text, Capture* pCapture)
+        : m_text(text), m_p(text.Data()), m_n(text.Size()), m_pCapture(pCapture), m_lines(m_p, m_n)
+    {
+        m_text.nDuplicateAttribute = std::string::npos;
+        m_text.bAttributesChecked = true;
+    }
+
+    bool Run(size_t limit)
+    {
+        size_t i = 0;
+        while (i < limit) {
+            if (m_state == State::kRaw || m_state == State::kDeclaration) {
+                i = SkipStep(i, limit);
+                continue;
             }
-            if (i + 1 >= n)
-                break;
-            bInEndTag = p[i + 1] == '/';
-            if (bInEndTag && startTagEnd != 0 && startTagEnd < i) {
-                size_t k = startTagEnd;
-                while (k < i && IsXmlSpace(p[k]))
-                    ++k;
-                text.bWhiteSpaceValues = text.bWhiteSpaceValues || k == i;
-            }
-            startTagEnd = 0;
-            close = nullptr;
-            if (n - i >= 4 && std::memcmp(p + i, "<!--", 4) == 0)
-                close = "-->", closeLen = 3, rawStart = i + 4;
-            else if (n - i >= 9 && std::memcmp(p + i, "<![CDATA[", 9) == 0)
-                close = "]]>", closeLen = 3, rawStart = i + 9;
-            else if (p[i + 1] == '?')
-                close = "?>", closeLen = 2, rawStart = i + 2;
-            if (close != nullptr) {
-                state = State::kRaw;
-                text.bMarkupInText = text.bMarkupInText || i > 0;
-            } else if (p[i + 1] == '!') {
-                state = State::kDeclaration;
-                declDepth = 1;
-                // Declarations are skipped here but parsed apart: the walk
-                // over the parsed attributes decides.
-                text.bAttributesChecked = false;
+            // Text, tags and values, 64 bytes at a time: the bytes that can
+            // matter in any of them are visited in order, each state ignoring
+            // those it does not look for. Until a comment, CDATA section, PI
+            // or declaration opens, the rest of the 64 are still to come.
+            const size_t nChunk = limit - i < 64 ? limit - i : 64;
+            uint64_t mask = 0;
+            if (nChunk == 64) {
+                mask = MarkupBytes(m_p + i);
             } else {
-                state = State::kTag;
-                tagStart = i + 1;
-                names.clear();
+                char tail[64] = {};
+                std::memcpy(tail, m_p + i, nChunk);
+                mask = MarkupBytes(tail);
             }
+            size_t next = i + nChunk;
+            while (mask != 0) {
+                const size_t j = i + static_cast<size_t>(__builtin_ctzll(mask));
+                mask &= mask - 1;
+                if (!Visit(j))
+                    return false;
+                if (m_state == State::kRaw || m_state == State::kDeclaration) {
+                    next = j + 1;
+                    break;
+                }
+            }
+            i = next;
+        }
+        return true;
+    }
+
+private:
+    enum class State { kText, kTag, kQuote, kRaw, kDeclaration };
+
+    // A '<', '>', '&' or quote at i, in text, a tag or a value.
+    bool Visit(size_t i)
+    {
+        const char c = m_p[i];
+        switch (m_state) {
+        case State::kText:
+            if (c == '&')
+                CheckReferenceAt(i);
+            else if (c == '<' && i + 1 < m_n)
+                OpenMarkup(i);
             break;
         case State::kTag:
-            i += FindAny(p + i, limit - i, '"', '\'', '>');
-            if (i >= limit)
-                return true;
-            if (p[i] == '>') {
-                state = State::kText;
-                startTagEnd = !bInEndTag && p[i - 1] != '/' ? i + 1 : 0;
-                if (!bInEndTag && names.size() > 1 && text.nDuplicateAttribute == std::string::npos)
-                    text.nDuplicateAttribute = DuplicateAttribute(p, tagStart, names);
-            } else {
-                state = State::kQuote;
-                quote = p[i];
-                if (!bInEndTag)
-                    names.push_back(AttributeNameEnd(p, tagStart, i));
+            if (c == '>') {
+                m_state = State::kText;
+                m_startTagEnd = !m_bInEndTag && m_p[i - 1] != '/' ? i + 1 : 0;
+                if (!m_bInEndTag && m_names.size() > 1 &&
+                    m_text.nDuplicateAttribute == std::string::npos)
+                    m_text.nDuplicateAttribute = DuplicateAttribute(m_p, m_tagStart, m_names);
+            } else if (c == '"' || c == '\'') {
+                m_state = State::kQuote;
+                m_quote = c;
+                if (!m_bInEndTag)
+                    m_names.push_back(AttributeNameEnd(m_p, m_tagStart, i));
             }
             break;
         case State::kQuote:
-            i += FindAny(p + i, limit - i, quote, '<', '&');
-            if (i >= limit)
-                return true;
-            if (p[i] == quote)
-                state = State::kTag;
-            else if (p[i] == '<')
-                return Malformed(pCapture, p, n, i, "'<' in an attribute value");
-            else if (i + 1 < n && p[i + 1] == '#')
-                CheckReference(p, n, i, pCapture, lines);
+            if (c == m_quote)
+                m_state = State::kTag;
+            else if (c == '<')
+                return Malformed(m_pCapture, m_p, m_n, i, "'<' in an attribute value");
+            else if (c == '&')
+                CheckReferenceAt(i);
             break;
-        case State::kRaw:
-            i += FindAny(p + i, limit - i, '>', '>', '>');
-            if (i >= limit)
-                return true;
-            if (i + 1 >= rawStart + closeLen &&
-                std::memcmp(p + i + 1 - closeLen, close, closeLen) == 0)
-                state = State::kText;
-            break;
-        case State::kDeclaration:
-            // A DOCTYPE or other declaration: skipped, brackets and all.
-            i += FindAny(p + i, limit - i, '[', ']', '>');
-            if (i >= limit)
-                return true;
-            declDepth += p[i] == '[' ? 1 : p[i] == ']' ? -1 : 0;
-            if (declDepth == 0 || (p[i] == '>' && declDepth == 1))
-                state = State::kText;
+        default:
             break;
         }
-        ++i;
+        return true;
     }
-    return true;
-}
+
+    void CheckReferenceAt(size_t i)
+    {
+        if (i + 1 < m_n && m_p[i + 1] == '#')
+            CheckReference(m_p, m_n, i, m_pCapture, m_lines);
+    }
+
+    // A '<' in text at i, with a byte after it.
+    void OpenMarkup(size_t i)
+    {
+        m_bInEndTag = m_p[i + 1] == '/';
+        if (m_bInEndTag && m_startTagEnd != 0 && m_startTagEnd < i) {
+            size_t k = m_startTagEnd;
+            while (k < i && IsXmlSpace(m_p[k]))
+                ++k;
+            m_text.bWhiteSpaceValues = m_text.bWhiteSpaceValues || k == i;
+        }
+        m_startTagEnd = 0;
+        m_close = nullptr;
+        if (m_n - i >= 4 && std::memcmp(m_p + i, "<!--", 4) == 0)
+            m_close = "-->", m_nCloseLen = 3, m_rawStart = i + 4;
+        else if (m_n - i >= 9 && std::memcmp(m_p + i, "<![CDATA[", 9) == 0)
+            m_close = "]]>", m_nCloseLen = 3, m_rawStart = i + 9;
+        else if (m_p[i + 1] == '?')
+            m_close = "?>", m_nCloseLen = 2, m_rawStart = i + 2;
+        if (m_close != nullptr) {
+            m_state = State::kRaw;
+            m_text.bMarkupInText = m_text.bMarkupInText || i > 0;
+        } else if (m_p[i + 1] == '!') {
+            m_state = State::kDeclaration;
+            m_nDeclDepth = 1;
+            // Declarations are skipped here but parsed apart: the walk over
+            // the parsed attributes decides.
+            m_text.bAttributesChecked = false;
+        } else {
+            m_state = State::kTag;
+            m_tagStart = i + 1;
+            m_names.clear();
+        }
+    }
+
+    // In a comment, CDATA section, PI or declaration from i: where to go on.
+    size_t SkipStep(size_t i, size_t limit)
+    {
+        if (m_state == State::kRaw) {
+            i += FindAny(m_p + i, limit - i, '>', '>', '>');
+            if (i < limit && i + 1 >= m_rawStart + m_nCloseLen &&
+                std::memcmp(m_p + i + 1 - m_nCloseLen, m_close, m_nCloseLen) == 0)
+                m_state = State::kText;
+            return i + 1;
+        }
+        // A DOCTYPE or other declaration: skipped, brackets and all.
+        i += FindAny(m_p + i, limit - i, '[', ']', '>');
+        if (i < limit) {
+            m_nDeclDepth += m_p[i] == '[' ? 1 : m_p[i] == ']' ? -1 : 0;
+            if (m_nDeclDepth == 0 || (m_p[i] == '>' && m_nDeclDepth == 1))
+                m_state = State::kText;
+        }
+        return i + 1;
+    }
+
+    Text& m_text;
+    char* const m_p;
+    const size_t m_n;
+    Capture* const m_pCapture;
+    ZkDiag::LineCounter m_lines;
+    State m_state = State::kText;
+    const char* m_close = nullptr;  // the end of the comment, CDATA or PI we are in
+    size_t m_nCloseLen = 0;
+    size_t m_rawStart = 0;
+    int m_nDeclDepth = 0;  // inside "<!...>": 1 + open brackets
+    bool m_bInEndTag = false;
+    char m_quote = 0;             // the quote of the attribute value we are in
+    size_t m_startTagEnd = 0;     // just past the '>' of the last start tag, 0: none since
+    size_t m_tagStart = 0;        // just past the '<' of the tag we are in
+    std::vector<size_t> m_names;  // where the names of the tag's attributes end
+};
 
 // Valid UTF-8 and only characters XML allows raw, then the markup up to the
 // first byte that is not: whichever problem comes first is the one reported.
 bool ScanUtf8(Text& text, Capture* pCapture)
 {
     const char* reason = nullptr;
-    const size_t bad =
-        FirstInvalid(reinterpret_cast<const unsigned char*>(text.Data()), text.Size(), reason);
-    if (!ScanMarkup(text, bad, pCapture))
+    const auto* s = reinterpret_cast<const unsigned char*>(text.Data());
+    size_t from = 0;
+#if defined(__SSE2__)
+    from = FirstSuspectBlock(s, text.Size());
+#endif
+    const size_t bad = from + FirstInvalid(s + from, text.Size() - from, reason);
+    if (!MarkupScan(text, pCapture).Run(bad))
         return false;
     if (bad < text.Size())
         return Malformed(pCapture, text.Data(), text.Size(), bad, reason);

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 #include <system_error>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -114,6 +115,10 @@ size_t U3Text(char* buf, size_t size, const stu3Value& v)
 template <typename T>
 bool ParseNumber(const char* p, size_t n, const ZkNumber::WholeTextRules& rules, T& out)
 {
+    if constexpr (std::is_same_v<T, double>) {
+        if (ZkNumber::ParsePlainDecimal(p, n, out))
+            return true;
+    }
     auto trims = [&rules](char c) {
         return c == '+' || (c != 0 && std::strchr(rules.pszSpaces, c) != nullptr);
     };

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 #include <system_error>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -31,12 +32,11 @@ bool NameIs(const char* utf8, const wchar_t* name)
 {
     for (;; ++utf8, ++name) {
         const unsigned long u = ZkText::Unit(*name);
+        if (u - 1 < 0x7F && u == static_cast<unsigned char>(*utf8))
+            continue;
         if (u >= 0x80)
             return std::strcmp(utf8, ToUtf8(name).c_str()) == 0;
-        if (static_cast<unsigned char>(*utf8) != u)
-            return false;
-        if (u == 0)
-            return true;
+        return u == 0 && *utf8 == 0;
     }
 }
 
@@ -115,6 +115,10 @@ size_t U3Text(char* buf, size_t size, const stu3Value& v)
 template <typename T>
 bool ParseNumber(const char* p, size_t n, const ZkNumber::WholeTextRules& rules, T& out)
 {
+    if constexpr (std::is_same_v<T, double>) {
+        if (ZkNumber::ParsePlainDecimal(p, n, out))
+            return true;
+    }
     auto trims = [&rules](char c) {
         return c == '+' || (c != 0 && std::strchr(rules.pszSpaces, c) != nullptr);
     };
@@ -232,6 +236,11 @@ struct CXTPPropExchange::Root {
                 return ParseFailed("more than one root element", OffsetOf(n.name()));
         if (nElements == 0)
             return ParseFailed("no root element", t.Size());
+        if (t.bAttributesChecked) {
+            if (t.nDuplicateAttribute != std::string::npos)
+                return ParseFailed("duplicated attribute", t.nDuplicateAttribute);
+            return true;
+        }
         pugi::xml_attribute dup;
         if (FindDuplicateAttribute(doc, dup))
             return ParseFailed("duplicated attribute", OffsetOf(dup.name()));
@@ -250,13 +259,22 @@ struct CXTPPropExchange::Root {
         return false;
     }
 
-    // The text of a property of node: an attribute, looked for from *pNext
-    // on, or the text of a child element. Null when absent.
-    const char* Find(pugi::xml_node node, void*& pNext, const wchar_t* pszName)
+    // The text of a property of the element pNode: an attribute, looked for
+    // from *pNext on (records mostly ask for the one after the last read), or
+    // the text of a child element. Null when absent.
+    const char* Find(void* pNode, void*& pNext, const wchar_t* pszName)
     {
-        if (!node)
+        if (pNode == nullptr)
             return nullptr;
         auto* start = static_cast<pugi::xml_attribute_struct*>(pNext);
+        if (start != nullptr) {
+            const pugi::xml_attribute next(start);
+            if (NameIs(next.name(), pszName)) {
+                pNext = next.next_attribute().internal_object();
+                return next.value();
+            }
+        }
+        const pugi::xml_node node = Node(pNode);
         pugi::xml_attribute a =
             start != nullptr ? pugi::xml_attribute(start) : node.first_attribute();
         for (int pass = 0; pass < 2; ++pass) {
@@ -278,7 +296,7 @@ struct CXTPPropExchange::Root {
     template <typename T>
     int ReadNumber(void* pNode, void*& pNext, const wchar_t* pszName, T& value)
     {
-        const char* text = Find(Node(pNode), pNext, pszName);
+        const char* text = Find(pNode, pNext, pszName);
         if (text == nullptr)
             return 0;
         if (ParseNumber(text, std::strlen(text), ZkNumber::kPropertyValue, value))
@@ -450,7 +468,7 @@ int CXTPPropExchange::AfterItem(const CXTPPropExchange* pItem) const
 int CXTPPropExchange::PX_String(const wchar_t* lpszName, CString& value)
 {
     if (m_pRoot->bLoading) {
-        const char* text = m_pRoot->Find(Node(m_pNode), m_pNextAttribute, lpszName);
+        const char* text = m_pRoot->Find(m_pNode, m_pNextAttribute, lpszName);
         if (text == nullptr)
             return 0;
         ZkText::AssignUtf8(ZkCStringAccess::Units(value), text, std::strlen(text));
@@ -553,7 +571,7 @@ int ZkExchangeAccess::PX_U3Value(CXTPPropExchange* pPX, const wchar_t* pszName, 
 {
     CXTPPropExchange::Root& root = *pPX->m_pRoot;
     if (root.bLoading) {
-        const char* text = root.Find(Node(pPX->m_pNode), pPX->m_pNextAttribute, pszName);
+        const char* text = root.Find(pPX->m_pNode, pPX->m_pNextAttribute, pszName);
         if (text == nullptr)
             return 0;
         if (!ParseU3(text, std::strlen(text), value))

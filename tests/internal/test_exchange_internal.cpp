@@ -238,3 +238,58 @@ TEST_F(ExchangeTest, CaptureSaysWhyAndWhere)
                 c.warnings[0].at.nColumn == 12 && c.warnings[0].strSection == L"FitInfo")
         << c.warnings[0].at.nLine << ":" << c.warnings[0].at.nColumn;
 }
+
+// The checks and the decoding go 16 and 64 bytes at a time: each sequence,
+// slid through every position of a block and across its end, reads or fails
+// the same way, and a failure is placed at the sequence.
+TEST_F(ExchangeTest, BlockBoundariesChangeNothing)
+{
+    struct Case {
+        const char* bytes;
+        const wchar_t* read;  // null: the file is malformed
+        unsigned long nColumnBack = 0;
+    };
+    const Case cases[] = {
+        {"\xE7\xAE\xA1\xE9\x81\x93", L"\u7BA1\u9053"},
+        {"\xC3\xA4", L"\u00E4"},
+        {"\xF0\x9F\x98\x80", L"\U0001F600"},
+        {"\xEF\xBF\xBD", L"\uFFFD"},
+        {"&#x7BA1;", L"\u7BA1"},
+        {"\r\n", L" "},
+        {"\xE7\xAE", nullptr},      // cut short
+        {"\x80", nullptr, 1},       // a continuation alone: placed on the character before
+        {"\xC0\x80", nullptr},      // overlong
+        {"\xED\xA0\x80", nullptr},  // a surrogate
+        {"\xF4\x90\x80\x80", nullptr},
+        {"\xEF\xBF\xBE", nullptr},  // U+FFFE
+        {"\x01", nullptr},
+        {"<", nullptr},
+    };
+    const Library lib = Library::NodeDetail();
+    CNodeDetailResDataManager* pMgr = ZkNodeDetailResDataManager();
+    const std::string head = "<NodeDetailResData><NodeDetailResDataRow DisplayName=\"";
+    for (const Case& c : cases) {
+        for (size_t nBefore = 0; nBefore < 80; ++nBefore) {
+            const std::string before(nBefore, 'x'),
+                after(nBefore % 2 * 300 + nBefore * 7 % 23, 'y');
+            zktest::WriteBytes(lib.file, head + before + c.bytes + after +
+                                             "\" Description=\"d\"/></NodeDetailResData>");
+            const bool bRead = lib.load();
+            const ZkDiag::Capture& cap = ZkNodeDetailLastCapture();
+            const std::string where =
+                std::to_string(&c - cases) + " after " + std::to_string(nBefore);
+            ASSERT_EQ(c.read != nullptr, bRead) << where;
+            if (!bRead) {
+                ASSERT_EQ(ZkDiag::Outcome::kMalformed, cap.outcome) << where;
+                ASSERT_EQ(head.size() + nBefore + 1 - c.nColumnBack, cap.at.nColumn) << where;
+                continue;
+            }
+            std::vector<NodeDetailResData> rows;
+            pMgr->GetVecNodeDetailResData(rows);
+            ASSERT_EQ(1u, rows.size());
+            const std::wstring expected = std::wstring(before.begin(), before.end()) + c.read +
+                                          std::wstring(after.begin(), after.end());
+            ASSERT_TRUE(rows[0].GetDisplayName() == CString(expected.c_str())) << where;
+        }
+    }
+}

@@ -360,11 +360,16 @@ bool ReadWholeFile(const wchar_t* path, std::string& out, FileError* pError)
     const int fd = OpenRegular(ZkToNativePath(path), st, pError);
     if (fd < 0)
         return false;
-    out.clear();
-    out.reserve(static_cast<size_t>(st.st_size));
-    char buf[65536];
+    // Straight into the string at the size stat gave; a file that grew since
+    // goes on through a small buffer, so the last read that finds the end
+    // costs no copy of what came before.
+    out.resize(static_cast<size_t>(st.st_size));
+    size_t done = 0;
+    char spare[4096];
     for (;;) {
-        const ssize_t n = read(fd, buf, sizeof buf);
+        const bool bFull = done == out.size();
+        const ssize_t n =
+            bFull ? read(fd, spare, sizeof spare) : read(fd, &out[done], out.size() - done);
         if (n < 0) {
             if (errno == EINTR)
                 continue;
@@ -374,8 +379,11 @@ bool ReadWholeFile(const wchar_t* path, std::string& out, FileError* pError)
         }
         if (n == 0)
             break;
-        out.append(buf, static_cast<size_t>(n));
+        if (bFull)
+            out.append(spare, static_cast<size_t>(n));
+        done += static_cast<size_t>(n);
     }
+    out.resize(done);
     close(fd);
     return true;
 }

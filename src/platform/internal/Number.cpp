@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <limits>
 #include <system_error>
@@ -82,6 +83,37 @@ bool ParseWhole(const char* p, size_t n, const WholeTextRules& rules, double& ou
 bool ParseWhole(const char* p, size_t n, const WholeTextRules& rules, int& out)
 {
     return ParseNarrow(p, n, rules, out);
+}
+
+bool ParsePlainDecimal(const char* p, size_t n, double& out)
+{
+    // The digits as an integer m and the count k after the point: m and 10^k
+    // are both exact doubles, so m / 10^k is the one rounding a correctly
+    // rounded conversion makes.
+    static const double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                     1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                     1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+    size_t i = 0;
+    const bool negative = n > 0 && p[0] == '-';
+    i += negative ? 1 : 0;
+    uint64_t m = 0;
+    size_t digits = 0;
+    for (; i < n && IsDigit(p[i]) && digits < 20; ++i, ++digits)
+        m = m * 10 + static_cast<uint64_t>(p[i] - '0');
+    if (digits == 0)
+        return false;
+    size_t fraction = 0;
+    if (i < n && p[i] == '.') {
+        for (++i; i < n && IsDigit(p[i]) && digits < 20; ++i, ++digits, ++fraction)
+            m = m * 10 + static_cast<uint64_t>(p[i] - '0');
+        if (fraction == 0)
+            return false;
+    }
+    if (i != n || digits > 19 || m > (uint64_t{1} << 53) || fraction > 22)
+        return false;
+    const double value = static_cast<double>(m) / kPowers[fraction];
+    out = negative ? -value : value;
+    return true;
 }
 
 bool ParseWhole(const wchar_t* p, size_t n, const WholeTextRules& rules, double& out)

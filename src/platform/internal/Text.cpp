@@ -2,10 +2,6 @@
 
 #include <string>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 namespace ZkText {
 
 namespace {
@@ -119,66 +115,103 @@ std::wstring Utf8ToUtf16(const char* p, size_t n)
 
 namespace {
 
+bool IsContinuation(unsigned char b)
+{
+    return (b & 0xC0) == 0x80;
+}
+
 // Decodes n bytes into w, which has room for n units; returns the end.
 wchar_t* DecodeUtf8(const unsigned char* s, size_t n, wchar_t* w)
 {
     size_t i = 0;
     while (i < n) {
+        unsigned b0 = s[i];
+        if (b0 < 0x80) {
 #if defined(__SSE2__)
-        // Sixteen printable ASCII bytes at a time, widened to wchar_t.
-        while (i + 16 <= n) {
-            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
-            // Signed: bytes from 0x80 on are negative, so they count as below 0x20.
-            if (_mm_movemask_epi8(_mm_cmplt_epi8(v, _mm_set1_epi8(0x20))) != 0)
-                break;
-            const __m128i zero = _mm_setzero_si128();
-            const __m128i lo = _mm_unpacklo_epi8(v, zero);
-            const __m128i hi = _mm_unpackhi_epi8(v, zero);
-            if constexpr (sizeof(wchar_t) == 2) {
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(w), lo);
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(w + 8), hi);
-            } else {
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(w), _mm_unpacklo_epi16(lo, zero));
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(w + 4), _mm_unpackhi_epi16(lo, zero));
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(w + 8), _mm_unpacklo_epi16(hi, zero));
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(w + 12), _mm_unpackhi_epi16(hi, zero));
+            // Sixteen bytes at a time (eight near the end), widened to
+            // wchar_t, of which the run of printable ASCII at the front
+            // counts. Writing all the units is safe: no sequence gives more
+            // units than it has bytes, so w is never further on than s + i,
+            // and the buffer has room for n.
+            for (;;) {
+                const bool bWhole = i + 16 <= n;
+                if (!bWhole && i + 8 > n)
+                    break;
+                const __m128i v = bWhole ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i))
+                                         : _mm_loadl_epi64(reinterpret_cast<const __m128i*>(s + i));
+                const __m128i zero = _mm_setzero_si128();
+                const __m128i lo = _mm_unpacklo_epi8(v, zero);
+                const __m128i hi = _mm_unpackhi_epi8(v, zero);
+                if constexpr (sizeof(wchar_t) == 2) {
+                    _mm_storeu_si128(reinterpret_cast<__m128i*>(w), lo);
+                    if (bWhole)
+                        _mm_storeu_si128(reinterpret_cast<__m128i*>(w + 8), hi);
+                } else {
+                    _mm_storeu_si128(reinterpret_cast<__m128i*>(w), _mm_unpacklo_epi16(lo, zero));
+                    _mm_storeu_si128(reinterpret_cast<__m128i*>(w + 4),
+                                     _mm_unpackhi_epi16(lo, zero));
+                    if (bWhole) {
+                        _mm_storeu_si128(reinterpret_cast<__m128i*>(w + 8),
+                                         _mm_unpacklo_epi16(hi, zero));
+                        _mm_storeu_si128(reinterpret_cast<__m128i*>(w + 12),
+                                         _mm_unpackhi_epi16(hi, zero));
+                    }
+                }
+                // Signed: bytes from 0x80 on are negative, so they count as
+                // below 0x20, as do the zero lanes past eight bytes loaded.
+                const int mask = _mm_movemask_epi8(_mm_cmplt_epi8(v, _mm_set1_epi8(0x20)));
+                const size_t k =
+                    static_cast<size_t>(__builtin_ctz(static_cast<unsigned>(mask) | 0x10000u));
+                i += k;
+                w += k;
+                if (k < (bWhole ? 16u : 8u))
+                    break;
             }
-            w += 16;
-            i += 16;
-        }
-        if (i >= n)
-            break;
 #endif
-        const unsigned b0 = s[i];
-        if (b0 >= 0x20 && b0 < 0x80) {
-            *w++ = static_cast<wchar_t>(b0);
-            ++i;
-            continue;
-        }
-        if (b0 < 0x20) {
-            *w++ = b0 == '\t' || b0 == '\n' || b0 == '\r' ? static_cast<wchar_t>(b0)
-                                                          : static_cast<wchar_t>(0xFFFD);
-            ++i;
-            continue;
-        }
-        if (b0 >= 0xE0 && b0 <= 0xEF && i + 2 < n && (s[i + 1] & 0xC0) == 0x80 &&
-            (s[i + 2] & 0xC0) == 0x80) {
-            const unsigned long v =
-                ((b0 & 0x0Fu) << 12) | ((s[i + 1] & 0x3Fu) << 6) | (s[i + 2] & 0x3Fu);
-            if (v >= 0x800 && (v < 0xD800 || v > 0xDFFF)) {
-                // U+FFFE and U+FFFF only come from references that XML forbids.
-                *w++ = static_cast<wchar_t>(v < 0xFFFE ? v : 0xFFFD);
-                i += 3;
-                continue;
+            for (; i < n && (b0 = s[i]) >= 0x20 && b0 < 0x80; ++i)
+                *w++ = static_cast<wchar_t>(b0);
+            if (i < n && b0 < 0x20) {
+                *w++ = b0 == '\t' || b0 == '\n' || b0 == '\r' ? static_cast<wchar_t>(b0)
+                                                              : static_cast<wchar_t>(0xFFFD);
+                ++i;
             }
-        } else if (b0 >= 0xC2 && b0 <= 0xDF && i + 1 < n && (s[i + 1] & 0xC0) == 0x80) {
+            continue;
+        }
+        // Runs of three-byte characters (CJK); an overlong form or a
+        // surrogate leaves the run for the checked decoder below.
+#if defined(__SSE2__)
+        for (size_t k = 5; k == 5 && i + 16 <= n; i += 3 * k) {
+            k = PlainThreeByteRun(s + i);
+            for (size_t c = 0; c < k; ++c) {
+                const unsigned char* q = s + i + 3 * c;
+                *w++ = static_cast<wchar_t>(((q[0] & 0x0Fu) << 12) | ((q[1] & 0x3Fu) << 6) |
+                                            (q[2] & 0x3Fu));
+            }
+        }
+#endif
+        while (i + 3 <= n) {
+            const unsigned c0 = s[i];
+            const unsigned c1 = s[i + 1];
+            const unsigned c2 = s[i + 2];
+            if ((c0 & 0xF0) != 0xE0 || (c1 & 0xC0) != 0x80 || (c2 & 0xC0) != 0x80)
+                break;
+            const unsigned v = ((c0 & 0x0Fu) << 12) | ((c1 & 0x3Fu) << 6) | (c2 & 0x3Fu);
+            if (v < 0x800 || (v >= 0xD800 && v <= 0xDFFF))
+                break;
+            // U+FFFE and U+FFFF only come from references that XML forbids.
+            *w++ = static_cast<wchar_t>(v < 0xFFFE ? v : 0xFFFD);
+            i += 3;
+        }
+        if (i >= n || (b0 = s[i]) < 0x80)
+            continue;
+        if (b0 >= 0xC2 && b0 <= 0xDF && i + 1 < n && IsContinuation(s[i + 1])) {
             *w++ = static_cast<wchar_t>(((b0 & 0x1Fu) << 6) | (s[i + 1] & 0x3Fu));
             i += 2;
             continue;
         }
         // Four-byte and invalid sequences share the checked decoder.
         size_t len = 1;
-        while (len < 4 && i + len < n && (s[i + len] & 0xC0) == 0x80)
+        while (len < 4 && i + len < n && IsContinuation(s[i + len]))
             ++len;
         const std::wstring units = Utf8ToUtf16(reinterpret_cast<const char*>(s + i), len);
         for (const wchar_t u : units)
@@ -193,11 +226,17 @@ wchar_t* DecodeUtf8(const unsigned char* s, size_t n, wchar_t* w)
 void AssignUtf8(std::wstring& out, const char* p, size_t n)
 {
     const auto* s = reinterpret_cast<const unsigned char*>(p);
-    // Short values go through the stack so that the string is allocated at
-    // its final size.
+    // Short values are decoded on the stack, so that the string is allocated
+    // once, at its final size (a fresh string is built: assigning would go
+    // through the general replace).
     wchar_t buf[256];
     if (n <= sizeof buf / sizeof buf[0]) {
-        out.assign(buf, static_cast<size_t>(DecodeUtf8(s, n, buf) - buf));
+        const size_t len = static_cast<size_t>(DecodeUtf8(s, n, buf) - buf);
+        if (len <= out.capacity()) {
+            out.assign(buf, len);
+        } else {
+            out = std::wstring(buf, len);
+        }
         return;
     }
     out.resize(n);

@@ -9,6 +9,10 @@
 
 #include "platform/CString.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 // The library's own way into a CString's storage.
 struct ZkCStringAccess {
     static std::wstring& Units(CString& s) { return s.m_str; }
@@ -46,5 +50,31 @@ std::wstring Utf8ToUtf16(const char* p, size_t n);
 // invalid sequence, and a control character other than TAB, LF and CR (which
 // only a rewritten character reference leaves in parsed text), become U+FFFD.
 void AssignUtf8(std::wstring& out, const char* p, size_t n);
+
+#if defined(__SSE2__)
+// How many three-byte UTF-8 characters that need no closer look (CJK) the 16
+// bytes at p start with, at most five: a lead 1110xxxx at 0, 3, 6, 9 and 12
+// with two bytes 10xxxxxx after it, and no lead E0, ED or EF, whose next
+// bytes could make an overlong form, a surrogate, U+FFFE or U+FFFF. Byte 15
+// is not looked at. Exact: a character counts only when all three of its
+// bytes pass.
+inline size_t PlainThreeByteRun(const unsigned char* p)
+{
+    const __m128i pattern = _mm_setr_epi8(-16, -64, -64, -16, -64, -64, -16, -64, -64, -16, -64,
+                                          -64, -16, -64, -64, 0);  // F0 C0 C0 ...
+    const __m128i expected = _mm_setr_epi8(-32, -128, -128, -32, -128, -128, -32, -128, -128, -32,
+                                           -128, -128, -32, -128, -128, 0);  // E0 80 80 ...
+    const __m128i leads = _mm_setr_epi8(-1, 0, 0, -1, 0, 0, -1, 0, 0, -1, 0, 0, -1, 0, 0, 0);
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const __m128i shaped = _mm_cmpeq_epi8(_mm_and_si128(v, pattern), expected);
+    const __m128i special = _mm_and_si128(
+        leads, _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8(-32)),   // E0
+                                         _mm_cmpeq_epi8(v, _mm_set1_epi8(-19))),  // ED
+                            _mm_cmpeq_epi8(v, _mm_set1_epi8(-17))));              // EF
+    const unsigned bad =
+        ~static_cast<unsigned>(_mm_movemask_epi8(_mm_andnot_si128(special, shaped))) & 0x7FFFu;
+    return bad == 0 ? 5 : static_cast<size_t>(__builtin_ctz(bad)) / 3;
+}
+#endif
 
 }  // namespace ZkText

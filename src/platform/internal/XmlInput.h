@@ -24,6 +24,11 @@ struct Text {
     bool bMarkupInText = false;
     // An element holding nothing but white space, which is its value.
     bool bWhiteSpaceValues = false;
+    // Where the name of the first attribute that repeats one of its
+    // element's stands (npos: none), known when bAttributesChecked; a
+    // DOCTYPE leaves it to the parsed document.
+    size_t nDuplicateAttribute = std::string::npos;
+    bool bAttributesChecked = false;
 
     char* Data() { return &bytes[nBegin]; }
     const char* Data() const { return bytes.data() + nBegin; }

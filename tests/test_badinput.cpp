@@ -123,6 +123,13 @@ TEST_F(BadInputTest, EveryFileGivesItsExpectedOutcome)
         // Bait for an external entity: it must never show up in what is read.
         zktest::WriteBytes(lib.file.parent_path() / "secret.txt", "SECRET");
         EXPECT_EQ(bLoads, lib.load()) << name;
+        // Every failure says why: not readable as XML, or not the library's.
+        const ZkReport& report = lib.report();
+        EXPECT_TRUE(bLoads ? report.Succeeded()
+                           : (report.eOutcome == ZkOutcome::kMalformed ||
+                              report.eOutcome == ZkOutcome::kWrongRoot) &&
+                                 !report.strReason.IsEmpty())
+            << name << ": " << static_cast<int>(report.eOutcome);
         EXPECT_EQ(summary, Summary(bFitting)) << name;
         EXPECT_EQ(bytes, zktest::ReadBytes(lib.file)) << name << ": loading wrote the file";
         if (bLoads) {
@@ -132,6 +139,7 @@ TEST_F(BadInputTest, EveryFileGivesItsExpectedOutcome)
         }
         fs::remove(lib.file);
         EXPECT_FALSE(lib.load());
+        EXPECT_EQ(ZkOutcome::kMissing, lib.report().eOutcome);
         EXPECT_EQ(summary, Summary(bFitting)) << name << " after loading no file";
         EXPECT_TRUE(lib.update() && lib.count() == 0) << name;
     }
@@ -154,4 +162,34 @@ TEST_F(BadInputTest, FiftyMegabyteLibraryLoadsWholeOrNotAtAll)
     zktest::WriteBytes(lib.file, xml.substr(0, xml.size() - 40));
     EXPECT_FALSE(lib.load());
     EXPECT_EQ(0, lib.count());
+}
+
+// What a Load reports, as "outcome line:column reason" and one
+// "section/property=text@line:column" per warning.
+TEST_F(BadInputTest, LoadReportsWhyAndWhere)
+{
+    const std::pair<const char*, const char*> cases[] = {
+        {"nd:<NodeDetailResData>\n  <NodeDetailResDataRow GuId=\"a\">\n</NodeDetailResData>",
+         "6 3:3 Start-end tags mismatch"},
+        {"nd:\xEF\xBB\xBF<NodeDetailResData/>\n <Second/>", "6 2:3 more than one root element"},
+        {"nd:<Other/>", "7 0:0 the root element is \"Other\", not \"NodeDetailResData\""},
+        {"fit:<FitData>\n<FitInfo FitType=\"1e5x\">\n  <FitRow DisplayName=\"\xE7\xAE\xA1\" "
+         "Scale=\"1,5\"/>\n<FitRow><Scale>\n</Scale></FitRow></FitInfo></FitData>",
+         "1 0:0  FitInfo/FitType=1e5x@2:10 FitRow/Scale=1,5@3:27 FitRow/Scale=\\u000A@4:10"},
+    };
+    for (const auto& [pszFile, pszExpected] : cases) {
+        const std::string file = pszFile;
+        const bool bFitting = file.rfind("fit:", 0) == 0;
+        const Library lib = bFitting ? Library::Fitting() : Library::NodeDetail();
+        zktest::WriteBytes(lib.file, file.substr(file.find(':') + 1));
+        lib.load();
+        const ZkReport& report = lib.report();
+        std::ostringstream out;
+        out << static_cast<int>(report.eOutcome) << " " << report.nLine << ":" << report.nColumn
+            << " " << Escaped(report.strReason);
+        for (const ZkWarning& w : report.vecWarning)
+            out << " " << Escaped(w.strSection) << "/" << Escaped(w.strProperty) << "="
+                << Escaped(w.strText) << "@" << w.nLine << ":" << w.nColumn;
+        EXPECT_EQ(pszExpected, out.str()) << file;
+    }
 }

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <chrono>
 #include <thread>
+#include <tuple>
 
 #include "TestUtil.h"
 
@@ -76,6 +77,20 @@ int RunInReadOnlyFolder(const fs::path& folder, const std::function<int()>& fn)
 }
 #endif
 
+// Save fails, and its report gives the outcome and the system's reason.
+bool SaveFailsWith(const Library& lib, ZkOutcome eOutcome)
+{
+    const ZkReport& report = lib.report();
+    return !lib.save() && report.eOutcome == eOutcome && report.nSystemCode != 0 &&
+           !report.strReason.IsEmpty();
+}
+
+// What Save reports as an exit status: -1 when it succeeded.
+int SaveOutcome(const Library& lib)
+{
+    return lib.save() ? -1 : static_cast<int>(lib.report().eOutcome);
+}
+
 using FaultTest = zktest::LibraryTest;
 
 }  // namespace
@@ -89,26 +104,27 @@ TEST_F(FaultTest, SaveThatCannotWriteLeavesWhatIsThereUntouched)
 
             // The library's folder is missing: no folder is made.
             fs::remove_all(data);
-            EXPECT_FALSE(lib.save());
+            EXPECT_TRUE(SaveFailsWith(lib, ZkOutcome::kMissing));
             EXPECT_FALSE(fs::exists(data));
             // A file stands where a folder of the path belongs.
             zktest::WriteBytes(data, "a file, not a folder");
-            EXPECT_FALSE(lib.save());
+            EXPECT_TRUE(SaveFailsWith(lib, ZkOutcome::kMissing));
             EXPECT_EQ("a file, not a folder", zktest::ReadBytes(data));
             fs::remove(data);
             // A folder stands where the library file belongs.
             zktest::WriteBytes(lib.file / "keep.txt", "kept");
-            EXPECT_FALSE(lib.save());
+            EXPECT_TRUE(SaveFailsWith(lib, ZkOutcome::kNotRegularFile));
+            EXPECT_FALSE(lib.load());
+            EXPECT_EQ(ZkOutcome::kNotRegularFile, lib.report().eOutcome);
             EXPECT_EQ("kept", zktest::ReadBytes(lib.file / "keep.txt"));
             EXPECT_EQ(1u, zktest::FolderEntries(folder).size());
             fs::remove_all(lib.file);
             zktest::WriteBytes(lib.file, oldBytes);
 #if !defined(_WIN32)
             // The folder is read-only.
-            const int nResult =
-                RunInReadOnlyFolder(folder, [&save = lib.save] { return save() ? 1 : 0; });
+            const int nResult = RunInReadOnlyFolder(folder, [&lib] { return SaveOutcome(lib); });
             if (nResult != kCannotDropPrivileges) {
-                EXPECT_EQ(0, nResult) << "Save reported success";
+                EXPECT_EQ(static_cast<int>(ZkOutcome::kNotPermitted), nResult);
                 EXPECT_EQ(oldBytes, zktest::ReadBytes(lib.file));
                 EXPECT_EQ(1u, zktest::FolderEntries(folder).size());
             }
@@ -116,6 +132,7 @@ TEST_F(FaultTest, SaveThatCannotWriteLeavesWhatIsThereUntouched)
             // Failed saves changed nothing in memory: once the way is clear, the
             // new content is written.
             ASSERT_TRUE(lib.save());
+            EXPECT_TRUE(lib.report().Succeeded());
             EXPECT_EQ(newBytes, zktest::ReadBytes(lib.file));
         });
 }
@@ -212,14 +229,17 @@ TEST_F(FaultTest, CopyNodeWithFilesItCannotCopy)
         std::sort(out.begin(), out.end());
         return out;
     };
-    const std::pair<std::function<void()>, std::vector<std::string>> cases[] = {
-        {[&] { fs::remove(folder / "G-PUMP.dwg"); }, {".sld=slide", "G-PUMP.sld=slide"}},
-        {[&] { fs::remove(folder / "G-PUMP.sld"); }, {".dwg=drawing", "G-PUMP.dwg=drawing"}},
+    // The obstacle, what the folder then holds, and the sources the report
+    // names as not copied.
+    const std::tuple<std::function<void()>, std::vector<std::string>, std::string> cases[] = {
+        {[&] { fs::remove(folder / "G-PUMP.dwg"); }, {".sld=slide", "G-PUMP.sld=slide"}, "dwg"},
+        {[&] { fs::remove(folder / "G-PUMP.sld"); }, {".dwg=drawing", "G-PUMP.dwg=drawing"}, "sld"},
         {[&] { fs::remove(folder / "G-PUMP.dwg"), fs::create_directory(folder / "G-PUMP.dwg"); },
-         {".sld=slide", "G-PUMP.dwg/", "G-PUMP.sld=slide"}},
-        {[&] { fs::remove_all(data); }, {}},  // not made again
+         {".sld=slide", "G-PUMP.dwg/", "G-PUMP.sld=slide"},
+         "dwg"},
+        {[&] { fs::remove_all(data); }, {}, "dwg sld"},  // not made again
     };
-    for (const auto& [obstacle, entries] : cases) {
+    for (const auto& [obstacle, entries, failed] : cases) {
         reset();
         obstacle();
         EXPECT_EQ(0, pMgr->CopyNode(L"pump"));
@@ -228,7 +248,24 @@ TEST_F(FaultTest, CopyNodeWithFilesItCannotCopy)
         EXPECT_TRUE(records.size() == 2 && records[0].GetDisplayName() == L"Pump(1)");
         EXPECT_EQ(entries, listing());
         EXPECT_EQ(!entries.empty(), fs::exists(data));
+        const ZkReport& report = pMgr->GetLastReport();
+        std::string strFailed;
+        for (const ZkWarning& w : report.vecWarning) {
+            const std::wstring text = w.strText.GetString();
+            strFailed += (strFailed.empty() ? "" : " ") +
+                         std::string(w.eKind == ZkWarningKind::kCopyFailed ? "" : "?") +
+                         zktest::Native(text).extension().string().substr(1);
+        }
+        EXPECT_EQ(ZkOutcome::kCopyFailed, report.eOutcome);
+        EXPECT_EQ(report.vecWarning.empty() ? CString() : report.vecWarning[0].strText,
+                  report.strPath);
+        EXPECT_NE(0, report.nSystemCode);
+        EXPECT_EQ(failed, strFailed);
     }
+    EXPECT_EQ(0, pMgr->CopyNode(L"no such name"));
+    EXPECT_EQ(ZkOutcome::kNoSuchRecord, pMgr->GetLastReport().eOutcome);
+    reset();
+    EXPECT_TRUE(pMgr->CopyNode(0) == 1 && pMgr->GetLastReport().Succeeded());
 #if !defined(_WIN32)
     // The resource folder is read-only: nothing new appears in it, and the
     // child that tried still added the record.

@@ -7,6 +7,7 @@
 
 #include "platform/internal/DataDirectory.h"
 #include "platform/internal/RecordListFile.h"
+#include "platform/internal/ReportSink.h"
 
 namespace {
 
@@ -16,6 +17,9 @@ const wchar_t kFitDataFolder[] = L"Data\\NodeDetail\\\u8282\u70B9\u56FE\\\u7BA1\
 const wchar_t kFitDataFile[] = L"FitDataEx.xml";
 const wchar_t kRootSection[] = L"FitData";
 const wchar_t kGroupSection[] = L"FitInfo";
+
+// Kept here, not in the manager: its members are fixed. Copies share it.
+ZkReport g_lastReport;
 
 }  // namespace
 
@@ -29,12 +33,26 @@ CFitDataManager::~CFitDataManager() = default;
 
 bool CFitDataManager::Load()
 {
-    return LoadRecordList(m_strFileName, kRootSection, kGroupSection, m_vecFitInfo, m_bDataChanged);
+    ZkReportSink::Scope scope(g_lastReport, m_strFileName);
+    return scope.Finish(
+        LoadRecordList(m_strFileName, kRootSection, kGroupSection, m_vecFitInfo, m_bDataChanged));
 }
 
 bool CFitDataManager::Save()
 {
-    return SaveRecordList(m_strFileName, kRootSection, kGroupSection, m_vecFitInfo);
+    ZkReportSink::Scope scope(g_lastReport, m_strFileName);
+    return scope.Finish(SaveRecordList(m_strFileName, kRootSection, kGroupSection, m_vecFitInfo));
+}
+
+const ZkReport& CFitDataManager::GetLastReport() const
+{
+    return g_lastReport;
+}
+
+bool CFitDataManager::GetVecFitInfo(std::vector<FittingInfo>& vecFitInfo) const
+{
+    vecFitInfo = m_vecFitInfo;
+    return true;
 }
 
 bool CFitDataManager::Update()

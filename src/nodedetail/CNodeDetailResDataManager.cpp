@@ -6,8 +6,10 @@
 
 #include "nodedetail/internal/CopyName.h"
 #include "platform/internal/DataDirectory.h"
+#include "platform/internal/FileSystem.h"
 #include "platform/internal/Os.h"
 #include "platform/internal/RecordListFile.h"
+#include "platform/internal/ReportSink.h"
 
 namespace {
 
@@ -23,6 +25,9 @@ CString ResourceFolder()
     return GetDataDirectory() + kResourceFolder;
 }
 
+// Kept here, not in the manager: its members are fixed. Copies share it.
+ZkReport g_lastReport;
+
 }  // namespace
 
 CNodeDetailResDataManager::CNodeDetailResDataManager() : m_bDataChanged(false)
@@ -34,13 +39,21 @@ CNodeDetailResDataManager::~CNodeDetailResDataManager() = default;
 
 bool CNodeDetailResDataManager::Load()
 {
-    return LoadRecordList(m_strFileName, kRootSection, kRowSection, m_vecNodeDetailResData,
-                          m_bDataChanged);
+    ZkReportSink::Scope scope(g_lastReport, m_strFileName);
+    return scope.Finish(LoadRecordList(m_strFileName, kRootSection, kRowSection,
+                                       m_vecNodeDetailResData, m_bDataChanged));
 }
 
 bool CNodeDetailResDataManager::Save()
 {
-    return SaveRecordList(m_strFileName, kRootSection, kRowSection, m_vecNodeDetailResData);
+    ZkReportSink::Scope scope(g_lastReport, m_strFileName);
+    return scope.Finish(
+        SaveRecordList(m_strFileName, kRootSection, kRowSection, m_vecNodeDetailResData));
+}
+
+const ZkReport& CNodeDetailResDataManager::GetLastReport() const
+{
+    return g_lastReport;
 }
 
 bool CNodeDetailResDataManager::Update()
@@ -190,19 +203,29 @@ bool CNodeDetailResDataManager::DelNode()
 
 int CNodeDetailResDataManager::CopyNode(const int& nIndex)
 {
+    ZkReportSink::Scope scope(g_lastReport, CString());
     const CString strFolder = ResourceFolder();
-    if (!IsValidIndex(nIndex))
+    if (!IsValidIndex(nIndex)) {
+        CString strReason;
+        strReason.Format(L"no record at index %d of %d", nIndex, GetDataCount());
+        ZkReportSink::Fail(ZkOutcome::kNoSuchRecord, strReason);
         return 0;
-    return CopyNodeAt(nIndex, strFolder);
+    }
+    return scope.Finish(CopyNodeAt(nIndex, strFolder) == 1) ? 1 : 0;
 }
 
 int CNodeDetailResDataManager::CopyNode(const wchar_t* pszName)
 {
+    ZkReportSink::Scope scope(g_lastReport, CString());
     const CString strFolder = ResourceFolder();
     const int nIndex = FindByName(pszName);
-    if (nIndex < 0)
+    if (nIndex < 0) {
+        CString strReason;
+        strReason.Format(L"no record is named \"%s\"", CString(pszName).GetString());
+        ZkReportSink::Fail(ZkOutcome::kNoSuchRecord, strReason);
         return 0;
-    return CopyNodeAt(nIndex, strFolder);
+    }
+    return scope.Finish(CopyNodeAt(nIndex, strFolder) == 1) ? 1 : 0;
 }
 
 bool CNodeDetailResDataManager::SortData()
@@ -250,7 +273,11 @@ int CNodeDetailResDataManager::CopyNodeAt(int nIndex, const CString& strFolder)
     const CString strDstSld = strFolder + copy.GetGuid() + L".sld";
     // Both copies are attempted; a failed one is reported, not undone.
     const bool bDwg = CopyFileW(strSrcDwg, strDstDwg, 0) != 0;
+    if (!bDwg)
+        ZkReportSink::CopyFailed(strSrcDwg, strDstDwg, ZkFileSystem::LastSystemError());
     const bool bSld = CopyFileW(strSrcSld, strDstSld, 0) != 0;
+    if (!bSld)
+        ZkReportSink::CopyFailed(strSrcSld, strDstSld, ZkFileSystem::LastSystemError());
     m_bDataChanged = true;
     return (bDwg && bSld) ? 1 : 0;
 }

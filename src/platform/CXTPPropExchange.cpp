@@ -4,11 +4,13 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <type_traits>
 
 #include <pugixml.hpp>
 
 #include "platform/internal/FileSystem.h"
 #include "platform/internal/Number.h"
+#include "platform/internal/ReportSink.h"
 #include "platform/internal/Text.h"
 
 namespace {
@@ -51,6 +53,21 @@ bool HasSingleRoot(const pugi::xml_document& doc)
     return nElements == 1;
 }
 
+// Explains HasSingleRoot's refusal: where the second top-level element starts
+// (or that there is none).
+void ReportSecondRoot(const pugi::xml_document& doc, bool bFileOffsets)
+{
+    pugi::xml_node second;
+    int nElements = 0;
+    for (pugi::xml_node n = doc.first_child(); n && !second; n = n.next_sibling())
+        if (n.type() == pugi::node_element && ++nElements == 2)
+            second = n;
+    ZkReportSink::Where where;
+    if (second && bFileOffsets)
+        where.nOffset = second.offset_debug();
+    ZkReportSink::Malformed(second ? "more than one root element" : "no root element", where);
+}
+
 class StringWriter : public pugi::xml_writer {
 public:
     void write(const void* data, size_t size) override
@@ -68,6 +85,28 @@ struct CXTPPropExchange::Impl {
     std::string rootName;
     bool loading = false;
     int compactMode = 0;
+    // Read from UTF-8 as it is, so that offsets in the document are the file's.
+    bool fileOffsets = false;
+
+    // Where the property's name stands in the file; -1 when not known.
+    ptrdiff_t OffsetOf(const char* name) const
+    {
+        if (!fileOffsets || !node)
+            return -1;
+        if (pugi::xml_attribute a = node.attribute(name)) {
+            // Attribute names lie in the parsed copy of the file, at the
+            // file's offsets; the node's own name tells where the copy starts.
+            const ptrdiff_t nNode = node.offset_debug();
+            if (nNode < 0)
+                return -1;
+            const uintptr_t start =
+                reinterpret_cast<uintptr_t>(node.name()) - static_cast<uintptr_t>(nNode);
+            return static_cast<ptrdiff_t>(reinterpret_cast<uintptr_t>(a.name()) - start);
+        }
+        if (pugi::xml_node c = node.child(name))
+            return c.offset_debug();
+        return -1;
+    }
 
     // The text of a property while reading; null when absent.
     const char* FindValue(const char* name) const
@@ -103,10 +142,17 @@ struct CXTPPropExchange::Impl {
         const std::string name = ToUtf8(lpszName);
         if (loading) {
             const char* text = FindValue(name.c_str());
-            return text != nullptr && ZkNumber::ParseWhole(text, std::strlen(text),
-                                                           ZkNumber::kPropertyValue, value)
-                       ? 1
-                       : 0;
+            if (text == nullptr)
+                return 0;
+            const size_t nText = std::strlen(text);
+            if (ZkNumber::ParseWhole(text, nText, ZkNumber::kPropertyValue, value))
+                return 1;
+            ZkReportSink::Where where;
+            where.nOffset = OffsetOf(name.c_str());
+            ZkReportSink::ValueNotRead(
+                where, node.name(), name.c_str(), text, nText,
+                std::is_same<T, int>::value ? "an integer" : "a real number");
+            return 0;
         }
         if (!node)
             return 0;
@@ -121,6 +167,7 @@ struct CXTPPropExchange::Impl {
         impl->node = n;
         impl->loading = loading;
         impl->compactMode = compactMode;
+        impl->fileOffsets = fileOffsets;
         return std::unique_ptr<CXTPPropExchange>(new CXTPPropExchange(impl));
     }
 };
@@ -153,8 +200,11 @@ int CXTPPropExchange::LoadFromFile(const wchar_t* lpszPath)
     if (!m_pImpl->loading || lpszPath == nullptr)
         return 0;
     std::string bytes;
-    if (!ZkFileSystem::ReadWholeFile(lpszPath, bytes))
+    ZkFileSystem::FileError error;
+    if (!ZkFileSystem::ReadWholeFile(lpszPath, bytes, &error)) {
+        ZkReportSink::FileFailed(error, lpszPath);
         return 0;
+    }
     m_pImpl->doc->reset();
     m_pImpl->node = pugi::xml_node();
     // No DOCTYPE processing: entities are never declared, fetched or expanded.
@@ -164,18 +214,31 @@ int CXTPPropExchange::LoadFromFile(const wchar_t* lpszPath)
         (pugi::parse_default & ~pugi::parse_eol) | pugi::parse_ws_pcdata_single;
     const pugi::xml_parse_result r =
         m_pImpl->doc->load_buffer(bytes.data(), bytes.size(), options, pugi::encoding_auto);
+    const bool bUtf8 = r.encoding == pugi::encoding_utf8;
     if (!r || !HasSingleRoot(*m_pImpl->doc)) {
+        if (!r && bUtf8)
+            ZkReportSink::Malformed(r.description(), bytes.data(), bytes.size(),
+                                    static_cast<size_t>(r.offset));
+        else if (!r)
+            ZkReportSink::Malformed(r.description(), ZkReportSink::Where());
+        else
+            ReportSecondRoot(*m_pImpl->doc, bUtf8);
         m_pImpl->doc->reset();
         return 0;
     }
     m_pImpl->node = m_pImpl->doc->document_element();
+    m_pImpl->fileOffsets = bUtf8;
     return 1;
 }
 
 int CXTPPropExchange::IsRootSectionPresent() const
 {
     const pugi::xml_node root = m_pImpl->doc->document_element();
-    return root && m_pImpl->rootName == root.name() ? 1 : 0;
+    if (root && m_pImpl->rootName == root.name())
+        return 1;
+    if (root)
+        ZkReportSink::WrongRoot(root.name(), m_pImpl->rootName.c_str());
+    return 0;
 }
 
 int CXTPPropExchange::SaveToFile(const wchar_t* lpszPath, int bFormatted)
@@ -185,7 +248,11 @@ int CXTPPropExchange::SaveToFile(const wchar_t* lpszPath, int bFormatted)
     StringWriter writer;
     const unsigned flags = bFormatted ? pugi::format_default : pugi::format_raw;
     m_pImpl->doc->save(writer, "  ", flags, pugi::encoding_utf8);
-    return ZkFileSystem::WriteFileAtomic(lpszPath, writer.m_out) ? 0 : 1;
+    ZkFileSystem::FileError error;
+    if (ZkFileSystem::WriteFileAtomic(lpszPath, writer.m_out, &error))
+        return 0;
+    ZkReportSink::FileFailed(error, lpszPath);
+    return 1;
 }
 
 void CXTPPropExchange::SetCompactMode(int nMode)

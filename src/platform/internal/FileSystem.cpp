@@ -1,7 +1,5 @@
 #include "platform/internal/FileSystem.h"
 
-#include <cstring>
-
 // What the POSIX and the Windows file layers share: the write-fault test hook
 // and the names of temporary files.
 
@@ -41,20 +39,12 @@ bool AtomicWriter::Commit()
     if (m_pImpl->committed)
         return false;
     m_pImpl->committed = true;
-    if (WriteFileAtomic(m_pImpl->path.c_str(), m_pImpl->data))
-        return true;
-    m_pImpl->error.status = FileStatus::kSystemError;
-    return false;
+    return WriteFileAtomic(m_pImpl->path.c_str(), m_pImpl->data, &m_pImpl->error);
 }
 
 const FileError& AtomicWriter::Error() const
 {
     return m_pImpl->error;
-}
-
-std::string DescribeFileError(const FileError& error)
-{
-    return error.code != 0 ? std::strerror(error.code) : std::string();
 }
 
 void SetWriteFaultForTesting(long long failAfterBytes)

@@ -19,11 +19,20 @@ struct FileError {
     FileStatus status = FileStatus::kOk;
     int code = 0;  // errno, or GetLastError() on Windows
 };
-// The system's text for the error, UTF-8.
+// The system's text for the error, UTF-8 (FileSystem_posix.cpp and
+// FileSystem_windows.cpp); empty when there is no code.
 std::string DescribeFileError(const FileError& error);
+// The FileError of a system error code (errno, or GetLastError() on Windows).
+FileError ErrorFromCode(int code);
+// The error the system keeps for the calling thread, right after a call of
+// this layer or CopyFileW failed.
+FileError LastSystemError();
 
 // True when path names an existing file that is not a directory.
 bool FileExists(const wchar_t* path);
+// Why FileExists said no: kMissing, kNotRegular or kNotPermitted, or kOk when
+// a file is there after all. Only asked after a failure, to explain it.
+FileError ProbeFile(const wchar_t* path);
 
 // Reads the whole file; false when it cannot be opened or read.
 bool ReadWholeFile(const wchar_t* path, std::string& out, FileError* pError = nullptr);
@@ -49,7 +58,7 @@ private:
 // Replaces path with data atomically: the data goes to a temporary file in the
 // same folder, is flushed to disk and then renamed over the target. On any
 // failure the temporary file is removed and the target is left untouched.
-bool WriteFileAtomic(const wchar_t* path, const std::string& data);
+bool WriteFileAtomic(const wchar_t* path, const std::string& data, FileError* pError = nullptr);
 
 // The process's working directory, native; empty when it cannot be had.
 ZkNativeString CurrentDirectory();

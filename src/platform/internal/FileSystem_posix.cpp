@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "platform/internal/Os.h"
@@ -19,8 +20,10 @@ bool WriteAll(int fd, const char* data, size_t size)
     size_t done = 0;
     while (done < size) {
         size_t want = size - done;
-        if (!detail::AllowWrite(done, want))
+        if (!detail::AllowWrite(done, want)) {
+            errno = ENOSPC;  // the test fault stands for a full disk
             return false;
+        }
         const ssize_t n = write(fd, data + done, want);
         if (n < 0) {
             if (errno == EINTR)
@@ -64,39 +67,50 @@ bool SyncFolder(const std::string& target)
     return true;
 }
 
-// Writes data to a temporary file beside target and renames it over target.
-bool ReplaceWith(const std::string& target, const char* data, size_t size, mode_t mode,
-                 bool failIfExists)
+// errno after a failed call; never 0, so a failure always has a code.
+int FailureCode()
+{
+    return errno != 0 ? errno : EIO;
+}
+
+// Writes data to a temporary file beside target and renames it over target;
+// 0, or the errno of the step that failed.
+int ReplaceWith(const std::string& target, const char* data, size_t size, mode_t mode,
+                bool failIfExists)
 {
     std::string temp;
     const int fd = OpenTempBeside(target, temp, mode);
     if (fd < 0)
-        return false;
-    bool ok = WriteAll(fd, data, size);
-    ok = ok && fsync(fd) == 0;
-    ok = (close(fd) == 0) && ok;
-    if (ok) {
+        return FailureCode();
+    int code = WriteAll(fd, data, size) && fsync(fd) == 0 ? 0 : FailureCode();
+    if (close(fd) != 0 && code == 0)
+        code = FailureCode();
+    if (code == 0) {
         if (failIfExists) {
             // link() refuses an existing target, so the check and the move are one step.
-            ok = link(temp.c_str(), target.c_str()) == 0;
+            code = link(temp.c_str(), target.c_str()) == 0 ? 0 : FailureCode();
             unlink(temp.c_str());
         } else {
-            ok = rename(temp.c_str(), target.c_str()) == 0;
+            code = rename(temp.c_str(), target.c_str()) == 0 ? 0 : FailureCode();
         }
     }
-    if (!ok)
+    if (code != 0)
         unlink(temp.c_str());
     else
         SyncFolder(target);
-    return ok;
+    return code;
 }
 
-// Copies a file; the target appears complete or not at all.
+// Copies a file; the target appears complete or not at all. On failure errno
+// tells why, as GetLastError() does after the system's CopyFileW.
 bool CopyReplacing(const wchar_t* from, const wchar_t* to, bool failIfExists)
 {
     std::string data;
-    if (!ReadWholeFile(from, data))
+    FileError error;
+    if (!ReadWholeFile(from, data, &error)) {
+        errno = error.code;
         return false;
+    }
     const std::string source = ZkToNativePath(from);
     const std::string target = ZkToNativePath(to);
     struct stat st;
@@ -104,12 +118,20 @@ bool CopyReplacing(const wchar_t* from, const wchar_t* to, bool failIfExists)
         return false;
     struct stat tst;
     if (stat(target.c_str(), &tst) == 0) {
-        if (failIfExists || S_ISDIR(tst.st_mode))
+        // EINVAL: copying a file onto itself.
+        const int refusal = failIfExists                                         ? EEXIST
+                            : S_ISDIR(tst.st_mode)                               ? EISDIR
+                            : tst.st_dev == st.st_dev && tst.st_ino == st.st_ino ? EINVAL
+                                                                                 : 0;
+        if (refusal != 0) {
+            errno = refusal;
             return false;
-        if (tst.st_dev == st.st_dev && tst.st_ino == st.st_ino)
-            return false;  // copying a file onto itself
+        }
     }
-    return ReplaceWith(target, data.data(), data.size(), st.st_mode & 07777, failIfExists);
+    const int code =
+        ReplaceWith(target, data.data(), data.size(), st.st_mode & 07777, failIfExists);
+    errno = code;
+    return code == 0;
 }
 
 }  // namespace
@@ -120,17 +142,43 @@ bool FileExists(const wchar_t* path)
     return stat(ZkToNativePath(path).c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
 }
 
+FileError ProbeFile(const wchar_t* path)
+{
+    struct stat st;
+    if (stat(ZkToNativePath(path).c_str(), &st) != 0)
+        return ErrorFromCode(errno);
+    if (S_ISREG(st.st_mode))
+        return FileError();
+    return FileError{FileStatus::kNotRegular, S_ISDIR(st.st_mode) ? EISDIR : 0};
+}
+
+FileError ErrorFromCode(int code)
+{
+    FileError error;
+    error.code = code;
+    error.status = code == ENOENT || code == ENOTDIR ? FileStatus::kMissing
+                   : code == EACCES || code == EPERM ? FileStatus::kNotPermitted
+                   : code == EISDIR                  ? FileStatus::kNotRegular
+                                                     : FileStatus::kSystemError;
+    return error;
+}
+
+FileError LastSystemError()
+{
+    return ErrorFromCode(errno);
+}
+
+std::string DescribeFileError(const FileError& error)
+{
+    return error.code != 0 ? std::strerror(error.code) : std::string();
+}
+
 namespace {
 
 bool Fail(FileError* pError, int code)
 {
-    if (pError != nullptr) {
-        pError->code = code;
-        pError->status = code == ENOENT || code == ENOTDIR ? FileStatus::kMissing
-                         : code == EACCES || code == EPERM ? FileStatus::kNotPermitted
-                         : code == EISDIR                  ? FileStatus::kNotRegular
-                                                           : FileStatus::kSystemError;
-    }
+    if (pError != nullptr)
+        *pError = ErrorFromCode(code);
     return false;
 }
 
@@ -167,7 +215,7 @@ bool ReadWholeFile(const wchar_t* path, std::string& out, FileError* pError)
     return true;
 }
 
-bool WriteFileAtomic(const wchar_t* path, const std::string& data)
+bool WriteFileAtomic(const wchar_t* path, const std::string& data, FileError* pError)
 {
     const std::string target = ZkToNativePath(path);
     mode_t mode = 0644;
@@ -175,13 +223,13 @@ bool WriteFileAtomic(const wchar_t* path, const std::string& data)
     if (stat(target.c_str(), &st) == 0) {
         if (S_ISDIR(st.st_mode)) {
             detail::ClearWriteFault();
-            return false;
+            return Fail(pError, EISDIR);
         }
         mode = st.st_mode & 07777;  // keep the old file's permissions
     }
-    const bool ok = ReplaceWith(target, data.data(), data.size(), mode, false);
+    const int code = ReplaceWith(target, data.data(), data.size(), mode, false);
     detail::ClearWriteFault();
-    return ok;
+    return code == 0 || Fail(pError, code);
 }
 
 ZkNativeString CurrentDirectory()

@@ -101,6 +101,7 @@ std::string Table(const std::vector<std::vector<std::string>>& vecRow)
             if (c + 1 < row.size())
                 text.append(vecWidth[c] - DisplayWidth(row[c]) + 2, ' ');
         }
+        text.erase(text.find_last_not_of(' ') + 1);
         text += "\n";
     }
     return text;

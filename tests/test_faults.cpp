@@ -55,6 +55,12 @@ void ForEachLibrary(
 #if !defined(_WIN32)
 const int kCannotDropPrivileges = 99;
 
+// What Save reports, as an exit status: -1 when it succeeded.
+int SaveOutcome(const Library& lib)
+{
+    return lib.save() ? -1 : static_cast<int>(lib.report().eOutcome);
+}
+
 // Runs fn in a child process while folder is read-only and returns its exit
 // code. Root writes into any folder whatever its mode, so a child of root
 // first becomes "nobody".
@@ -83,12 +89,6 @@ bool SaveFailsWith(const Library& lib, ZkOutcome eOutcome)
     const ZkReport& report = lib.report();
     return !lib.save() && report.eOutcome == eOutcome && report.nSystemCode != 0 &&
            !report.strReason.IsEmpty();
-}
-
-// What Save reports as an exit status: -1 when it succeeded.
-int SaveOutcome(const Library& lib)
-{
-    return lib.save() ? -1 : static_cast<int>(lib.report().eOutcome);
 }
 
 using FaultTest = zktest::LibraryTest;

@@ -34,7 +34,9 @@ windows=0
 res_rel="Data/NodeDetail/节点图/成果库"
 fit_rel="Data/NodeDetail/节点图/管件库"
 if [ $windows -eq 1 ]; then
-  sep='\' enoent='The system cannot find the file specified' eisdir='The directory name is invalid'
+  # Wine's wording; Windows itself says "The system cannot find the file
+  # specified" and "The directory name is invalid".
+  sep='\' enoent='File not found' eisdir='Directory name invalid'
 else
   sep='/' enoent='No such file or directory' eisdir='Is a directory'
 fi

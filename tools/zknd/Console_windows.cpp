@@ -4,8 +4,9 @@
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
-#include <shellapi.h>
 #include <windows.h>
+// shellapi.h needs what windows.h defines.
+#include <shellapi.h>
 
 #include "Output.h"
 

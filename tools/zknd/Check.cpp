@@ -1,10 +1,13 @@
 #include "Check.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
+#include <exception>
 #include <fstream>
+#include <future>
 #include <iterator>
-#include <system_error>
+#include <unordered_map>
 #include <utility>
 
 #include "Text.h"
@@ -42,11 +45,11 @@ public:
             (m_s[0] == '\0' || m_s[1] == '\0' || static_cast<unsigned char>(m_s[0]) >= 0xFE))
             return layout;
         if (m_s.compare(0, 3, "\xEF\xBB\xBF") == 0)
-            m_i = 3;
+            m_i = m_nCounted = m_nColumnAt = 3;
         int nDepth = 0;
         bool bInItem = false;
-        while (SkipTo("<")) {
-            const Pos at{m_nLine, m_nColumn};
+        while ((m_i = m_s.find('<', m_i)) != std::string::npos) {
+            const size_t nAt = m_i;
             if (Starts("<!--")) {
                 SkipPast("-->");
             } else if (Starts("<![CDATA[")) {
@@ -60,15 +63,19 @@ public:
                 if (--nDepth <= 1)
                     bInItem = false;
             } else {
-                Advance(1);
-                const std::string name = Name();
+                const size_t nName = ++m_i;
+                m_i = std::min(m_s.find_first_of(" \t\r\n/>", m_i), m_s.size());
+                const size_t nNameLength = m_i - nName;
                 const bool bEmpty = SkipTag();
-                if (nDepth == 1 && name == pszItem) {
-                    layout.vecItem.push_back(at);
+                auto named = [&](const char* psz) {
+                    return psz != nullptr && m_s.compare(nName, nNameLength, psz) == 0;
+                };
+                if (nDepth == 1 && named(pszItem)) {
+                    layout.vecItem.push_back(PosOf(nAt));
                     layout.vecSub.emplace_back();
                     bInItem = !bEmpty;
-                } else if (nDepth == 2 && bInItem && pszSub != nullptr && name == pszSub) {
-                    layout.vecSub.back().push_back(at);
+                } else if (nDepth == 2 && bInItem && named(pszSub)) {
+                    layout.vecSub.back().push_back(PosOf(nAt));
                 }
                 if (!bEmpty)
                     ++nDepth;
@@ -80,55 +87,23 @@ public:
 private:
     bool Starts(const char* psz) const { return m_s.compare(m_i, std::strlen(psz), psz) == 0; }
 
-    // Moves on by n bytes, counting lines and the characters of the line.
-    void Advance(size_t n)
-    {
-        for (const size_t nEnd = std::min(m_i + n, m_s.size()); m_i < nEnd; ++m_i) {
-            const unsigned char c = static_cast<unsigned char>(m_s[m_i]);
-            if (c == '\n') {
-                ++m_nLine;
-                m_nColumn = 1;
-            } else if ((c & 0xC0) != 0x80) {
-                ++m_nColumn;
-            }
-        }
-    }
-
-    bool SkipTo(const char* psz)
-    {
-        const size_t at = m_s.find(psz, m_i);
-        Advance((at == std::string::npos ? m_s.size() : at) - m_i);
-        return m_i < m_s.size();
-    }
-
     void SkipPast(const char* psz)
     {
-        SkipTo(psz);
-        Advance(std::strlen(psz));
-    }
-
-    std::string Name()
-    {
-        const size_t nStart = m_i;
-        while (m_i < m_s.size() && std::strchr(" \t\r\n/>", m_s[m_i]) == nullptr)
-            Advance(1);
-        return m_s.substr(nStart, m_i - nStart);
+        const size_t at = m_s.find(psz, m_i);
+        m_i = at == std::string::npos ? m_s.size() : at + std::strlen(psz);
     }
 
     // Past the '>' of a start tag; true when it was "/>".
     bool SkipTag()
     {
-        char quote = 0;
-        for (; m_i < m_s.size(); Advance(1)) {
+        for (char quote = 0; m_i < m_s.size(); ++m_i) {
             const char c = m_s[m_i];
             if (quote != 0) {
                 quote = c == quote ? 0 : quote;
             } else if (c == '"' || c == '\'') {
                 quote = c;
             } else if (c == '>') {
-                const bool bEmpty = m_s[m_i - 1] == '/';
-                Advance(1);
-                return bEmpty;
+                return m_s[m_i++ - 1] == '/';
             }
         }
         return true;
@@ -138,8 +113,7 @@ private:
     void SkipDeclaration()
     {
         int nBrackets = 0;
-        char quote = 0;
-        for (; m_i < m_s.size(); Advance(1)) {
+        for (char quote = 0; m_i < m_s.size(); ++m_i) {
             const char c = m_s[m_i];
             if (quote != 0)
                 quote = c == quote ? 0 : quote;
@@ -152,19 +126,44 @@ private:
             else if (c == '>' && nBrackets <= 0)
                 break;
         }
-        Advance(1);
+        m_i = std::min(m_i + 1, m_s.size());
+    }
+
+    // Line and column of a byte position, counted on from the last one asked
+    // for: positions are asked for in ascending order, so each byte is
+    // counted once.
+    Pos PosOf(size_t nAt)
+    {
+        const auto from = m_s.begin() + static_cast<std::ptrdiff_t>(m_nCounted);
+        const auto to = m_s.begin() + static_cast<std::ptrdiff_t>(nAt);
+        const auto nLines = std::count(from, to, '\n');
+        if (nLines > 0) {
+            m_nLine += static_cast<int>(nLines);
+            m_nColumnAt = m_s.rfind('\n', nAt - 1) + 1;
+            m_nColumn = 1;
+        }
+        // Characters, not bytes: UTF-8 continuation bytes do not count.
+        for (; m_nColumnAt < nAt; ++m_nColumnAt)
+            m_nColumn += (static_cast<unsigned char>(m_s[m_nColumnAt]) & 0xC0) != 0x80 ? 1 : 0;
+        m_nCounted = nAt;
+        return Pos{m_nLine, m_nColumn};
     }
 
     const std::string& m_s;
     size_t m_i = 0;
+    size_t m_nCounted = 0;   // lines counted up to here
+    size_t m_nColumnAt = 0;  // the column is m_nColumn here
     int m_nLine = 1;
     int m_nColumn = 1;
 };
 
 Layout ScanFile(const fs::path& file, const char* pszItem, const char* pszSub)
 {
-    std::ifstream in(file, std::ios::binary);
-    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::ifstream in(file, std::ios::binary | std::ios::ate);
+    std::string bytes(in ? static_cast<size_t>(in.tellg()) : 0u, '\0');
+    in.seekg(0);
+    in.read(&bytes[0], static_cast<std::streamsize>(bytes.size()));
+    bytes.resize(static_cast<size_t>(in.gcount()));
     return Scanner(bytes).Scan(pszItem, pszSub);
 }
 
@@ -174,10 +173,11 @@ bool IsCanonicalGuid(const CString& strGuid)
 {
     if (strGuid.GetLength() != 36)
         return false;
+    const wchar_t* p = strGuid.GetString();
     for (int i = 0; i < 36; ++i) {
-        const wchar_t c = strGuid.GetAt(i);
         const bool bHyphen = i == 8 || i == 13 || i == 18 || i == 23;
-        if (bHyphen ? c != L'-' : !((c >= L'0' && c <= L'9') || (c >= L'A' && c <= L'F')))
+        if (bHyphen ? p[i] != L'-'
+                    : !((p[i] >= L'0' && p[i] <= L'9') || (p[i] >= L'A' && p[i] <= L'F')))
             return false;
     }
     return true;
@@ -188,42 +188,55 @@ bool IsCanonicalGuid(const CString& strGuid)
 const char* WhyNotAFileName(const CString& strGuid)
 {
     const int n = strGuid.GetLength();
+    const wchar_t* p = strGuid.GetString();
     if (n == 0)
         return "it is empty";
     if (strGuid == L"." || strGuid == L"..")
         return "it names a folder";
+    int nBase = n;  // up to the first dot: what Windows takes for a device name
     for (int i = 0; i < n; ++i) {
-        const wchar_t c = strGuid.GetAt(i);
-        if (c == L'\\' || c == L'/')
+        switch (p[i]) {
+        case L'\\':
+        case L'/':
             return "it holds a path separator";
-        if (c == L':')
+        case L':':
             return "it holds a drive or stream separator ':'";
-        if (c < 0x20)
-            return "it holds a control character";
-        if (std::wcschr(L"<>\"|?*", c) != nullptr)
+        case L'<':
+        case L'>':
+        case L'"':
+        case L'|':
+        case L'?':
+        case L'*':
             return "it holds a character that Windows forbids in file names";
+        case L'.':
+            nBase = std::min(nBase, i);
+            break;
+        default:
+            if (static_cast<unsigned>(p[i]) < 0x20)
+                return "it holds a control character";
+        }
     }
-    if (strGuid.GetAt(n - 1) == L'.' || strGuid.GetAt(n - 1) == L' ')
+    if (p[n - 1] == L'.' || p[n - 1] == L' ')
         return "it ends with a dot or a space";
-    // Windows opens a device for these names, whatever the extension.
-    std::wstring base = FoldedKey(strGuid);
-    base = base.substr(0, base.find(L'.'));
-    while (!base.empty() && base.back() == L' ')
-        base.pop_back();
-    const bool bNumbered = base.size() == 4 && base[3] >= L'1' && base[3] <= L'9' &&
-                           (base.compare(0, 3, L"com") == 0 || base.compare(0, 3, L"lpt") == 0);
-    if (bNumbered || base == L"con" || base == L"prn" || base == L"aux" || base == L"nul")
-        return "it is a device name";
+    while (nBase > 0 && p[nBase - 1] == L' ')
+        --nBase;
+    if (nBase == 3 || nBase == 4) {
+        const std::wstring base = FoldedKey(CString(p, nBase));
+        const bool bNumbered = nBase == 4 && base[3] >= L'1' && base[3] <= L'9' &&
+                               (base.compare(0, 3, L"com") == 0 || base.compare(0, 3, L"lpt") == 0);
+        if (bNumbered || base == L"con" || base == L"prn" || base == L"aux" || base == L"nul")
+            return "it is a device name";
+    }
     return nullptr;
 }
 
 // Problems of one library file: the file's own first, then by position.
 class FileProblems {
 public:
-    FileProblems(std::string strPath, const Layout& layout, size_t nItems)
+    FileProblems(std::string strPath, Layout layout, size_t nItems)
         : m_strPath(std::move(strPath)),
-          m_layout(layout),
-          m_bPlaced(layout.vecItem.size() == nItems)
+          m_layout(std::move(layout)),
+          m_bPlaced(m_layout.vecItem.size() == nItems)
     {
     }
 
@@ -286,7 +299,7 @@ private:
     }
 
     std::string m_strPath;
-    const Layout& m_layout;
+    Layout m_layout;
     bool m_bPlaced;
     std::vector<Problem> m_vecProblem;
 };
@@ -317,13 +330,31 @@ void CheckNodeDetails(const DataDir& dir, Progress& progress, Findings& findings
 {
     CNodeDetailResDataManager* pLib = ZkNodeDetailResDataManager();
     const CString strFile = pLib->GetFileName();
+    int nFolder = strFile.GetLength();
+    while (nFolder > 0 && strFile.GetAt(nFolder - 1) != L'\\')
+        --nFolder;
+    const CString strFolder(strFile.GetString(), nFolder);  // the drawings lie beside it
+    // Done on one other thread while the library loads, first what is needed
+    // first: a folder of hundreds of thousands of files takes about as long to
+    // list as its library to load. That thread calls nothing of the library.
+    std::promise<Layout> scanned;
+    std::future<Layout> scan = scanned.get_future();
+    std::future<ResourceFiles> listing = std::async(
+        std::launch::async,
+        [&scanned, library = DataDir::Native(strFile), folder = DataDir::Native(strFolder)] {
+            try {
+                scanned.set_value(ScanFile(library, "NodeDetailResDataRow", nullptr));
+            } catch (...) {
+                scanned.set_exception(std::current_exception());
+            }
+            return ResourceFiles(ListFolder(folder));
+        });
+
     progress.Step("reading NodeDetailDataEx.xml");
     const bool bLoaded = pLib->Load();
     std::vector<NodeDetailResData> vecRow;
     pLib->GetVecNodeDetailResData(vecRow);
-    const Layout layout =
-        bLoaded ? ScanFile(DataDir::Native(strFile), "NodeDetailResDataRow", nullptr) : Layout();
-    FileProblems file(dir.Show(strFile), layout, vecRow.size());
+    FileProblems file(dir.Show(strFile), bLoaded ? scan.get() : Layout(), vecRow.size());
     AddReport(pLib->GetLastReport(), file.Path(), file.Problems());
     if (!bLoaded) {
         file.MoveInto(findings.vecProblem);
@@ -332,64 +363,67 @@ void CheckNodeDetails(const DataDir& dir, Progress& progress, Findings& findings
 
     progress.Step("checking " + std::to_string(vecRow.size()) + " node details");
     findings.nNodeDetails = static_cast<int>(vecRow.size());
-    const size_t npos = FileProblems::npos;
-    std::unordered_map<std::wstring, size_t> names;
-    std::unordered_map<std::wstring, size_t> guids;
-    std::vector<bool> vecNameable(vecRow.size());
+    // One pass over the records: what the checks need of each, and its GUID
+    // text when its files are to be looked for.
+    std::vector<uint64_t> vecNameHash;
+    std::vector<uint64_t> vecGuidHash;
+    std::vector<const char*> vecWhyNot;
+    std::vector<bool> vecCanonical;
+    std::vector<CString> vecFileGuid;
+    std::vector<size_t> vecFileOf;
     for (size_t i = 0; i < vecRow.size(); ++i) {
-        const std::pair<CString, CString> record(vecRow[i].GetGuid(), vecRow[i].GetDisplayName());
-        const std::string strIs = "node detail " + Quoted(record.second);
-        const auto name = names.emplace(FoldedKey(record.second), i);
-        if (!name.second)
-            file.Add(i, npos, true, "duplicate-name",
-                     strIs + " " +
-                         SameNameAs(record.second, vecRow[name.first->second].GetDisplayName(),
-                                    file.Where(name.first->second)),
-                     &record);
-        const auto guid = guids.emplace(FoldedKey(record.first), i);
-        if (!guid.second)
-            file.Add(i, npos, true, "duplicate-guid",
-                     strIs + " has the GUID text of " +
-                         Quoted(vecRow[guid.first->second].GetDisplayName()) + " at " +
-                         file.Where(guid.first->second) +
-                         ": both name the same drawing and slide files",
-                     &record);
-        const char* pszWhy = WhyNotAFileName(record.first);
-        vecNameable[i] = pszWhy == nullptr;
-        if (pszWhy != nullptr)
-            file.Add(
-                i, npos, true, "guid-not-file-name",
-                strIs + ": GUID text " + Quoted(record.first) + " cannot name a file: " + pszWhy,
-                &record);
-        else if (!IsCanonicalGuid(record.first))
-            file.Add(i, npos, false, "guid-not-canonical",
-                     strIs + ": GUID text " + Quoted(record.first) +
-                         " is not in the canonical form of 36 upper-case hexadecimal digits and "
-                         "hyphens",
-                     &record);
+        vecNameHash.push_back(FoldedHash(vecRow[i].GetDisplayName()));
+        CString strGuid = vecRow[i].GetGuid();
+        vecGuidHash.push_back(FoldedHash(strGuid));
+        vecWhyNot.push_back(WhyNotAFileName(strGuid));
+        vecCanonical.push_back(IsCanonicalGuid(strGuid));
+        if (vecWhyNot.back() == nullptr) {
+            vecFileGuid.push_back(std::move(strGuid));
+            vecFileOf.push_back(i);
+        }
+    }
+    auto nameAt = [&vecRow](size_t i) { return vecRow[i].GetDisplayName(); };
+    const std::vector<long> vecSameName = FirstEqualNoCase(vecNameHash, nameAt);
+    const std::vector<long> vecSameGuid =
+        FirstEqualNoCase(vecGuidHash, [&vecRow](size_t i) { return vecRow[i].GetGuid(); });
+    auto add = [&](size_t i, bool bError, const char* pszCode, const std::string& strWhat) {
+        const std::pair<CString, CString> record(vecRow[i].GetGuid(), nameAt(i));
+        file.Add(i, FileProblems::npos, bError, pszCode,
+                 "node detail " + Quoted(record.second) + strWhat, &record);
+    };
+    for (size_t i = 0; i < vecRow.size(); ++i) {
+        if (vecSameName[i] >= 0) {
+            const size_t nFirst = static_cast<size_t>(vecSameName[i]);
+            add(i, true, "duplicate-name",
+                " " + SameNameAs(nameAt(i), nameAt(nFirst), file.Where(nFirst)));
+        }
+        if (vecSameGuid[i] >= 0) {
+            const size_t nFirst = static_cast<size_t>(vecSameGuid[i]);
+            add(i, true, "duplicate-guid",
+                " has the GUID text of " + Quoted(nameAt(nFirst)) + " at " + file.Where(nFirst) +
+                    ": both name the same drawing and slide files");
+        }
+        if (vecWhyNot[i] != nullptr)
+            add(i, true, "guid-not-file-name",
+                ": GUID text " + Quoted(vecRow[i].GetGuid()) +
+                    " cannot name a file: " + vecWhyNot[i]);
+        else if (!vecCanonical[i])
+            add(i, false, "guid-not-canonical",
+                ": GUID text " + Quoted(vecRow[i].GetGuid()) +
+                    " is not in the canonical form of 36 upper-case hexadecimal digits and "
+                    "hyphens");
     }
 
     progress.Step("looking through the resource folder");
-    int nFolder = strFile.GetLength();
-    while (nFolder > 0 && strFile.GetAt(nFolder - 1) != L'\\')
-        --nFolder;
-    const CString strFolder(strFile.GetString(), nFolder);  // its drawings lie beside it
-    ResourceFiles files(DataDir::Native(strFolder));
-    for (size_t i = 0; i < vecRow.size(); ++i) {
-        if (!vecNameable[i])
-            continue;
-        const std::pair<CString, CString> record(vecRow[i].GetGuid(), vecRow[i].GetDisplayName());
-        for (const FileKind& kind : kFileKinds) {
-            const std::string strName = Utf8(record.first) + kind.pszExtension;
-            const int nFound = files.Find(strName);
-            if (nFound != 1)
-                file.Add(i, npos, true, kind.pszMissing,
-                         "node detail " + Quoted(record.second) + ": its " + kind.pszWord +
-                             " file " + strName +
-                             (nFound == 0 ? " is missing" : " is not a regular file"),
-                         &record);
-        }
-    }
+    ResourceFiles files = listing.get();
+    const std::vector<std::array<int, 2>> vecFound = files.FindAll(vecFileGuid);
+    for (size_t k = 0; k < vecFileOf.size(); ++k)
+        for (size_t nKind = 0; nKind < 2; ++nKind)
+            if (vecFound[k][nKind] != 1)
+                add(vecFileOf[k], true, kFileKinds[nKind].pszMissing,
+                    std::string(": its ") + kFileKinds[nKind].pszWord + " file " +
+                        Utf8(vecFileGuid[k]) + kFileKinds[nKind].pszExtension +
+                        (vecFound[k][nKind] == 0 ? " is missing" : " is not a regular file"));
     file.MoveInto(findings.vecProblem);
 
     const fs::path folderShown = fs::u8path(dir.Show(strFolder));
@@ -439,16 +473,21 @@ void CheckFittings(const DataDir& dir, Progress& progress, Findings& findings)
                      nullptr);
         const std::vector<FittingData>& vecFit = vecGroup[g].GetVecFitData();
         findings.nFittings += static_cast<int>(vecFit.size());
-        std::unordered_map<std::wstring, size_t> names;
+        std::vector<uint64_t> vecHash;
+        for (const FittingData& fit : vecFit)
+            vecHash.push_back(FoldedHash(fit.GetDisplayName()));
+        auto nameAt = [&vecFit](size_t i) { return vecFit[i].GetDisplayName(); };
+        const std::vector<long> vecSame = FirstEqualNoCase(vecHash, nameAt);
         for (size_t r = 0; r < vecFit.size(); ++r) {
-            const std::pair<CString, CString> record(vecFit[r].GUID(), vecFit[r].GetDisplayName());
-            const auto name = names.emplace(FoldedKey(record.second), r);
-            if (!name.second)
-                file.Add(g, r, true, "fitting-duplicate-name",
-                         "fitting " + Quoted(record.second) + " " +
-                             SameNameAs(record.second, vecFit[name.first->second].GetDisplayName(),
-                                        file.Where(g, name.first->second) + " in its group"),
-                         &record);
+            if (vecSame[r] < 0)
+                continue;
+            const size_t nFirst = static_cast<size_t>(vecSame[r]);
+            const std::pair<CString, CString> record(vecFit[r].GUID(), nameAt(r));
+            file.Add(g, r, true, "fitting-duplicate-name",
+                     "fitting " + Quoted(record.second) + " " +
+                         SameNameAs(record.second, nameAt(nFirst),
+                                    file.Where(g, nFirst) + " in its group"),
+                     &record);
         }
     }
     file.MoveInto(findings.vecProblem);
@@ -541,56 +580,146 @@ namespace {
 
 // Names as the system matches them: exactly on POSIX systems, ignoring the
 // letter case of ASCII letters on Windows.
-std::string SystemKey(std::string strName)
+char SystemUnit(char c)
 {
 #if defined(_WIN32)
-    for (char& c : strName)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
+    if (c >= 'A' && c <= 'Z')
+        return static_cast<char>(c - 'A' + 'a');
 #endif
-    return strName;
+    return c;
+}
+
+uint64_t SystemHash(const char* p, size_t n)
+{
+    uint64_t h = 14695981039346656037ull;  // FNV-1a
+    for (size_t i = 0; i < n; ++i)
+        h = (h ^ static_cast<unsigned char>(SystemUnit(p[i]))) * 1099511628211ull;
+    return h;
+}
+
+bool SystemEqual(const char* a, const char* b, size_t n)
+{
+    for (size_t i = 0; i < n; ++i)
+        if (SystemUnit(a[i]) != SystemUnit(b[i]))
+            return false;
+    return true;
+}
+
+// 0 for a name that a record's drawing has, 1 for a slide's, else -1.
+int KindOf(const std::string& strName)
+{
+    if (strName.size() < 4)
+        return -1;
+    const char* p = strName.data() + strName.size() - 4;
+    return SystemEqual(p, ".dwg", 4) ? 0 : SystemEqual(p, ".sld", 4) ? 1 : -1;
 }
 
 bool IsResourceFile(const std::string& strName)
 {
     if (strName.size() < 4)
         return false;
-    const std::wstring ext = FoldedKey(FromUtf8(strName.substr(strName.size() - 4)));
-    return ext == L".dwg" || ext == L".sld";
+    std::string ext = strName.substr(strName.size() - 4);
+    for (char& c : ext)
+        c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    return ext == ".dwg" || ext == ".sld";
 }
 
 }  // namespace
 
-ResourceFiles::ResourceFiles(const fs::path& folder)
+ResourceFiles::Key ResourceFiles::KeyOf(const char* pName, size_t nLength, size_t nOwner, int nKind,
+                                        bool bRegular)
 {
-    std::error_code ec;
-    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-        std::string strName = it->path().filename().u8string();
-        std::error_code ecType;
-        const bool bRegular = it->is_regular_file(ecType);
-        m_index.emplace(SystemKey(strName), m_vecEntry.size());
-        m_vecEntry.push_back(Entry{std::move(strName), bRegular, false});
-    }
+    Key key;
+    key.nHash = SystemHash(pName, nLength);
+    key.nOwner = static_cast<uint32_t>(nOwner);
+    key.nKind = static_cast<uint8_t>(nKind);
+    key.bRegular = bRegular;
+    key.nLength = nLength <= sizeof key.aText ? static_cast<uint8_t>(nLength) : 0;
+    std::memcpy(key.aText, pName, key.nLength);
+    return key;
 }
 
-int ResourceFiles::Find(const std::string& strName)
+ResourceFiles::ResourceFiles(std::vector<FolderEntry> vecEntry)
+    : m_vecEntry(std::move(vecEntry)), m_vecNamed(m_vecEntry.size(), false)
 {
-    const auto it = m_index.find(SystemKey(strName));
-    if (it == m_index.end())
-        return 0;
-    Entry& entry = m_vecEntry[it->second];
-    entry.bNamed = true;
-    return entry.bRegular ? 1 : -1;
+    for (size_t i = 0; i < m_vecEntry.size(); ++i) {
+        const std::string& strName = m_vecEntry[i].strName;
+        const int nKind = KindOf(strName);
+        if (nKind >= 0)
+            m_vecKey.push_back(
+                KeyOf(strName.data(), strName.size() - 4, i, nKind, m_vecEntry[i].bRegular));
+    }
+    std::sort(m_vecKey.begin(), m_vecKey.end(),
+              [](const Key& a, const Key& b) { return a.nHash < b.nHash; });
+}
+
+std::vector<std::array<int, 2>> ResourceFiles::FindAll(const std::vector<CString>& vecGuid)
+{
+    std::vector<Key> vecWanted;
+    vecWanted.reserve(vecGuid.size());
+    char aAscii[sizeof Key::aText];
+    for (size_t k = 0; k < vecGuid.size(); ++k) {
+        // GUID texts are short ASCII as a rule: no string is made for them.
+        const CString& strGuid = vecGuid[k];
+        const wchar_t* p = strGuid.GetString();
+        size_t n = static_cast<size_t>(strGuid.GetLength());
+        bool bAscii = n <= sizeof aAscii;
+        for (size_t i = 0; bAscii && i < n; ++i) {
+            bAscii = p[i] > 0 && p[i] < 0x80;
+            aAscii[i] = static_cast<char>(p[i]);
+        }
+        const std::string strUtf8 = bAscii ? std::string() : Utf8(strGuid);
+        vecWanted.push_back(
+            KeyOf(bAscii ? aAscii : strUtf8.data(), bAscii ? n : strUtf8.size(), k, 0, false));
+    }
+    std::sort(vecWanted.begin(), vecWanted.end(),
+              [](const Key& a, const Key& b) { return a.nHash < b.nHash; });
+    std::vector<std::array<int, 2>> vecFound(vecGuid.size(), std::array<int, 2>{0, 0});
+    size_t e = 0;
+    for (const Key& wanted : vecWanted) {
+        while (e < m_vecKey.size() && m_vecKey[e].nHash < wanted.nHash)
+            ++e;
+        for (size_t k = e; k < m_vecKey.size() && m_vecKey[k].nHash == wanted.nHash; ++k) {
+            const Key& have = m_vecKey[k];
+            bool bSame = have.nLength == wanted.nLength;
+            if (bSame && wanted.nLength != 0) {
+                bSame = SystemEqual(have.aText, wanted.aText, wanted.nLength);
+            } else if (bSame) {
+                // Names too long to be held are compared where they are.
+                const std::string strGuid = Utf8(vecGuid[wanted.nOwner]);
+                const std::string& strName = m_vecEntry[have.nOwner].strName;
+                bSame = strName.size() == strGuid.size() + 4 &&
+                        SystemEqual(strName.data(), strGuid.data(), strGuid.size());
+            }
+            if (bSame) {
+                vecFound[wanted.nOwner][have.nKind] = have.bRegular ? 1 : -1;
+                m_vecNamed[have.nOwner] = true;
+            }
+        }
+    }
+    return vecFound;
 }
 
 std::vector<std::string> ResourceFiles::Unnamed() const
 {
     std::vector<std::string> vecName;
-    for (const Entry& entry : m_vecEntry)
-        if (!entry.bNamed && entry.bRegular && IsResourceFile(entry.strName))
-            vecName.push_back(entry.strName);
+    for (size_t i = 0; i < m_vecEntry.size(); ++i)
+        if (!m_vecNamed[i] && m_vecEntry[i].bRegular && IsResourceFile(m_vecEntry[i].strName))
+            vecName.push_back(m_vecEntry[i].strName);
     std::sort(vecName.begin(), vecName.end());
     return vecName;
+}
+
+uint64_t FoldedHash(const CString& text)
+{
+    uint64_t h = 14695981039346656037ull;  // FNV-1a
+    const wchar_t* p = text.GetString();
+    for (int k = 0; k < text.GetLength(); ++k) {
+        const wchar_t c =
+            p[k] >= L'A' && p[k] <= L'Z' ? static_cast<wchar_t>(p[k] - L'A' + L'a') : p[k];
+        h = (h ^ (static_cast<uint64_t>(c) & 0xFFFF)) * 1099511628211ull;
+    }
+    return h;
 }
 
 }  // namespace zknd

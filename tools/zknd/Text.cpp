@@ -66,10 +66,11 @@ std::string Utf8(const CString& text)
     std::string out;
     out.reserve(static_cast<size_t>(text.GetLength()));
     const int n = text.GetLength();
+    const wchar_t* p = text.GetString();
     for (int i = 0; i < n; ++i) {
-        unsigned cp = static_cast<unsigned>(text.GetAt(i)) & 0xFFFF;
+        unsigned cp = static_cast<unsigned>(p[i]) & 0xFFFF;
         if (cp >= 0xD800 && cp < 0xDC00 && i + 1 < n) {
-            const unsigned lo = static_cast<unsigned>(text.GetAt(i + 1)) & 0xFFFF;
+            const unsigned lo = static_cast<unsigned>(p[i + 1]) & 0xFFFF;
             if (lo >= 0xDC00 && lo < 0xE000) {
                 cp = 0x10000 + ((cp - 0xD800) << 10) + (lo - 0xDC00);
                 ++i;

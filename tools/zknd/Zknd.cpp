@@ -163,13 +163,17 @@ int ListCommand(const DataDir& dir, const std::string& strWhat, Output& out)
         pLib->SortData();
         std::vector<NodeDetailResData> vecData;
         pLib->GetVecNodeDetailResData(vecData);
-        ResourceFiles files(DataDir::Native(ResourceFolder()));
+        std::vector<CString> vecGuid;
+        for (const NodeDetailResData& data : vecData)
+            vecGuid.push_back(data.GetGuid());
+        const std::vector<std::array<int, 2>> vecFound =
+            ResourceFiles(ListFolder(DataDir::Native(ResourceFolder()))).FindAll(vecGuid);
         vecRow.push_back({"GUID", "Name", "Description", "Files"});
-        for (const NodeDetailResData& data : vecData) {
-            const std::string strGuid = Utf8(data.GetGuid());
-            const bool bDwg = files.Find(strGuid + ".dwg") == 1;
-            const bool bSld = files.Find(strGuid + ".sld") == 1;
-            vecRow.push_back({OneLine(strGuid), OneLine(Utf8(data.GetDisplayName())),
+        for (size_t i = 0; i < vecData.size(); ++i) {
+            const NodeDetailResData& data = vecData[i];
+            const bool bDwg = vecFound[i][0] == 1;
+            const bool bSld = vecFound[i][1] == 1;
+            vecRow.push_back({OneLine(Utf8(vecGuid[i])), OneLine(Utf8(data.GetDisplayName())),
                               OneLine(Utf8(data.GetDescription())),
                               bDwg && bSld ? "both"
                               : bDwg       ? "no .sld"

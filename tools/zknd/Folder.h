@@ -1,7 +1,7 @@
 #pragma once
 
 // The entries of a folder as the system lists them, without a call per entry
-// where the listing tells the kind (Folder_posix.cpp, Folder_windows.cpp): a
+// where the listing tells the kind (System_posix.cpp, System_windows.cpp): a
 // resource folder holds two files per node detail, hundreds of thousands.
 
 #include <filesystem>

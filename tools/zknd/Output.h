@@ -27,7 +27,7 @@ public:
     std::string m_err;
 };
 
-// The process's own streams (Console_posix.cpp, Console_windows.cpp): UTF-8
+// The process's own streams (System_posix.cpp, System_windows.cpp): UTF-8
 // on POSIX systems; on Windows wide text to a console, UTF-8 when redirected.
 std::unique_ptr<Output> MakeConsole();
 // The command line's arguments after the program's name, in UTF-8.

@@ -156,16 +156,29 @@ void UndecodableEncoding(const char* pszEncoding)
     Fail(ZkOutcome::kUndecodableEncoding, strReason);
 }
 
+namespace {
+
+// A warning about a property, placed; its text and message still to come.
+ZkWarning PropertyWarning(ZkWarningKind eKind, const Where& where, const char* pszSection,
+                          const char* pszProperty)
+{
+    ZkWarning warning;
+    warning.eKind = eKind;
+    ScopeAccess::Locate(where, warning.nLine, warning.nColumn);
+    warning.strSection = FromUtf8(pszSection);
+    warning.strProperty = FromUtf8(pszProperty);
+    return warning;
+}
+
+}  // namespace
+
 void ValueNotRead(const Where& where, const char* pszSection, const char* pszProperty,
                   const char* pText, size_t nText, const char* pszType)
 {
     if (ScopeAccess::Report() == nullptr)
         return;
-    ZkWarning warning;
-    warning.eKind = ZkWarningKind::kValueNotRead;
-    ScopeAccess::Locate(where, warning.nLine, warning.nColumn);
-    warning.strSection = FromUtf8(pszSection);
-    warning.strProperty = FromUtf8(pszProperty);
+    ZkWarning warning =
+        PropertyWarning(ZkWarningKind::kValueNotRead, where, pszSection, pszProperty);
     warning.strText = FromUtf8(pText, nText);
     warning.strMessage.Format(L"\"%s\" of \"%s\" is \"%s\", not %s: the value was not read",
                               warning.strProperty.GetString(), warning.strSection.GetString(),
@@ -178,11 +191,8 @@ void CharacterReplaced(const Where& where, const char* pszSection, const char* p
 {
     if (ScopeAccess::Report() == nullptr)
         return;
-    ZkWarning warning;
-    warning.eKind = ZkWarningKind::kCharacterReplaced;
-    ScopeAccess::Locate(where, warning.nLine, warning.nColumn);
-    warning.strSection = FromUtf8(pszSection);
-    warning.strProperty = FromUtf8(pszProperty);
+    ZkWarning warning =
+        PropertyWarning(ZkWarningKind::kCharacterReplaced, where, pszSection, pszProperty);
     warning.strText.Format(L"U+%04X", nCodePoint);
     warning.strMessage.Format(L"\"%s\" of \"%s\": %s cannot be %s and became U+FFFD",
                               warning.strProperty.GetString(), warning.strSection.GetString(),

@@ -1,3 +1,5 @@
+// What zknd asks of Windows: its console, its wide command line and the
+// entries of a folder.
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
@@ -8,6 +10,7 @@
 // shellapi.h needs what windows.h defines.
 #include <shellapi.h>
 
+#include "Folder.h"
 #include "Output.h"
 
 namespace zknd {
@@ -23,12 +26,13 @@ std::wstring Wide(const std::string& utf8)
     return wide;
 }
 
-std::string Utf8Of(const wchar_t* psz)
+std::string Utf8Of(const std::wstring& wide)
 {
-    const int n = WideCharToMultiByte(CP_UTF8, 0, psz, -1, nullptr, 0, nullptr, nullptr);
-    std::string text(n > 0 ? static_cast<size_t>(n) : 1u, '\0');
-    WideCharToMultiByte(CP_UTF8, 0, psz, -1, &text[0], n, nullptr, nullptr);
-    text.resize(text.size() - 1);  // the terminating null
+    const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
+                                      nullptr, 0, nullptr, nullptr);
+    std::string text(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), &text[0], n,
+                        nullptr, nullptr);
     return text;
 }
 
@@ -77,6 +81,25 @@ std::vector<std::string> CommandLineArguments(int, char**)
         args.push_back(Utf8Of(argv[i]));
     LocalFree(argv);
     return args;
+}
+
+std::vector<FolderEntry> ListFolder(const std::filesystem::path& folder)
+{
+    std::vector<FolderEntry> vecEntry;
+    WIN32_FIND_DATAW data;
+    HANDLE h = FindFirstFileExW((folder / L"*").c_str(), FindExInfoBasic, &data,
+                                FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
+    if (h == INVALID_HANDLE_VALUE)
+        return vecEntry;
+    do {
+        const std::wstring name = data.cFileName;
+        if (name == L"." || name == L"..")
+            continue;
+        const bool bFolder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        vecEntry.push_back(FolderEntry{Utf8Of(name), !bFolder});
+    } while (FindNextFileW(h, &data));
+    FindClose(h);
+    return vecEntry;
 }
 
 }  // namespace zknd

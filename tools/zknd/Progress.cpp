@@ -14,6 +14,11 @@ Progress::Progress(Output& out) : m_out(out)
 
 Progress::~Progress()
 {
+    Done();
+}
+
+void Progress::Done()
+{
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_bDone = true;

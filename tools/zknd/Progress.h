@@ -22,6 +22,8 @@ public:
 
     // What is being done now, e.g. "reading NodeDetailDataEx.xml".
     void Step(const std::string& strWhat);
+    // The work is over: the line is wiped before anything else is written.
+    void Done();
 
 private:
     void Show();

@@ -109,14 +109,12 @@ std::string Table(const std::vector<std::vector<std::string>>& vecRow)
 
 // Loads one library, or tells why it could not on standard error.
 template <typename Manager>
-bool Load(const DataDir& dir, Manager* pLib, const char* pszFile, Output& out)
+bool Load(const DataDir& dir, Manager* pLib, const char* pszFile, Progress& progress, Output& out)
 {
-    {
-        Progress progress(out);
-        progress.Step(std::string("reading ") + pszFile);
-        if (pLib->Load())
-            return true;
-    }
+    progress.Step(std::string("reading ") + pszFile);
+    if (pLib->Load())
+        return true;
+    progress.Done();
     std::vector<Problem> vecProblem;
     AddReport(pLib->GetLastReport(), dir.Show(pLib->GetFileName()), vecProblem);
     for (const Problem& problem : vecProblem)
@@ -135,10 +133,11 @@ CString ResourceFolder()
 
 int ListCommand(const DataDir& dir, const std::string& strWhat, Output& out)
 {
+    Progress progress(out);
     std::vector<std::vector<std::string>> vecRow;
     if (strWhat == "fitting") {
         CFitDataManager* pLib = ZkFitDataManager();
-        if (!Load(dir, pLib, "FitDataEx.xml", out))
+        if (!Load(dir, pLib, "FitDataEx.xml", progress, out))
             return 1;
         std::vector<FittingInfo> vecGroup;
         pLib->GetVecFitInfo(vecGroup);
@@ -158,14 +157,16 @@ int ListCommand(const DataDir& dir, const std::string& strWhat, Output& out)
         }
     } else {
         CNodeDetailResDataManager* pLib = ZkNodeDetailResDataManager();
-        if (!Load(dir, pLib, "NodeDetailDataEx.xml", out))
+        if (!Load(dir, pLib, "NodeDetailDataEx.xml", progress, out))
             return 1;
+        progress.Step("sorting");
         pLib->SortData();
         std::vector<NodeDetailResData> vecData;
         pLib->GetVecNodeDetailResData(vecData);
         std::vector<CString> vecGuid;
         for (const NodeDetailResData& data : vecData)
             vecGuid.push_back(data.GetGuid());
+        progress.Step("looking through the resource folder");
         const std::vector<std::array<int, 2>> vecFound =
             ResourceFiles(ListFolder(DataDir::Native(ResourceFolder()))).FindAll(vecGuid);
         vecRow.push_back({"GUID", "Name", "Description", "Files"});
@@ -181,20 +182,27 @@ int ListCommand(const DataDir& dir, const std::string& strWhat, Output& out)
                                            : "neither"});
         }
     }
-    out.Out(Table(vecRow));
+    progress.Step("laying out " + std::to_string(vecRow.size() - 1) + " rows");
+    const std::string strTable = Table(vecRow);
+    progress.Done();
+    out.Out(strTable);
     return 0;
 }
 
 int CopyCommand(const DataDir& dir, const std::string& strName, Output& out)
 {
     CNodeDetailResDataManager* pLib = ZkNodeDetailResDataManager();
-    if (!Load(dir, pLib, "NodeDetailDataEx.xml", out))
+    Progress progress(out);
+    if (!Load(dir, pLib, "NodeDetailDataEx.xml", progress, out))
         return 1;
+    progress.Step("copying and saving");
     const CString strSource = FromUtf8(strName);
     NodeDetailResData source;
     const int nIndex = pLib->FindDataByDisplayName(strSource, source);
-    if (nIndex < 0)
+    if (nIndex < 0) {
+        progress.Done();
         return Fail(out, "no node detail is named \"" + strName + "\"");
+    }
 
     const bool bCopied = pLib->CopyNode(strSource) == 1;
     std::vector<Problem> vecProblem;
@@ -213,6 +221,7 @@ int CopyCommand(const DataDir& dir, const std::string& strName, Output& out)
     std::vector<NodeDetailResData> vecData;
     pLib->GetVecNodeDetailResData(vecData);
     const NodeDetailResData& copy = vecData[static_cast<size_t>(nIndex)];
+    progress.Done();
     if (!vecProblem.empty()) {
         // Unsaved, the copy would leave files that no node detail names.
         for (const wchar_t* pszExtension : {L".dwg", L".sld"}) {

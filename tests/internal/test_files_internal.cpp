@@ -4,7 +4,6 @@
 #include <cstdlib>
 
 #include "TestUtil.h"
-#include "nodedetail/internal/CopyOutcome.h"
 #include "platform/internal/FileSystem.h"
 #include "platform/internal/Number.h"
 #include "platform/internal/Os.h"
@@ -68,8 +67,10 @@ TEST(FileNameTest, CopyNodeStaysInsideTheResourceFolder)
         EXPECT_EQ(2u, zktest::FolderEntries(folder).size());
         EXPECT_EQ(3u, zktest::FolderEntries(data).size());
         EXPECT_EQ("outside", zktest::ReadBytes(data / "outside.dwg"));
-        EXPECT_TRUE(LastCopyNodeOutcome().drawing.bGuidRefused &&
-                    LastCopyNodeOutcome().slide.bGuidRefused);
+        const ZkReport& report = pMgr->GetLastReport();
+        EXPECT_TRUE(report.eOutcome == ZkOutcome::kCopyFailed && report.vecWarning.size() == 1 &&
+                    report.vecWarning[0].eKind == ZkWarningKind::kGuidRefused &&
+                    report.vecWarning[0].strText == guid);
     }
     pMgr->SetVecNodeDetailResData({});
 }

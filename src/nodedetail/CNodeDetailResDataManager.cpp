@@ -285,7 +285,7 @@ int CNodeDetailResDataManager::CopyNodeAt(int nIndex, const CString& strFolder)
     // A text that would name a file outside the folder, or none, fails both
     // copies. Otherwise both are attempted; a failed one is reported, not
     // undone.
-    if (!ZkFileSystem::IsPlainFileName(strSrcGuid)) {
+    if (!ZkIsPlainFileName(strSrcGuid)) {
         capture.GuidRefused(strSrcGuid);
         return 0;
     }

@@ -25,7 +25,7 @@ TEST(FileNameTest, CopyNodeStaysInsideTheResourceFolder)
 {
     for (const wchar_t* fine : {L"0A1B2C3D-0000-4000-8000-00000000000A", L"CON1", L"COM10", L"LPT0",
                                 L"a.b.c", L"..a", L"节点 图"})
-        EXPECT_TRUE(ZkFileSystem::IsPlainFileName(fine)) << testing::PrintToString(fine);
+        EXPECT_TRUE(ZkIsPlainFileName(fine)) << testing::PrintToString(fine);
     CNodeDetailResDataManager* pMgr = CNodeDetailResDataManager::Instance();
     const fs::path data = zktest::NativeDataDirectory() / "Data";
     const fs::path folder = zktest::Native(pMgr->GetFileName().GetString()).parent_path();

@@ -12,6 +12,7 @@
 
 #include "Text.h"
 #include "frame/ZkNodeDetail.h"
+#include "platform/ZkPath.h"
 
 namespace zknd {
 
@@ -184,50 +185,11 @@ bool IsCanonicalGuid(const CString& strGuid)
 }
 
 // Why the GUID text cannot name the drawing and slide files, or null when it
-// can: a file name of its own on Windows and on POSIX systems alike.
-const char* WhyNotAFileName(const CString& strGuid)
+// can.
+const wchar_t* WhyNotAFileName(const CString& strGuid)
 {
-    const int n = strGuid.GetLength();
-    const wchar_t* p = strGuid.GetString();
-    if (n == 0)
-        return "it is empty";
-    if (strGuid == L"." || strGuid == L"..")
-        return "it names a folder";
-    int nBase = n;  // up to the first dot: what Windows takes for a device name
-    for (int i = 0; i < n; ++i) {
-        switch (p[i]) {
-        case L'\\':
-        case L'/':
-            return "it holds a path separator";
-        case L':':
-            return "it holds a drive or stream separator ':'";
-        case L'<':
-        case L'>':
-        case L'"':
-        case L'|':
-        case L'?':
-        case L'*':
-            return "it holds a character that Windows forbids in file names";
-        case L'.':
-            nBase = std::min(nBase, i);
-            break;
-        default:
-            if (static_cast<unsigned>(p[i]) < 0x20)
-                return "it holds a control character";
-        }
-    }
-    if (p[n - 1] == L'.' || p[n - 1] == L' ')
-        return "it ends with a dot or a space";
-    while (nBase > 0 && p[nBase - 1] == L' ')
-        --nBase;
-    if (nBase == 3 || nBase == 4) {
-        const std::wstring base = FoldedKey(CString(p, nBase));
-        const bool bNumbered = nBase == 4 && base[3] >= L'1' && base[3] <= L'9' &&
-                               (base.compare(0, 3, L"com") == 0 || base.compare(0, 3, L"lpt") == 0);
-        if (bNumbered || base == L"con" || base == L"prn" || base == L"aux" || base == L"nul")
-            return "it is a device name";
-    }
-    return nullptr;
+    const wchar_t* pszWhy = nullptr;
+    return ZkIsPlainFileName(strGuid, &pszWhy) ? nullptr : pszWhy;
 }
 
 // Problems of one library file: the file's own first, then by position.
@@ -367,7 +329,7 @@ void CheckNodeDetails(const DataDir& dir, Progress& progress, Findings& findings
     // text when its files are to be looked for.
     std::vector<uint64_t> vecNameHash;
     std::vector<uint64_t> vecGuidHash;
-    std::vector<const char*> vecWhyNot;
+    std::vector<const wchar_t*> vecWhyNot;
     std::vector<bool> vecCanonical;
     std::vector<CString> vecFileGuid;
     std::vector<size_t> vecFileOf;
@@ -406,7 +368,7 @@ void CheckNodeDetails(const DataDir& dir, Progress& progress, Findings& findings
         if (vecWhyNot[i] != nullptr)
             add(i, true, "guid-not-file-name",
                 ": GUID text " + Quoted(vecRow[i].GetGuid()) +
-                    " cannot name a file: " + vecWhyNot[i]);
+                    " cannot name a file: " + Utf8(vecWhyNot[i]));
         else if (!vecCanonical[i])
             add(i, false, "guid-not-canonical",
                 ": GUID text " + Quoted(vecRow[i].GetGuid()) +

@@ -60,8 +60,10 @@ void Capture::GuidRefused(const wchar_t* pszGuid)
     w.kind = WarningKind::kGuidRefused;
     w.strText = pszGuid;
     if (outcome == Outcome::kNone) {
+        const wchar_t* pszWhy = L"";
+        ZkIsPlainFileName(pszGuid, &pszWhy);
         Fail(Outcome::kCopyFailed, std::string());
-        strReason = L"the GUID text \"" + w.strText + L"\" cannot name a file";
+        strReason = L"the GUID text \"" + w.strText + L"\" cannot name a file: " + pszWhy;
     }
     Add(std::move(w));
 }
@@ -149,9 +151,13 @@ ZkWarning Explained(const Warning& w)
                   L" and became U+FFFD";
         break;
     }
-    case WarningKind::kGuidRefused:
-        message = L"GUID text \"" + w.strText + L"\" cannot name a file: nothing was copied";
+    case WarningKind::kGuidRefused: {
+        const wchar_t* pszWhy = L"";
+        ZkIsPlainFileName(w.strText.c_str(), &pszWhy);
+        message = L"GUID text \"" + w.strText + L"\" cannot name a file (" + pszWhy +
+                  L"): nothing was copied";
         break;
+    }
     case WarningKind::kCopyFailed:
         message = FileNameOf(w.strText) + L" was not copied: " +
                   WideFromUtf8(ZkFileSystem::DescribeFileError(w.error));

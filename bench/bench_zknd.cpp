@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "BenchSupport.h"
-#include "Folder.h"
+#include "ResourceFiles.h"
 #include "Zknd.h"
 #include "frame/ZkNodeDetail.h"
 
@@ -89,8 +89,8 @@ void ListResourceFolder(benchmark::State& state)
     MakeDataDirectory();
     size_t nEntries = 0;
     zkbench::TimeEach(
-        state, [] {}, [&] { nEntries = zknd::ListFolder(NodeLib::Folder()).size(); });
-    zkbench::CheckSame(nEntries == 2 * kRecords + 1, "the files listed");
+        state, [] {}, [&] { nEntries = zknd::ResourceFiles::List(NodeLib::Folder()).Size(); });
+    zkbench::CheckSame(nEntries == 2 * kRecords, "the files listed");
 }
 
 }  // namespace

@@ -1,15 +1,18 @@
 #include "Check.h"
 
 #include <algorithm>
-#include <cstdint>
+#include <array>
 #include <cstring>
-#include <exception>
+#include <filesystem>
 #include <fstream>
 #include <future>
 #include <iterator>
+#include <memory>
 #include <unordered_map>
 #include <utility>
 
+#include "Hash.h"
+#include "ResourceFiles.h"
 #include "Text.h"
 #include "frame/ZkNodeDetail.h"
 #include "platform/ZkPath.h"
@@ -184,34 +187,28 @@ bool IsCanonicalGuid(const CString& strGuid)
     return true;
 }
 
-// Why the GUID text cannot name the drawing and slide files, or null when it
-// can.
-const wchar_t* WhyNotAFileName(const CString& strGuid)
-{
-    const wchar_t* pszWhy = nullptr;
-    return ZkIsPlainFileName(strGuid, &pszWhy) ? nullptr : pszWhy;
-}
-
-// Problems of one library file: the file's own first, then by position.
+// Problems of one library file: the file's own first, then by position. The
+// file is scanned for the records' lines only when a record has a problem.
 class FileProblems {
 public:
-    FileProblems(std::string strPath, Layout layout, size_t nItems)
+    FileProblems(std::string strPath, fs::path file, const char* pszItem, const char* pszSub)
         : m_strPath(std::move(strPath)),
-          m_layout(std::move(layout)),
-          m_bPlaced(m_layout.vecItem.size() == nItems)
+          m_file(std::move(file)),
+          m_pszItem(pszItem),
+          m_pszSub(pszSub)
     {
     }
 
-    // Positions of the items are trusted only when there are as many as the
-    // library read, and of the sub-items when every item has its own.
-    void TrustSubs(const std::vector<size_t>& vecCount)
+    // How many items the library read, and of sub-items in each: positions
+    // are trusted only when the scan finds as many.
+    void Expect(size_t nItems, std::vector<size_t> vecSubs = {})
     {
-        for (size_t i = 0; m_bPlaced && i < vecCount.size(); ++i)
-            m_bPlaced = m_layout.vecSub[i].size() == vecCount[i];
+        m_nItems = nItems;
+        m_vecSubs = std::move(vecSubs);
     }
 
     // "line N" where the item is known to start, else "record N".
-    std::string Where(size_t nItem, size_t nSub = npos) const
+    std::string Where(size_t nItem, size_t nSub = npos)
     {
         const Pos pos = At(nItem, nSub);
         return pos.nLine > 0 ? "line " + std::to_string(pos.nLine)
@@ -253,16 +250,27 @@ public:
     static const size_t npos = static_cast<size_t>(-1);
 
 private:
-    Pos At(size_t nItem, size_t nSub) const
+    Pos At(size_t nItem, size_t nSub)
     {
+        if (!m_pLayout) {
+            m_pLayout.reset(new Layout(ScanFile(m_file, m_pszItem, m_pszSub)));
+            m_bPlaced = m_pLayout->vecItem.size() == m_nItems;
+            for (size_t i = 0; m_bPlaced && i < m_vecSubs.size(); ++i)
+                m_bPlaced = m_pLayout->vecSub[i].size() == m_vecSubs[i];
+        }
         if (!m_bPlaced)
             return Pos();
-        return nSub == npos ? m_layout.vecItem[nItem] : m_layout.vecSub[nItem][nSub];
+        return nSub == npos ? m_pLayout->vecItem[nItem] : m_pLayout->vecSub[nItem][nSub];
     }
 
     std::string m_strPath;
-    Layout m_layout;
-    bool m_bPlaced;
+    fs::path m_file;
+    const char* m_pszItem;
+    const char* m_pszSub;
+    size_t m_nItems = 0;
+    std::vector<size_t> m_vecSubs;
+    std::unique_ptr<Layout> m_pLayout;
+    bool m_bPlaced = false;
     std::vector<Problem> m_vecProblem;
 };
 
@@ -288,7 +296,16 @@ struct FileKind {
 const FileKind kFileKinds[] = {{".dwg", "drawing", "missing-drawing", "unnamed-drawing"},
                                {".sld", "slide", "missing-slide", "unnamed-slide"}};
 
-void CheckNodeDetails(const DataDir& dir, Progress& progress, Findings& findings)
+// What the checks need of a node detail's GUID text.
+struct GuidFacts {
+    const wchar_t* pszNotAFileName;  // why, or null
+    bool bCanonical;
+};
+
+// Checks the node details and their files. The copies of the records are
+// released on another thread while the caller goes on; the future waits for
+// that.
+std::future<void> CheckNodeDetails(const DataDir& dir, Progress& progress, Findings& findings)
 {
     CNodeDetailResDataManager* pLib = ZkNodeDetailResDataManager();
     const CString strFile = pLib->GetFileName();
@@ -296,64 +313,73 @@ void CheckNodeDetails(const DataDir& dir, Progress& progress, Findings& findings
     while (nFolder > 0 && strFile.GetAt(nFolder - 1) != L'\\')
         --nFolder;
     const CString strFolder(strFile.GetString(), nFolder);  // the drawings lie beside it
-    // Done on one other thread while the library loads, first what is needed
-    // first: a folder of hundreds of thousands of files takes about as long to
-    // list as its library to load. That thread calls nothing of the library.
-    std::promise<Layout> scanned;
-    std::future<Layout> scan = scanned.get_future();
-    std::future<ResourceFiles> listing = std::async(
-        std::launch::async,
-        [&scanned, library = DataDir::Native(strFile), folder = DataDir::Native(strFolder)] {
-            try {
-                scanned.set_value(ScanFile(library, "NodeDetailResDataRow", nullptr));
-            } catch (...) {
-                scanned.set_exception(std::current_exception());
-            }
-            return ResourceFiles(ListFolder(folder));
-        });
+    // Listed on another thread while the library loads: a folder of hundreds
+    // of thousands of files takes about as long to list as its library to
+    // load. Threads other than this one call nothing of the library but const
+    // members of the records it handed out.
+    std::future<ResourceFiles> listing =
+        std::async(std::launch::async,
+                   [folder = DataDir::Native(strFolder)] { return ResourceFiles::List(folder); });
 
     progress.Step("reading NodeDetailDataEx.xml");
     const bool bLoaded = pLib->Load();
-    std::vector<NodeDetailResData> vecRow;
-    pLib->GetVecNodeDetailResData(vecRow);
-    FileProblems file(dir.Show(strFile), bLoaded ? scan.get() : Layout(), vecRow.size());
+    FileProblems file(dir.Show(strFile), DataDir::Native(strFile), "NodeDetailResDataRow", nullptr);
     AddReport(pLib->GetLastReport(), file.Path(), file.Problems());
     if (!bLoaded) {
         file.MoveInto(findings.vecProblem);
-        return;
+        return {};
     }
+    auto pRows = std::make_shared<std::vector<NodeDetailResData>>();
+    std::vector<NodeDetailResData>& vecRow = *pRows;
+    pLib->GetVecNodeDetailResData(vecRow);
+    file.Expect(vecRow.size());
+    findings.nNodeDetails = static_cast<int>(vecRow.size());
 
     progress.Step("checking " + std::to_string(vecRow.size()) + " node details");
-    findings.nNodeDetails = static_cast<int>(vecRow.size());
-    // One pass over the records: what the checks need of each, and its GUID
-    // text when its files are to be looked for.
-    std::vector<uint64_t> vecNameHash;
-    std::vector<uint64_t> vecGuidHash;
-    std::vector<const wchar_t*> vecWhyNot;
-    std::vector<bool> vecCanonical;
-    std::vector<CString> vecFileGuid;
-    std::vector<size_t> vecFileOf;
-    for (size_t i = 0; i < vecRow.size(); ++i) {
-        vecNameHash.push_back(FoldedHash(vecRow[i].GetDisplayName()));
-        CString strGuid = vecRow[i].GetGuid();
-        vecGuidHash.push_back(FoldedHash(strGuid));
-        vecWhyNot.push_back(WhyNotAFileName(strGuid));
-        vecCanonical.push_back(IsCanonicalGuid(strGuid));
-        if (vecWhyNot.back() == nullptr) {
-            vecFileGuid.push_back(std::move(strGuid));
-            vecFileOf.push_back(i);
-        }
-    }
     auto nameAt = [&vecRow](size_t i) { return vecRow[i].GetDisplayName(); };
-    const std::vector<long> vecSameName = FirstEqualNoCase(vecNameHash, nameAt);
-    const std::vector<long> vecSameGuid =
-        FirstEqualNoCase(vecGuidHash, [&vecRow](size_t i) { return vecRow[i].GetGuid(); });
+    // The names on a second thread, the GUID texts on this one.
+    const std::shared_future<std::vector<long>> sameNames =
+        std::async(std::launch::async, [&] {
+            std::vector<uint64_t> vecHash(vecRow.size());
+            for (size_t i = 0; i < vecRow.size(); ++i)
+                vecHash[i] = FoldedHash(nameAt(i));
+            return FirstEqualNoCase(vecHash, [&](size_t a, size_t b) {
+                return nameAt(a).CompareNoCase(nameAt(b)) == 0;
+            });
+        }).share();
+    std::vector<GuidFacts> vecGuid(vecRow.size());
+    ResourceFiles::Lookups lookups;
+    std::vector<uint64_t> vecGuidHash(vecRow.size());
+    for (size_t i = 0; i < vecRow.size(); ++i) {
+        const CString strGuid = vecRow[i].GetGuid();
+        GuidFacts& facts = vecGuid[i];
+        // A canonical text is a plain file name.
+        facts.bCanonical = IsCanonicalGuid(strGuid);
+        facts.pszNotAFileName = nullptr;
+        if (!facts.bCanonical)
+            ZkIsPlainFileName(strGuid, &facts.pszNotAFileName);
+        lookups.Add(strGuid);
+        vecGuidHash[i] = lookups.Hash(i);
+    }
+    // Equal GUID texts on the second thread too, once the names are done.
+    std::future<std::vector<long>> sameGuids = std::async(std::launch::async, [&, sameNames] {
+        sameNames.wait();
+        return FirstEqualNoCase(vecGuidHash, [&vecRow](size_t a, size_t b) {
+            return vecRow[a].GetGuid().CompareNoCase(vecRow[b].GetGuid()) == 0;
+        });
+    });
+    ResourceFiles files = listing.get();
+    const std::vector<std::array<int, 2>> vecFound = files.FindAll(lookups);
+    const std::vector<long>& vecSameName = sameNames.get();
+    const std::vector<long> vecSameGuid = sameGuids.get();
+
     auto add = [&](size_t i, bool bError, const char* pszCode, const std::string& strWhat) {
         const std::pair<CString, CString> record(vecRow[i].GetGuid(), nameAt(i));
         file.Add(i, FileProblems::npos, bError, pszCode,
                  "node detail " + Quoted(record.second) + strWhat, &record);
     };
     for (size_t i = 0; i < vecRow.size(); ++i) {
+        const GuidFacts& facts = vecGuid[i];
         if (vecSameName[i] >= 0) {
             const size_t nFirst = static_cast<size_t>(vecSameName[i]);
             add(i, true, "duplicate-name",
@@ -365,32 +391,28 @@ void CheckNodeDetails(const DataDir& dir, Progress& progress, Findings& findings
                 " has the GUID text of " + Quoted(nameAt(nFirst)) + " at " + file.Where(nFirst) +
                     ": both name the same drawing and slide files");
         }
-        if (vecWhyNot[i] != nullptr)
+        if (facts.pszNotAFileName != nullptr)
             add(i, true, "guid-not-file-name",
                 ": GUID text " + Quoted(vecRow[i].GetGuid()) +
-                    " cannot name a file: " + Utf8(vecWhyNot[i]));
-        else if (!vecCanonical[i])
+                    " cannot name a file: " + Utf8(facts.pszNotAFileName));
+        else if (!facts.bCanonical)
             add(i, false, "guid-not-canonical",
                 ": GUID text " + Quoted(vecRow[i].GetGuid()) +
                     " is not in the canonical form of 36 upper-case hexadecimal digits and "
                     "hyphens");
-    }
-
-    progress.Step("looking through the resource folder");
-    ResourceFiles files = listing.get();
-    const std::vector<std::array<int, 2>> vecFound = files.FindAll(vecFileGuid);
-    for (size_t k = 0; k < vecFileOf.size(); ++k)
-        for (size_t nKind = 0; nKind < 2; ++nKind)
-            if (vecFound[k][nKind] != 1)
-                add(vecFileOf[k], true, kFileKinds[nKind].pszMissing,
+        for (size_t nKind = 0; nKind < 2 && facts.pszNotAFileName == nullptr; ++nKind)
+            if (vecFound[i][nKind] != 1)
+                add(i, true, kFileKinds[nKind].pszMissing,
                     std::string(": its ") + kFileKinds[nKind].pszWord + " file " +
-                        Utf8(vecFileGuid[k]) + kFileKinds[nKind].pszExtension +
-                        (vecFound[k][nKind] == 0 ? " is missing" : " is not a regular file"));
+                        Utf8(vecRow[i].GetGuid()) + kFileKinds[nKind].pszExtension +
+                        (vecFound[i][nKind] == 0 ? " is missing" : " is not a regular file"));
+    }
     file.MoveInto(findings.vecProblem);
 
     const fs::path folderShown = fs::u8path(dir.Show(strFolder));
     for (const std::string& strName : files.Unnamed()) {
-        const FileKind& kind = kFileKinds[FoldedKey(FromUtf8(strName)).back() == L'g' ? 0 : 1];
+        const char cLast = strName.back();
+        const FileKind& kind = kFileKinds[cLast == 'g' || cLast == 'G' ? 0 : 1];
         Problem problem;
         problem.strPath = (folderShown / fs::u8path(strName)).u8string();
         problem.bError = false;
@@ -398,6 +420,7 @@ void CheckNodeDetails(const DataDir& dir, Progress& progress, Findings& findings
         problem.strMessage = std::string("no node detail names this ") + kind.pszWord + " file";
         findings.vecProblem.push_back(std::move(problem));
     }
+    return std::async(std::launch::async, [pRows] { pRows->clear(); });
 }
 
 void CheckFittings(const DataDir& dir, Progress& progress, Findings& findings)
@@ -406,22 +429,20 @@ void CheckFittings(const DataDir& dir, Progress& progress, Findings& findings)
     const CString strFile = pLib->GetFileName();
     progress.Step("reading FitDataEx.xml");
     const bool bLoaded = pLib->Load();
-    std::vector<FittingInfo> vecGroup;
-    pLib->GetVecFitInfo(vecGroup);
-    const Layout layout =
-        bLoaded ? ScanFile(DataDir::Native(strFile), "FitInfo", "FitRow") : Layout();
-    FileProblems file(dir.Show(strFile), layout, vecGroup.size());
+    FileProblems file(dir.Show(strFile), DataDir::Native(strFile), "FitInfo", "FitRow");
     AddReport(pLib->GetLastReport(), file.Path(), file.Problems());
     if (!bLoaded) {
         file.MoveInto(findings.vecProblem);
         return;
     }
+    std::vector<FittingInfo> vecGroup;
+    pLib->GetVecFitInfo(vecGroup);
 
     progress.Step("checking fittings");
     std::vector<size_t> vecCount;
     for (FittingInfo& group : vecGroup)
         vecCount.push_back(group.GetVecFitData().size());
-    file.TrustSubs(vecCount);
+    file.Expect(vecGroup.size(), vecCount);
     findings.nFittingGroups = static_cast<int>(vecGroup.size());
     std::unordered_map<int, size_t> types;
     for (size_t g = 0; g < vecGroup.size(); ++g) {
@@ -439,7 +460,8 @@ void CheckFittings(const DataDir& dir, Progress& progress, Findings& findings)
         for (const FittingData& fit : vecFit)
             vecHash.push_back(FoldedHash(fit.GetDisplayName()));
         auto nameAt = [&vecFit](size_t i) { return vecFit[i].GetDisplayName(); };
-        const std::vector<long> vecSame = FirstEqualNoCase(vecHash, nameAt);
+        const std::vector<long> vecSame = FirstEqualNoCase(
+            vecHash, [&](size_t a, size_t b) { return nameAt(a).CompareNoCase(nameAt(b)) == 0; });
         for (size_t r = 0; r < vecFit.size(); ++r) {
             if (vecSame[r] < 0)
                 continue;
@@ -498,7 +520,7 @@ const char* WarningCode(ZkWarningKind eKind)
 Findings Check(const DataDir& dir, Progress& progress)
 {
     Findings findings;
-    CheckNodeDetails(dir, progress, findings);
+    const std::future<void> released = CheckNodeDetails(dir, progress, findings);
     CheckFittings(dir, progress, findings);
     return findings;
 }
@@ -536,152 +558,6 @@ std::string FormatProblem(const Problem& problem)
     }
     text += problem.bError ? ": error: " : ": warning: ";
     return text + OneLine(problem.strMessage) + "\n";
-}
-
-namespace {
-
-// Names as the system matches them: exactly on POSIX systems, ignoring the
-// letter case of ASCII letters on Windows.
-char SystemUnit(char c)
-{
-#if defined(_WIN32)
-    if (c >= 'A' && c <= 'Z')
-        return static_cast<char>(c - 'A' + 'a');
-#endif
-    return c;
-}
-
-uint64_t SystemHash(const char* p, size_t n)
-{
-    uint64_t h = 14695981039346656037ull;  // FNV-1a
-    for (size_t i = 0; i < n; ++i)
-        h = (h ^ static_cast<unsigned char>(SystemUnit(p[i]))) * 1099511628211ull;
-    return h;
-}
-
-bool SystemEqual(const char* a, const char* b, size_t n)
-{
-    for (size_t i = 0; i < n; ++i)
-        if (SystemUnit(a[i]) != SystemUnit(b[i]))
-            return false;
-    return true;
-}
-
-// 0 for a name that a record's drawing has, 1 for a slide's, else -1.
-int KindOf(const std::string& strName)
-{
-    if (strName.size() < 4)
-        return -1;
-    const char* p = strName.data() + strName.size() - 4;
-    return SystemEqual(p, ".dwg", 4) ? 0 : SystemEqual(p, ".sld", 4) ? 1 : -1;
-}
-
-bool IsResourceFile(const std::string& strName)
-{
-    if (strName.size() < 4)
-        return false;
-    std::string ext = strName.substr(strName.size() - 4);
-    for (char& c : ext)
-        c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-    return ext == ".dwg" || ext == ".sld";
-}
-
-}  // namespace
-
-ResourceFiles::Key ResourceFiles::KeyOf(const char* pName, size_t nLength, size_t nOwner, int nKind,
-                                        bool bRegular)
-{
-    Key key;
-    key.nHash = SystemHash(pName, nLength);
-    key.nOwner = static_cast<uint32_t>(nOwner);
-    key.nKind = static_cast<uint8_t>(nKind);
-    key.bRegular = bRegular;
-    key.nLength = nLength <= sizeof key.aText ? static_cast<uint8_t>(nLength) : 0;
-    std::memcpy(key.aText, pName, key.nLength);
-    return key;
-}
-
-ResourceFiles::ResourceFiles(std::vector<FolderEntry> vecEntry)
-    : m_vecEntry(std::move(vecEntry)), m_vecNamed(m_vecEntry.size(), false)
-{
-    for (size_t i = 0; i < m_vecEntry.size(); ++i) {
-        const std::string& strName = m_vecEntry[i].strName;
-        const int nKind = KindOf(strName);
-        if (nKind >= 0)
-            m_vecKey.push_back(
-                KeyOf(strName.data(), strName.size() - 4, i, nKind, m_vecEntry[i].bRegular));
-    }
-    std::sort(m_vecKey.begin(), m_vecKey.end(),
-              [](const Key& a, const Key& b) { return a.nHash < b.nHash; });
-}
-
-std::vector<std::array<int, 2>> ResourceFiles::FindAll(const std::vector<CString>& vecGuid)
-{
-    std::vector<Key> vecWanted;
-    vecWanted.reserve(vecGuid.size());
-    char aAscii[sizeof Key::aText];
-    for (size_t k = 0; k < vecGuid.size(); ++k) {
-        // GUID texts are short ASCII as a rule: no string is made for them.
-        const CString& strGuid = vecGuid[k];
-        const wchar_t* p = strGuid.GetString();
-        size_t n = static_cast<size_t>(strGuid.GetLength());
-        bool bAscii = n <= sizeof aAscii;
-        for (size_t i = 0; bAscii && i < n; ++i) {
-            bAscii = p[i] > 0 && p[i] < 0x80;
-            aAscii[i] = static_cast<char>(p[i]);
-        }
-        const std::string strUtf8 = bAscii ? std::string() : Utf8(strGuid);
-        vecWanted.push_back(
-            KeyOf(bAscii ? aAscii : strUtf8.data(), bAscii ? n : strUtf8.size(), k, 0, false));
-    }
-    std::sort(vecWanted.begin(), vecWanted.end(),
-              [](const Key& a, const Key& b) { return a.nHash < b.nHash; });
-    std::vector<std::array<int, 2>> vecFound(vecGuid.size(), std::array<int, 2>{0, 0});
-    size_t e = 0;
-    for (const Key& wanted : vecWanted) {
-        while (e < m_vecKey.size() && m_vecKey[e].nHash < wanted.nHash)
-            ++e;
-        for (size_t k = e; k < m_vecKey.size() && m_vecKey[k].nHash == wanted.nHash; ++k) {
-            const Key& have = m_vecKey[k];
-            bool bSame = have.nLength == wanted.nLength;
-            if (bSame && wanted.nLength != 0) {
-                bSame = SystemEqual(have.aText, wanted.aText, wanted.nLength);
-            } else if (bSame) {
-                // Names too long to be held are compared where they are.
-                const std::string strGuid = Utf8(vecGuid[wanted.nOwner]);
-                const std::string& strName = m_vecEntry[have.nOwner].strName;
-                bSame = strName.size() == strGuid.size() + 4 &&
-                        SystemEqual(strName.data(), strGuid.data(), strGuid.size());
-            }
-            if (bSame) {
-                vecFound[wanted.nOwner][have.nKind] = have.bRegular ? 1 : -1;
-                m_vecNamed[have.nOwner] = true;
-            }
-        }
-    }
-    return vecFound;
-}
-
-std::vector<std::string> ResourceFiles::Unnamed() const
-{
-    std::vector<std::string> vecName;
-    for (size_t i = 0; i < m_vecEntry.size(); ++i)
-        if (!m_vecNamed[i] && m_vecEntry[i].bRegular && IsResourceFile(m_vecEntry[i].strName))
-            vecName.push_back(m_vecEntry[i].strName);
-    std::sort(vecName.begin(), vecName.end());
-    return vecName;
-}
-
-uint64_t FoldedHash(const CString& text)
-{
-    uint64_t h = 14695981039346656037ull;  // FNV-1a
-    const wchar_t* p = text.GetString();
-    for (int k = 0; k < text.GetLength(); ++k) {
-        const wchar_t c =
-            p[k] >= L'A' && p[k] <= L'Z' ? static_cast<wchar_t>(p[k] - L'A' + L'a') : p[k];
-        h = (h ^ (static_cast<uint64_t>(c) & 0xFFFF)) * 1099511628211ull;
-    }
-    return h;
 }
 
 }  // namespace zknd

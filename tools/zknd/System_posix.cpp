@@ -38,12 +38,12 @@ std::vector<std::string> CommandLineArguments(int argc, char** argv)
     return std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc);
 }
 
-std::vector<FolderEntry> ListFolder(const std::filesystem::path& folder)
+bool ListFolder(const std::filesystem::path& folder,
+                const std::function<void(std::string_view, bool)>& fnEntry)
 {
-    std::vector<FolderEntry> vecEntry;
     DIR* pDir = opendir(folder.c_str());
     if (pDir == nullptr)
-        return vecEntry;
+        return false;
     while (const dirent* pEntry = readdir(pDir)) {
         const char* pszName = pEntry->d_name;
         if (std::strcmp(pszName, ".") == 0 || std::strcmp(pszName, "..") == 0)
@@ -53,10 +53,10 @@ std::vector<FolderEntry> ListFolder(const std::filesystem::path& folder)
             struct stat st;
             bRegular = fstatat(dirfd(pDir), pszName, &st, 0) == 0 && S_ISREG(st.st_mode);
         }
-        vecEntry.push_back(FolderEntry{pszName, bRegular});
+        fnEntry(pszName, bRegular);
     }
     closedir(pDir);
-    return vecEntry;
+    return true;
 }
 
 }  // namespace zknd

@@ -10,6 +10,9 @@
 // shellapi.h needs what windows.h defines.
 #include <shellapi.h>
 
+#include <cwchar>
+#include <string>
+
 #include "Folder.h"
 #include "Output.h"
 
@@ -83,23 +86,30 @@ std::vector<std::string> CommandLineArguments(int, char**)
     return args;
 }
 
-std::vector<FolderEntry> ListFolder(const std::filesystem::path& folder)
+bool ListFolder(const std::filesystem::path& folder,
+                const std::function<void(std::string_view, bool)>& fnEntry)
 {
-    std::vector<FolderEntry> vecEntry;
     WIN32_FIND_DATAW data;
     HANDLE h = FindFirstFileExW((folder / L"*").c_str(), FindExInfoBasic, &data,
                                 FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
     if (h == INVALID_HANDLE_VALUE)
-        return vecEntry;
+        return false;
+    std::string name;
     do {
-        const std::wstring name = data.cFileName;
-        if (name == L"." || name == L"..")
+        const wchar_t* pszName = data.cFileName;
+        if (std::wcscmp(pszName, L".") == 0 || std::wcscmp(pszName, L"..") == 0)
             continue;
-        const bool bFolder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-        vecEntry.push_back(FolderEntry{Utf8Of(name), !bFolder});
+        // Names are ASCII as a rule: converted without a call to the system.
+        name.clear();
+        for (const wchar_t* p = pszName; *p != 0 && *p < 0x80; ++p)
+            name += static_cast<char>(*p);
+        if (pszName[name.size()] != 0)
+            name = Utf8Of(pszName);
+        const DWORD nNotRegular = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE;
+        fnEntry(name, (data.dwFileAttributes & nNotRegular) == 0);
     } while (FindNextFileW(h, &data));
     FindClose(h);
-    return vecEntry;
+    return true;
 }
 
 }  // namespace zknd

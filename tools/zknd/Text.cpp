@@ -108,15 +108,6 @@ size_t DisplayWidth(const std::string& utf8)
     return nWidth;
 }
 
-std::wstring FoldedKey(const CString& text)
-{
-    std::wstring key(text.GetString(), static_cast<size_t>(text.GetLength()));
-    for (wchar_t& c : key)
-        if (c >= L'A' && c <= L'Z')
-            c = static_cast<wchar_t>(c - L'A' + L'a');
-    return key;
-}
-
 std::string OneLine(std::string utf8)
 {
     for (char& c : utf8)

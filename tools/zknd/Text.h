@@ -16,9 +16,6 @@ CString FromUtf8(const std::string& text);
 // Columns the text takes on a terminal: East Asian wide and fullwidth
 // characters take two, controls and combining marks none.
 size_t DisplayWidth(const std::string& utf8);
-// The text with ASCII letters folded to lower case, as CompareNoCase folds
-// them: equal keys are names the library cannot tell apart.
-std::wstring FoldedKey(const CString& text);
 // The text on one line: tabs, line ends and other controls become spaces.
 std::string OneLine(std::string utf8);
 

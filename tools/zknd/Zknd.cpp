@@ -3,12 +3,14 @@
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
 
+#include <array>
 #include <sstream>
 #include <system_error>
 
 #include "Check.h"
 #include "DataDir.h"
 #include "Progress.h"
+#include "ResourceFiles.h"
 #include "Text.h"
 #include "frame/ZkNodeDetail.h"
 
@@ -167,8 +169,11 @@ int ListCommand(const DataDir& dir, const std::string& strWhat, Output& out)
         for (const NodeDetailResData& data : vecData)
             vecGuid.push_back(data.GetGuid());
         progress.Step("looking through the resource folder");
+        ResourceFiles::Lookups lookups;
+        for (const CString& strGuid : vecGuid)
+            lookups.Add(strGuid);
         const std::vector<std::array<int, 2>> vecFound =
-            ResourceFiles(ListFolder(DataDir::Native(ResourceFolder()))).FindAll(vecGuid);
+            ResourceFiles::List(DataDir::Native(ResourceFolder())).FindAll(lookups);
         vecRow.push_back({"GUID", "Name", "Description", "Files"});
         for (size_t i = 0; i < vecData.size(); ++i) {
             const NodeDetailResData& data = vecData[i];

@@ -150,6 +150,11 @@ std::string StatusText(FileStatus status)
 
 bool IsDeviceFileName(const wchar_t* name, size_t n)
 {
+    // A stem of five characters or more, spaces at its end left out, is no
+    // device's: the common case, told from the first five.
+    if (n >= 5 && name[4] != L' ' && name[4] != L'.' && name[3] != L'.' && name[2] != L'.' &&
+        name[1] != L'.' && name[0] != L'.')
+        return false;
     // "CON.txt" and "CON .txt" name the device too: only the stem counts.
     size_t nStem = 0;
     while (nStem < n && name[nStem] != L'.')
@@ -200,9 +205,15 @@ bool ZkIsPlainFileName(const wchar_t* pszName, const wchar_t** ppszWhy)
     if (pszName == nullptr || pszName[0] == L'\0')
         return Refuse(ppszWhy, L"it is empty");
     size_t n = 0;
-    for (; pszName[n] != L'\0'; ++n)
-        if (const wchar_t* pszWhy = WhyNotInName(pszName[n]))
+    for (; pszName[n] != L'\0'; ++n) {
+        // Letters, digits and '-' (GUID texts) without the lookup below.
+        const wchar_t c = pszName[n];
+        if ((c >= L'0' && c <= L'9') || (c >= L'A' && c <= L'Z') || c == L'-' ||
+            (c >= L'a' && c <= L'z') || c >= 0x80)
+            continue;
+        if (const wchar_t* pszWhy = WhyNotInName(c))
             return Refuse(ppszWhy, pszWhy);
+    }
     if ((n == 1 || n == 2) && pszName[n - 1] == L'.' && pszName[0] == L'.')
         return Refuse(ppszWhy, L"it names a folder");
     // Windows drops a trailing dot or space, which would name another file.

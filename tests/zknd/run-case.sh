@@ -12,6 +12,10 @@
 #   files GUID...             a drawing and a slide file for each GUID
 #   file PATH TEXT            PATH, under the data directory, holds TEXT (printf %b)
 #   rm PATH | mkdir PATH      what the names say
+#   chmod MODE PATH           the same; the case's runs are then an unprivileged
+#                             user's (nobody, when the tests run as root), and
+#                             it is skipped (status 77) under Wine, whose
+#                             files are the Linux user's
 #   utf16 PATH                the file in UTF-16 with a byte-order mark
 #   run STATUS ARGS...        runs zknd ARGS in the case's folder; the lines that
 #                             follow are what it must write:
@@ -67,8 +71,22 @@ mapfile -t lines < <(awk -v name="$name" '
   on && !/^#/ && NF { print }' "$cases")
 [ ${#lines[@]} -gt 0 ] || { echo "no case '$name' in $cases" >&2; exit 1; }
 
+# A case that takes permissions away runs zknd as a user they bind.
+as_user=()
+if printf '%s\n' "${lines[@]}" | grep -q '^chmod '; then
+  if [ $windows -eq 1 ]; then
+    echo "case $name: skipped: Wine runs as the Linux user, who owns the files"
+    exit 77
+  elif [ "$(id -u)" -eq 0 ]; then
+    command -v setpriv >/dev/null && id nobody >/dev/null 2>&1 ||
+      { echo "case $name: skipped: no unprivileged user to run as"; exit 77; }
+    as_user=(setpriv --reuid=nobody --regid=nogroup --clear-groups --)
+  fi
+fi
+
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+trap 'chmod -R u+rwX "$work"; rm -rf "$work"' EXIT
+[ ${#as_user[@]} -eq 0 ] || chmod 755 "$work"
 data=$work/data
 mkdir -p "$data/$res_rel" "$data/$fit_rel"
 
@@ -138,6 +156,7 @@ check_run() {
   done
   if [ ${#err_lines[@]} -gt 0 ]; then
     for ((i = 0; i < ${#err_lines[@]} || i < ${#got_err[@]}; ++i)); do
+      got_err[i]=${got_err[i]%$'\r'}
       [ "${got_err[i]:-}" = "${err_lines[i]:-}" ] ||
         fail "standard error line $((i + 1)) is '${got_err[i]:-}', expected '${err_lines[i]:-}'"
     done
@@ -156,6 +175,9 @@ for line in "${lines[@]}" "run -"; do
       printf '%b' "${rest#* }" >"$data/$(path_of "${rest%% *}")" ;;
     "rm "*) rm -rf "$data/$(path_of "${line#rm }")" ;;
     "mkdir "*) mkdir -p "$data/$(path_of "${line#mkdir }")" ;;
+    "chmod "*)
+      read -r mode target <<<"${line#chmod }"
+      chmod "$mode" "$data/$(path_of "$target")" ;;
     "utf16 "*)
       f="$data/$(path_of "${line#utf16 }")"
       { printf '\xff\xfe'; iconv -f UTF-8 -t UTF-16LE "$f"; } >"$f.16" && mv "$f.16" "$f" ;;
@@ -166,7 +188,8 @@ for line in "${lines[@]}" "run -"; do
     "run "*)
       if [ $running -eq 1 ]; then
         status=0
-        (cd "$work" && "${emulator[@]}" "$zknd" "${args[@]}") >"$work/out" 2>"$work/err" || status=$?
+        (cd "$work" && "${as_user[@]}" "${emulator[@]}" "$zknd" "${args[@]}") >"$work/out" \
+          2>"$work/err" || status=$?
         check_run
       fi
       read -r -a words <<<"${line#run }"

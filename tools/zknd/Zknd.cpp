@@ -213,8 +213,11 @@ int CopyCommand(const DataDir& dir, const std::string& strName, Output& out)
     std::vector<Problem> vecProblem;
     if (!bCopied) {
         for (const ZkWarning& warning : pLib->GetLastReport().vecWarning) {
+            // A file not copied, or the library's record whose GUID text was refused.
             Problem problem;
-            problem.strPath = dir.Show(warning.strText);
+            problem.strPath =
+                dir.Show(warning.eKind == ZkWarningKind::kCopyFailed ? warning.strText
+                                                                     : pLib->GetFileName());
             problem.strMessage = Utf8(warning.strMessage);
             vecProblem.push_back(problem);
         }

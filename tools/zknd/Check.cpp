@@ -302,9 +302,9 @@ struct GuidFacts {
     bool bCanonical;
 };
 
-// Checks the node details and their files. The copies of the records are
-// released on another thread while the caller goes on; the future waits for
-// that.
+// Checks the node details and their files. The copies of the records and the
+// tables are released on another thread while the caller goes on; the future
+// waits for that.
 std::future<void> CheckNodeDetails(const DataDir& dir, Progress& progress, Findings& findings)
 {
     CNodeDetailResDataManager* pLib = ZkNodeDetailResDataManager();
@@ -369,9 +369,9 @@ std::future<void> CheckNodeDetails(const DataDir& dir, Progress& progress, Findi
         });
     });
     ResourceFiles files = listing.get();
-    const std::vector<std::array<int, 2>> vecFound = files.FindAll(lookups);
+    std::vector<std::array<int, 2>> vecFound = files.FindAll(lookups);
     const std::vector<long>& vecSameName = sameNames.get();
-    const std::vector<long> vecSameGuid = sameGuids.get();
+    std::vector<long> vecSameGuid = sameGuids.get();
 
     auto add = [&](size_t i, bool bError, const char* pszCode, const std::string& strWhat) {
         const std::pair<CString, CString> record(vecRow[i].GetGuid(), nameAt(i));
@@ -420,7 +420,21 @@ std::future<void> CheckNodeDetails(const DataDir& dir, Progress& progress, Findi
         problem.strMessage = std::string("no node detail names this ") + kind.pszWord + " file";
         findings.vecProblem.push_back(std::move(problem));
     }
-    return std::async(std::launch::async, [pRows] { pRows->clear(); });
+    // Giving back megabytes takes a while too; the moved tables go with the
+    // copies.
+    return std::async(
+        std::launch::async,
+        [pRows, files = std::move(files), lookups = std::move(lookups),
+         vecGuid = std::move(vecGuid), vecGuidHash = std::move(vecGuidHash),
+         vecFound = std::move(vecFound), vecSameGuid = std::move(vecSameGuid)]() mutable {
+            pRows->clear();
+            files = ResourceFiles();
+            lookups = ResourceFiles::Lookups();
+            decltype(vecGuid)().swap(vecGuid);
+            decltype(vecGuidHash)().swap(vecGuidHash);
+            decltype(vecFound)().swap(vecFound);
+            decltype(vecSameGuid)().swap(vecSameGuid);
+        });
 }
 
 void CheckFittings(const DataDir& dir, Progress& progress, Findings& findings)

@@ -27,6 +27,15 @@ char SystemUnit(char c)
 #endif
 }
 
+void Prefetch(const void* p)
+{
+#if defined(__GNUC__)
+    __builtin_prefetch(p);
+#else
+    (void)p;
+#endif
+}
+
 bool SystemEqual(const char* a, const char* b, size_t n)
 {
     for (size_t i = 0; i < n; ++i)
@@ -124,16 +133,28 @@ std::vector<std::array<int, 2>> ResourceFiles::FindAll(const Lookups& lookups)
         vecOrder[i] = {lookups.m_vecItem[i].nHash, static_cast<uint32_t>(i)};
     OrderByHash(vecOrder);
     std::vector<std::array<int, 2>> vecFound(vecOrder.size(), std::array<int, 2>{0, 0});
+    // The texts lie in the records' order, scattered against the hash order:
+    // asked for a few lookups ahead, they are at hand when compared.
+    const size_t kAhead = 8;
+    auto textOf = [&lookups](const Lookups::Item& item) {
+        return lookups.m_strTexts.data() + item.nText;
+    };
+    for (size_t k = 0; k < kAhead && k < vecOrder.size(); ++k)
+        Prefetch(&lookups.m_vecItem[vecOrder[k].second]);
     size_t e = 0;
-    for (const auto& [nHash, nLookup] : vecOrder) {
+    for (size_t o = 0; o < vecOrder.size(); ++o) {
+        const auto& [nHash, nLookup] = vecOrder[o];
+        if (o + kAhead < vecOrder.size()) {
+            Prefetch(&lookups.m_vecItem[vecOrder[o + kAhead].second]);
+            Prefetch(textOf(lookups.m_vecItem[vecOrder[o + kAhead / 2].second]));
+        }
         while (e < m_vecEntry.size() && m_vecEntry[e].nHash < nHash)
             ++e;
-        const ResourceFiles::Lookups::Item& item = lookups.m_vecItem[nLookup];
+        const Lookups::Item& item = lookups.m_vecItem[nLookup];
         for (size_t k = e; k < m_vecEntry.size() && m_vecEntry[k].nHash == nHash; ++k) {
             Entry& entry = m_vecEntry[k];
             if (entry.bExact && entry.nLength == item.nLength &&
-                SystemEqual(m_strNames.data() + entry.nName, lookups.m_strTexts.data() + item.nText,
-                            item.nLength)) {
+                SystemEqual(m_strNames.data() + entry.nName, textOf(item), item.nLength)) {
                 vecFound[nLookup][entry.nKind] = entry.bRegular ? 1 : -1;
                 entry.bNamed = true;
             }

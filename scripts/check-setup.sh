@@ -71,7 +71,8 @@ expect_installed "run-example.sh" build-essential cmake libpugixml-dev uuid-dev
 grep -q sudo "$log" && fail "run-example.sh: used sudo as root"
 
 run "bash scripts/run-tests.sh (as root)" bash scripts/run-tests.sh
-expect_installed "run-tests.sh" build-essential cmake libpugixml-dev uuid-dev libgtest-dev
+expect_installed "run-tests.sh" build-essential cmake libpugixml-dev uuid-dev libgtest-dev \
+  libcli11-dev nlohmann-json3-dev
 grep -q '100% tests passed' "$work/out.log" || fail "run-tests.sh: the tests did not all pass"
 
 cp "$work/bin-user-id" "$work/bin/id"

@@ -4,7 +4,7 @@
 # on. Any sanitizer report aborts the test that hit it, so the stage fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/deps.sh test sanitize
+bash scripts/deps.sh test sanitize tool
 cmake --preset asan
 cmake --build --preset asan
 ctest --preset asan

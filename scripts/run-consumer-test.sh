@@ -5,7 +5,7 @@
 # The library comes from build/ (preset "default").
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/deps.sh test
+bash scripts/deps.sh test tool
 build=build
 jobs=2
 work=$(mktemp -d)
@@ -25,8 +25,11 @@ bash tests/consumer/check-doc-snippets.sh
 if [ ! -f "$build/CMakeCache.txt" ]; then
   step cmake --preset default
 fi
-step cmake --build --preset default --target ZkNodeDetail
+step cmake --build --preset default --target ZkNodeDetail zknd
 step cmake --install "$build" --prefix "$work/prefix"
+# zknd is installed with the library and finds it from bin/.
+"$work/prefix/bin/zknd" --version | grep -q '^zknd ' ||
+  { echo "consumer test: the installed zknd does not run" >&2; exit 1; }
 
 # The library file carries the full version; its SONAME the major one.
 versionargs=()

@@ -16,7 +16,8 @@ seconds=${1:-60}
 build=build-fuzz
 harnesses=(fuzz_fitdata_load:fitdata fuzz_nodedetail_load:nodedetail fuzz_natural_order:order)
 small=(fuzz_leading_number:number fuzz_numeric_text:numeric fuzz_three_values:threevalues
-       fuzz_native_path:path fuzz_file_exists:exists fuzz_cstring:cstring)
+       fuzz_native_path:path fuzz_file_exists:exists fuzz_cstring:cstring
+       fuzz_plain_file_name:filename)
 
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz

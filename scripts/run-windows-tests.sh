@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
-# Cross-builds ZkNodeDetail.dll, its import library and the tests for 64-bit
-# Windows with MinGW-w64 (preset "windows", build-windows/), and runs the
-# tests (the DLL's export check among them) under Wine.
+# Cross-builds ZkNodeDetail.dll, its import library, zknd.exe and the tests
+# for 64-bit Windows with MinGW-w64 (preset "windows", build-windows/), and
+# runs the tests (the DLL's export check and zknd's cases among them) under
+# Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 build=$root/build-windows
 toolchain=$root/cmake/mingw-w64-x86_64.cmake
 
-bash scripts/deps.sh windows
+bash scripts/deps.sh windows tool
 
 # The libraries of the cross build, made with the same toolchain and
 # installed into build-windows/deps/prefix, where the preset looks for them:
@@ -39,6 +40,11 @@ else
   install_dep "$pugixml_src" "$deps/build/pugixml" -DPUGIXML_BUILD_TESTS=OFF
   echo "$stamp" >"$prefix/.stamp"
 fi
+
+# CLI11 and nlohmann-json, which zknd uses, are headers only: Debian's serve
+# the cross build as they are.
+mkdir -p "$prefix/include"
+cp -r /usr/include/CLI /usr/include/nlohmann "$prefix/include/"
 
 cmake --preset windows
 cmake --build --preset windows

@@ -100,6 +100,7 @@ inline std::vector<std::string> FolderEntries(const fs::path& folder)
 struct Library {
     std::function<bool()> load, save, update;
     std::function<int()> count;
+    std::function<const ZkReport&()> report;
     fs::path file;
 
     static Library NodeDetail() { return Of(ZkNodeDetailResDataManager()); }
@@ -107,8 +108,12 @@ struct Library {
     template <class Manager>
     static Library Of(Manager* p)
     {
-        return {[p] { return p->Load(); }, [p] { return p->Save(); }, [p] { return p->Update(); },
-                [p] { return p->GetDataCount(); }, Native(std::wstring(p->GetFileName()))};
+        return {[p] { return p->Load(); },
+                [p] { return p->Save(); },
+                [p] { return p->Update(); },
+                [p] { return p->GetDataCount(); },
+                [p]() -> const ZkReport& { return p->GetLastReport(); },
+                Native(std::wstring(p->GetFileName()))};
     }
 };
 

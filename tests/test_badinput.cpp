@@ -1,15 +1,13 @@
 // Damaged, hostile and oversized library files, put in place of a library
 // file (nd-*: node-detail, fit-*: fitting) and loaded; whatever loads must
-// survive a save and a second load unchanged, and every file's outcome says
-// why. A file that is there but does not read empties the list; one that is
-// missing leaves it alone. White-box: the outcome is the manager's capture.
+// survive a save and a second load unchanged, and the manager's report of
+// each Load says why. A file that is there but does not read empties the
+// list; one that is missing leaves it alone.
 
 #include <map>
 #include <sstream>
 
 #include "TestUtil.h"
-#include "fitting/internal/FitDataCapture.h"
-#include "nodedetail/internal/NodeDetailCapture.h"
 
 namespace fs = std::filesystem;
 using zktest::Library;
@@ -68,30 +66,28 @@ std::string Summary(bool bFitting)
     return out;
 }
 
-// read, malformed@line:column, wrong-root:name, undecodable:name ..., then
-// each warning: +bad(section.property=text)@line:column or +char(U+XXXX)@...
-std::string OutcomeOf(const ZkDiag::Capture& c)
+// read, malformed@line:column(reason), wrong-root:name, undecodable:name ...,
+// then each warning: +bad(section.property=text)@line:column or
+// +char(U+XXXX)@line:column.
+std::string OutcomeOf(const ZkReport& r)
 {
-    static const char* const names[] = {"none",        "read",          "written",      "missing",
-                                        "not-regular", "not-permitted", "system-error", "malformed",
-                                        "wrong-root",  "undecodable"};
-    auto at = [](const ZkDiag::Position& p) {
-        return "@" + std::to_string(p.nLine) + ":" + std::to_string(p.nColumn);
+    static const char* const names[] = {"none",          "read",         "missing",   "not-regular",
+                                        "not-permitted", "system-error", "malformed", "wrong-root",
+                                        "undecodable",   "copy-failed",  "no-record"};
+    auto at = [](int nLine, int nColumn) {
+        return "@" + std::to_string(nLine) + ":" + std::to_string(nColumn);
     };
-    auto wide = [](const std::wstring& w) { return Escaped(CString(w.c_str())); };
-    std::string out = names[static_cast<int>(c.outcome)];
-    if (c.outcome == ZkDiag::Outcome::kMalformed)
-        out += at(c.at);
-    if (!c.strName.empty())
-        out += ":" + wide(c.strName);
-    char buf[16];
-    for (const ZkDiag::Warning& w : c.warnings) {
-        std::snprintf(buf, sizeof buf, "U+%04lX", w.nCharacter);
-        out += w.kind == ZkDiag::WarningKind::kBadValue
-                   ? "+bad(" + wide(w.strSection) + "." + wide(w.strProperty) + "=" +
-                         wide(w.strText) + ")" + at(w.at)
-                   : "+char(" + std::string(buf) + ")" + at(w.at);
-    }
+    std::string out = names[static_cast<int>(r.eOutcome)];
+    if (r.eOutcome == ZkOutcome::kMalformed)
+        out += at(r.nLine, r.nColumn) + "(" + Escaped(r.strReason) + ")";
+    if (!r.strName.IsEmpty())
+        out += ":" + Escaped(r.strName);
+    for (const ZkWarning& w : r.vecWarning)
+        out += (w.eKind == ZkWarningKind::kValueNotRead
+                    ? "+bad(" + Escaped(w.strSection) + "." + Escaped(w.strProperty) + "=" +
+                          Escaped(w.strText) + ")"
+                    : "+char(" + Escaped(w.strText) + ")") +
+               at(w.nLine, w.nColumn);
     return out;
 }
 
@@ -121,11 +117,16 @@ TEST_F(BadInputTest, EveryFileGivesItsExpectedOutcome)
     std::istringstream outcomes(zktest::ReadBytes(corpus / "outcomes.txt"));
     for (std::string line; std::getline(outcomes, line);) {
         std::istringstream fields(line);
-        std::string name, result, outcome, summary;
-        if (!(fields >> name >> result >> outcome) || name[0] == '#')
+        std::string name, result, rest;
+        if (!(fields >> name >> result) || name[0] == '#')
             continue;
-        std::getline(fields.ignore(1), summary);
-        expected[name] = {result == "loads", outcome, summary};
+        std::getline(fields.ignore(1), rest);
+        // The outcome ends at the first space outside a parenthesised reason.
+        size_t nEnd = 0;
+        for (int nDepth = 0; nEnd < rest.size() && (rest[nEnd] != ' ' || nDepth > 0); ++nEnd)
+            nDepth += rest[nEnd] == '(' ? 1 : rest[nEnd] == ')' ? -1 : 0;
+        expected[name] = {result == "loads", rest.substr(0, nEnd),
+                          nEnd < rest.size() ? rest.substr(nEnd + 1) : std::string()};
     }
     std::string open, close;
     for (int i = 0; i < 100000; ++i)
@@ -158,8 +159,7 @@ TEST_F(BadInputTest, EveryFileGivesItsExpectedOutcome)
         zktest::WriteBytes(lib.file.parent_path() / "secret.txt", "SECRET");
         EXPECT_EQ(bLoads, lib.load()) << name;
         EXPECT_EQ(summary, Summary(bFitting)) << name;
-        EXPECT_EQ(outcome, OutcomeOf(bFitting ? ZkFitDataLastCapture() : ZkNodeDetailLastCapture()))
-            << name;
+        EXPECT_EQ(outcome, OutcomeOf(lib.report())) << name;
         EXPECT_EQ(bytes, zktest::ReadBytes(lib.file)) << name << ": loading wrote the file";
         if (bLoads) {
             ASSERT_TRUE(lib.save()) << name;
@@ -168,6 +168,7 @@ TEST_F(BadInputTest, EveryFileGivesItsExpectedOutcome)
         }
         fs::remove(lib.file);
         EXPECT_FALSE(lib.load());
+        EXPECT_EQ(ZkOutcome::kMissing, lib.report().eOutcome);
         EXPECT_EQ(summary, Summary(bFitting)) << name << " after loading no file";
         EXPECT_TRUE(lib.update() && lib.count() == 0) << name;
     }

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <chrono>
 #include <thread>
+#include <tuple>
 
 #include "TestUtil.h"
 
@@ -53,6 +54,12 @@ void ForEachLibrary(
 
 const int kCannotDropPrivileges = 99;
 
+// What Save reports, as an exit status: 100 when it succeeded.
+int SaveOutcome(const Library& lib)
+{
+    return lib.save() ? 100 : static_cast<int>(lib.report().eOutcome);
+}
+
 #if !defined(_WIN32)
 
 // Runs fn in a child process and returns its exit code. Root writes whatever
@@ -83,6 +90,15 @@ int RunInReadOnlyFolder(const fs::path& folder, const std::function<int()>& fn)
 }
 #endif
 
+// Save fails, and its report gives the outcome and the system's reason.
+bool SaveFailsWith(const Library& lib, ZkOutcome eOutcome)
+{
+    if (lib.save())
+        return false;
+    const ZkReport& report = lib.report();
+    return report.eOutcome == eOutcome && report.nSystemCode != 0 && !report.strReason.IsEmpty();
+}
+
 using FaultTest = zktest::LibraryTest;
 
 }  // namespace
@@ -96,16 +112,19 @@ TEST_F(FaultTest, SaveThatCannotWriteLeavesWhatIsThereUntouched)
 
             // The library's folder is missing: no folder is made.
             fs::remove_all(data);
-            EXPECT_FALSE(lib.save());
+            EXPECT_TRUE(SaveFailsWith(lib, ZkOutcome::kMissing));
             EXPECT_FALSE(fs::exists(data));
             // A file stands where a folder of the path belongs.
             zktest::WriteBytes(data, "a file, not a folder");
-            EXPECT_FALSE(lib.save());
+            EXPECT_TRUE(SaveFailsWith(lib, ZkOutcome::kMissing));
             EXPECT_EQ("a file, not a folder", zktest::ReadBytes(data));
             fs::remove(data);
             // A folder stands where the library file belongs.
             zktest::WriteBytes(lib.file / "keep.txt", "kept");
             EXPECT_FALSE(lib.save());
+            EXPECT_EQ(ZkOutcome::kNotRegularFile, lib.report().eOutcome);
+            EXPECT_FALSE(lib.load());
+            EXPECT_EQ(ZkOutcome::kNotRegularFile, lib.report().eOutcome);
             EXPECT_EQ("kept", zktest::ReadBytes(lib.file / "keep.txt"));
             EXPECT_EQ(1u, zktest::FolderEntries(folder).size());
             fs::remove_all(lib.file);
@@ -127,21 +146,22 @@ TEST_F(FaultTest, SaveThatCannotWriteLeavesWhatIsThereUntouched)
                 fs::permissions(lib.file, fileMode);
                 fs::permissions(folder, folderMode);
 #if !defined(_WIN32)
-                const int nResult = RunAsSaver([&save = lib.save] { return save() ? 1 : 0; });
+                const int nResult = RunAsSaver([&lib] { return SaveOutcome(lib); });
 #else
-                const int nResult = lib.save() ? 1 : 0;
+                const int nResult = SaveOutcome(lib);
 #endif
                 fs::permissions(folder, fs::perms::owner_all, fs::perm_options::add);
                 fs::permissions(lib.file, fs::perms::owner_read | fs::perms::owner_write);
                 if (nResult == kCannotDropPrivileges)
                     continue;  // no unprivileged user to be
-                EXPECT_EQ(0, nResult) << "Save reported success";
+                EXPECT_EQ(static_cast<int>(ZkOutcome::kNotPermitted), nResult);
                 EXPECT_EQ(oldBytes, zktest::ReadBytes(lib.file));
                 EXPECT_EQ(1u, zktest::FolderEntries(folder).size());
             }
             // Failed saves changed nothing in memory: once the way is clear, the
             // new content is written.
             ASSERT_TRUE(lib.save());
+            EXPECT_TRUE(lib.report().Succeeded());
             EXPECT_EQ(newBytes, zktest::ReadBytes(lib.file));
         });
 }
@@ -234,14 +254,17 @@ TEST_F(FaultTest, CopyNodeWithFilesItCannotCopy)
         std::sort(out.begin(), out.end());
         return out;
     };
-    const std::pair<std::function<void()>, std::vector<std::string>> cases[] = {
-        {[&] { fs::remove(folder / "G-PUMP.dwg"); }, {".sld=slide", "G-PUMP.sld=slide"}},
-        {[&] { fs::remove(folder / "G-PUMP.sld"); }, {".dwg=drawing", "G-PUMP.dwg=drawing"}},
+    // The obstacle, what the folder then holds, and the sources the report
+    // names as not copied.
+    const std::tuple<std::function<void()>, std::vector<std::string>, std::string> cases[] = {
+        {[&] { fs::remove(folder / "G-PUMP.dwg"); }, {".sld=slide", "G-PUMP.sld=slide"}, "dwg"},
+        {[&] { fs::remove(folder / "G-PUMP.sld"); }, {".dwg=drawing", "G-PUMP.dwg=drawing"}, "sld"},
         {[&] { fs::remove(folder / "G-PUMP.dwg"), fs::create_directory(folder / "G-PUMP.dwg"); },
-         {".sld=slide", "G-PUMP.dwg/", "G-PUMP.sld=slide"}},
-        {[&] { fs::remove_all(data); }, {}},  // not made again
+         {".sld=slide", "G-PUMP.dwg/", "G-PUMP.sld=slide"},
+         "dwg"},
+        {[&] { fs::remove_all(data); }, {}, "dwg sld"},  // not made again
     };
-    for (const auto& [obstacle, entries] : cases) {
+    for (const auto& [obstacle, entries, failed] : cases) {
         reset();
         obstacle();
         EXPECT_EQ(0, pMgr->CopyNode(L"pump"));
@@ -250,7 +273,24 @@ TEST_F(FaultTest, CopyNodeWithFilesItCannotCopy)
         EXPECT_TRUE(records.size() == 2 && records[0].GetDisplayName() == L"Pump(1)");
         EXPECT_EQ(entries, listing());
         EXPECT_EQ(!entries.empty(), fs::exists(data));
+        const ZkReport& report = pMgr->GetLastReport();
+        std::string strFailed;
+        for (const ZkWarning& w : report.vecWarning) {
+            const std::wstring text = w.strText.GetString();
+            strFailed += (strFailed.empty() ? "" : " ") +
+                         std::string(w.eKind == ZkWarningKind::kCopyFailed ? "" : "?") +
+                         zktest::Native(text).extension().string().substr(1);
+        }
+        EXPECT_EQ(ZkOutcome::kCopyFailed, report.eOutcome);
+        EXPECT_EQ(report.vecWarning.empty() ? CString() : report.vecWarning[0].strText,
+                  report.strPath);
+        EXPECT_FALSE(report.strReason.IsEmpty());
+        EXPECT_EQ(failed, strFailed);
     }
+    EXPECT_EQ(0, pMgr->CopyNode(L"no such name"));
+    EXPECT_EQ(ZkOutcome::kNoSuchRecord, pMgr->GetLastReport().eOutcome);
+    reset();
+    EXPECT_TRUE(pMgr->CopyNode(0) == 1 && pMgr->GetLastReport().Succeeded());
 #if !defined(_WIN32)
     // The resource folder is read-only: nothing new appears in it, and the
     // child that tried still added the record.

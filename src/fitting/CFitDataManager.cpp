@@ -5,8 +5,8 @@
 #include <memory>
 #include <utility>
 
-#include "fitting/internal/FitDataCapture.h"
 #include "platform/internal/DataDirectory.h"
+#include "platform/internal/Diagnostics.h"
 #include "platform/internal/RecordListFile.h"
 
 namespace {
@@ -18,15 +18,10 @@ const wchar_t kFitDataFile[] = L"FitDataEx.xml";
 const wchar_t kRootSection[] = L"FitData";
 const wchar_t kGroupSection[] = L"FitInfo";
 
-// Kept here rather than in the exported class.
-ZkDiag::Capture g_lastCapture;
+// Kept here, not in the manager: its members are fixed. Copies share it.
+ZkDiag::LastOperation g_last;
 
 }  // namespace
-
-const ZkDiag::Capture& ZkFitDataLastCapture()
-{
-    return g_lastCapture;
-}
 
 CFitDataManager::CFitDataManager()
     : m_vecFitInfo(), m_strFileName(), m_bDataChanged(false), m_strLayOutFitName()
@@ -39,12 +34,23 @@ CFitDataManager::~CFitDataManager() = default;
 bool CFitDataManager::Load()
 {
     return LoadRecordList(m_strFileName, kRootSection, kGroupSection, m_vecFitInfo, m_bDataChanged,
-                          g_lastCapture);
+                          g_last.Start());
 }
 
 bool CFitDataManager::Save()
 {
-    return SaveRecordList(m_strFileName, kRootSection, kGroupSection, m_vecFitInfo, g_lastCapture);
+    return SaveRecordList(m_strFileName, kRootSection, kGroupSection, m_vecFitInfo, g_last.Start());
+}
+
+const ZkReport& CFitDataManager::GetLastReport() const
+{
+    return g_last.Report(m_strFileName);
+}
+
+bool CFitDataManager::GetVecFitInfo(std::vector<FittingInfo>& vecFitInfo) const
+{
+    vecFitInfo = m_vecFitInfo;
+    return true;
 }
 
 bool CFitDataManager::Update()

@@ -10,6 +10,7 @@
 #include "fitting/ZkEnums.h"
 #include "platform/CString.h"
 #include "platform/ZkExport.h"
+#include "platform/ZkReport.h"
 
 class ZKND_API CFitDataManager {
 public:
@@ -38,6 +39,12 @@ public:
     // Full path of "FitDataEx.xml" in the fitting folder under the data
     // directory, with backslashes.
     CString GetFileName() const;
+    // What the last Load, Update or Save did, and why it failed
+    // (platform/ZkReport.h); made when first asked after the operation, and
+    // valid until the next one. Copies of the manager share one report.
+    const ZkReport& GetLastReport() const;
+    // Copies out the fitting groups in library order; always true.
+    bool GetVecFitInfo(std::vector<FittingInfo>& vecFitInfo) const;
 
     // Lookup. Names are display names, matched whole and ignoring case; the
     // first match in group order, then row order, wins.

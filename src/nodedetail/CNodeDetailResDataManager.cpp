@@ -4,10 +4,11 @@
 #include <memory>
 #include <utility>
 
+#include <string>
+
 #include "nodedetail/internal/CopyName.h"
-#include "nodedetail/internal/CopyOutcome.h"
-#include "nodedetail/internal/NodeDetailCapture.h"
 #include "platform/internal/DataDirectory.h"
+#include "platform/internal/Diagnostics.h"
 #include "platform/internal/FileSystem.h"
 #include "platform/internal/Os.h"
 #include "platform/internal/RecordListFile.h"
@@ -26,33 +27,23 @@ CString ResourceFolder()
     return GetDataDirectory() + kResourceFolder;
 }
 
-CopyNodeOutcome g_lastCopy;
-
-// Copies the resource file of one GUID text to that of another, overwriting,
-// unless the source's text would name a file outside the folder or none.
-CopyFileOutcome CopyResourceFile(const CString& strFolder, const CString& strFrom,
-                                 const CString& strTo, const wchar_t* pszExtension)
+// Copies the resource file of one GUID text to that of another, overwriting;
+// a failure is recorded.
+bool CopyResourceFile(const CString& strFolder, const CString& strFrom, const CString& strTo,
+                      const wchar_t* pszExtension, ZkDiag::Capture& capture)
 {
-    CopyFileOutcome outcome;
-    outcome.bGuidRefused = !ZkFileSystem::IsPlainFileName(strFrom);
-    if (outcome.bGuidRefused) {
-        outcome.error.status = ZkFileSystem::FileStatus::kNotPermitted;
-        return outcome;
-    }
-    outcome.bCopied =
-        ZkFileSystem::CopyRegularFile(strFolder + strFrom + pszExtension,
-                                      strFolder + strTo + pszExtension, false, &outcome.error);
-    return outcome;
+    const CString strSource = strFolder + strFrom + pszExtension;
+    ZkFileSystem::FileError error;
+    if (ZkFileSystem::CopyRegularFile(strSource, strFolder + strTo + pszExtension, false, &error))
+        return true;
+    capture.CopyFailed(strSource, error);
+    return false;
 }
-// Kept here rather than in the exported class.
-ZkDiag::Capture g_lastCapture;
+
+// Kept here, not in the manager: its members are fixed. Copies share it.
+ZkDiag::LastOperation g_last;
 
 }  // namespace
-
-const ZkDiag::Capture& ZkNodeDetailLastCapture()
-{
-    return g_lastCapture;
-}
 
 CNodeDetailResDataManager::CNodeDetailResDataManager() : m_bDataChanged(false)
 {
@@ -64,13 +55,18 @@ CNodeDetailResDataManager::~CNodeDetailResDataManager() = default;
 bool CNodeDetailResDataManager::Load()
 {
     return LoadRecordList(m_strFileName, kRootSection, kRowSection, m_vecNodeDetailResData,
-                          m_bDataChanged, g_lastCapture);
+                          m_bDataChanged, g_last.Start());
 }
 
 bool CNodeDetailResDataManager::Save()
 {
     return SaveRecordList(m_strFileName, kRootSection, kRowSection, m_vecNodeDetailResData,
-                          g_lastCapture);
+                          g_last.Start());
+}
+
+const ZkReport& CNodeDetailResDataManager::GetLastReport() const
+{
+    return g_last.Report(m_strFileName);
 }
 
 bool CNodeDetailResDataManager::Update()
@@ -220,18 +216,27 @@ bool CNodeDetailResDataManager::DelNode()
 
 int CNodeDetailResDataManager::CopyNode(const int& nIndex)
 {
+    ZkDiag::Capture& capture = g_last.Start();
     const CString strFolder = ResourceFolder();
-    if (!IsValidIndex(nIndex))
+    if (!IsValidIndex(nIndex)) {
+        capture.Fail(ZkDiag::Outcome::kNoSuchRecord, "no node detail at index " +
+                                                         std::to_string(nIndex) + " of " +
+                                                         std::to_string(GetDataCount()));
         return 0;
+    }
     return CopyNodeAt(nIndex, strFolder);
 }
 
 int CNodeDetailResDataManager::CopyNode(const wchar_t* pszName)
 {
+    ZkDiag::Capture& capture = g_last.Start();
     const CString strFolder = ResourceFolder();
     const int nIndex = FindByName(pszName);
-    if (nIndex < 0)
+    if (nIndex < 0) {
+        capture.Fail(ZkDiag::Outcome::kNoSuchRecord, std::string());
+        capture.strReason = L"no node detail is named \"" + std::wstring(CString(pszName)) + L"\"";
         return 0;
+    }
     return CopyNodeAt(nIndex, strFolder);
 }
 
@@ -258,6 +263,7 @@ int CNodeDetailResDataManager::FindByName(const wchar_t* pszName) const
 
 int CNodeDetailResDataManager::CopyNodeAt(int nIndex, const CString& strFolder)
 {
+    ZkDiag::Capture& capture = g_last.Recording();
     NodeDetailResData copy = m_vecNodeDetailResData[static_cast<size_t>(nIndex)];
     const CString strBaseName = copy.GetDisplayName();
     const CString strSrcGuid = copy.GetGuid();
@@ -275,14 +281,18 @@ int CNodeDetailResDataManager::CopyNodeAt(int nIndex, const CString& strFolder)
     copy.SetDisplayName(strName);
     m_vecNodeDetailResData.insert(m_vecNodeDetailResData.begin() + nIndex, copy);
 
-    // Both copies are attempted; a failed one is reported, not undone.
-    g_lastCopy.drawing = CopyResourceFile(strFolder, strSrcGuid, copy.GetGuid(), L".dwg");
-    g_lastCopy.slide = CopyResourceFile(strFolder, strSrcGuid, copy.GetGuid(), L".sld");
     m_bDataChanged = true;
-    return (g_lastCopy.drawing.bCopied && g_lastCopy.slide.bCopied) ? 1 : 0;
-}
-
-const CopyNodeOutcome& LastCopyNodeOutcome()
-{
-    return g_lastCopy;
+    // A text that would name a file outside the folder, or none, fails both
+    // copies. Otherwise both are attempted; a failed one is reported, not
+    // undone.
+    if (!ZkIsPlainFileName(strSrcGuid)) {
+        capture.GuidRefused(strSrcGuid);
+        return 0;
+    }
+    const bool bDwg = CopyResourceFile(strFolder, strSrcGuid, copy.GetGuid(), L".dwg", capture);
+    const bool bSld = CopyResourceFile(strFolder, strSrcGuid, copy.GetGuid(), L".sld", capture);
+    if (!bDwg || !bSld)
+        return 0;
+    capture.outcome = ZkDiag::Outcome::kCopied;
+    return 1;
 }

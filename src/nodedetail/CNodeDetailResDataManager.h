@@ -5,6 +5,7 @@
 #include "nodedetail/NodeDetailResData.h"
 #include "platform/CString.h"
 #include "platform/ZkExport.h"
+#include "platform/ZkReport.h"
 
 // The process-wide node-detail resource library: the records of
 // "NodeDetailDataEx.xml", kept in library order. Records only: deleting or
@@ -34,6 +35,10 @@ public:
     // data directory, with backslashes. The drawing and slide files lie
     // beside it.
     CString GetFileName() const;
+    // What the last Load, Update, Save or CopyNode did, and why it failed
+    // (platform/ZkReport.h); made when first asked after the operation, and
+    // valid until the next one. Copies of the manager share one report.
+    const ZkReport& GetLastReport() const;
 
     // Copies out the records in library order; always true.
     bool GetVecNodeDetailResData(std::vector<NodeDetailResData>& vecData);

@@ -203,12 +203,14 @@ struct CXTPPropExchange::Root {
         bErrorPending = false;
     }
 
-    void BadValue(pugi::xml_node node, const wchar_t* pszName, const char* value)
+    void BadValue(pugi::xml_node node, const wchar_t* pszName, const char* value,
+                  ZkDiag::ValueType type)
     {
         if (pCapture == nullptr)
             return;
         ZkDiag::Warning w;
         w.kind = ZkDiag::WarningKind::kBadValue;
+        w.valueType = type;
         w.strSection = ZkDiag::WideFromUtf8(node.name());
         w.strProperty = pszName;
         w.strText = ZkDiag::WideFromUtf8(value);
@@ -301,7 +303,9 @@ struct CXTPPropExchange::Root {
             return 0;
         if (ParseNumber(text, std::strlen(text), ZkNumber::kPropertyValue, value))
             return 1;
-        BadValue(Node(pNode), pszName, text);
+        BadValue(
+            Node(pNode), pszName, text,
+            std::is_integral<T>::value ? ZkDiag::ValueType::kInteger : ZkDiag::ValueType::kReal);
         return 0;
     }
 
@@ -409,7 +413,9 @@ int CXTPPropExchange::IsRootSectionPresent() const
     if (root && m_pRoot->strRootName == root.name())
         return 1;
     if (root && m_pRoot->pCapture != nullptr) {
-        m_pRoot->pCapture->outcome = ZkDiag::Outcome::kWrongRoot;
+        m_pRoot->pCapture->Fail(ZkDiag::Outcome::kWrongRoot, std::string("the root element is \"") +
+                                                                 root.name() + "\", not \"" +
+                                                                 m_pRoot->strRootName + "\"");
         m_pRoot->pCapture->strName = ZkDiag::WideFromUtf8(root.name());
     }
     return 0;
@@ -575,7 +581,7 @@ int ZkExchangeAccess::PX_U3Value(CXTPPropExchange* pPX, const wchar_t* pszName, 
         if (text == nullptr)
             return 0;
         if (!ParseU3(text, std::strlen(text), value))
-            root.BadValue(Node(pPX->m_pNode), pszName, text);
+            root.BadValue(Node(pPX->m_pNode), pszName, text, ZkDiag::ValueType::kThreeNumbers);
         return 1;
     }
     char buf[128];

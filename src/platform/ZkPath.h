@@ -23,6 +23,16 @@ using ZkNativeString = std::string;  // UTF-8
 // text is kept as it is. A null pointer gives the empty path.
 ZKND_API ZkNativeString ZkToNativePath(const wchar_t* pszLibraryPath);
 
+// True when the text, appended to a folder, names a file of its own in that
+// folder on every system the library runs on: not empty, "." or "..", no path
+// separator ('\\' or '/') or drive colon, no control character or character
+// Windows forbids in names (<>"|?*), no trailing dot or space (Windows drops
+// them, naming another file), and no device name (CON, PRN, AUX, NUL, COM1-9,
+// LPT1-9, letter case ignored, with or without an extension). CopyNode copies
+// no file of a GUID text that fails. When false and ppszWhy is not null,
+// *ppszWhy is a short English reason, e.g. "it holds a path separator".
+ZKND_API bool ZkIsPlainFileName(const wchar_t* pszName, const wchar_t** ppszWhy = nullptr);
+
 // A native path in the library's form: each '/' becomes a backslash, and on
 // Linux the UTF-8 bytes are decoded (an invalid sequence becomes U+FFFD). A
 // folder gains no trailing backslash; append one before adding a file name.

@@ -78,6 +78,11 @@ void CheckNodeDetailRoad(const fs::path& dataDir)
     CNodeDetailResDataManager* pLib = ZkNodeDetailResDataManager();
     std::vector<NodeDetailResData> vecRows;
     CHECK(!ListNodeDetails(vecRows));  // no library file yet
+    CString strWhy;
+    std::vector<CString> vecWarning;
+    CHECK(!LoadResourceLibrary(strWhy, vecWarning));
+    CHECK(strWhy.Find(L"NodeDetailDataEx.xml: the file or its folder does not exist") > 0);
+    CHECK(pLib->GetLastReport().eOutcome == ZkOutcome::kMissing);
 
     // A library of three details, written by the library itself, and the
     // drawing and slide file of each.
@@ -105,7 +110,9 @@ void CheckNodeDetailRoad(const fs::path& dataDir)
 
     CHECK(CopyNodeDetail(2));
     CHECK(!CopyNodeDetail(pLib->GetDataCount()));  // no such row
-    CHECK(ListNodeDetails(vecRows));               // the saved file, sorted again
+    CHECK(pLib->GetLastReport().eOutcome == ZkOutcome::kNoSuchRecord);
+    CHECK(LoadResourceLibrary(strWhy, vecWarning) && vecWarning.empty());
+    CHECK(ListNodeDetails(vecRows));  // the saved file, sorted again
     CHECK(Names(vecRows) ==
           (std::vector<CString>{L"Detail2", L"Detail10", L"Pump base", L"Pump base(1)"}));
     if (vecRows.size() == 4) {

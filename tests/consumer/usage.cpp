@@ -130,3 +130,30 @@ void ReadSelection(CString& strDetail, int& nCount)
     nCount = pSession->GetInt(L"CopyCount", 0);
 }
 // snippet end
+
+// snippet: report
+#include "platform/ZkReport.h"
+
+// Loads the resource library. When it cannot, strWhy says why in one line,
+// such as "...\NodeDetailDataEx.xml:3:3: malformed XML: Start-end tags
+// mismatch". A Load that succeeds may still have warnings: values that could
+// not be read as their type kept their defaults.
+bool LoadResourceLibrary(CString& strWhy, std::vector<CString>& vecWarning)
+{
+    CNodeDetailResDataManager* pLib = ZkNodeDetailResDataManager();
+    const bool bLoaded = pLib->Load();
+    const ZkReport& report = pLib->GetLastReport();  // valid until the next call
+    for (const ZkWarning& warning : report.vecWarning)
+        vecWarning.push_back(warning.strMessage);
+    if (bLoaded)
+        return true;
+    strWhy = report.strPath;
+    if (report.nLine > 0) {
+        CString strWhere;
+        strWhere.Format(L":%d:%d", report.nLine, report.nColumn);
+        strWhy += strWhere;
+    }
+    strWhy += L": " + report.Describe();
+    return false;
+}
+// snippet end

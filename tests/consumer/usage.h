@@ -19,6 +19,7 @@ bool FindElbow(FittingData& elbow);
 void Listen(ICallback* pCallback);
 void ShareSelection();
 void ReadSelection(CString& strDetail, int& nCount);
+bool LoadResourceLibrary(CString& strWhy, std::vector<CString>& vecWarning);
 
 // snippet: listener
 // Hears the library's notifications, on the caller's thread inside Dispatch.

@@ -8,8 +8,6 @@
 #include <cstring>
 
 #include "TestUtil.h"
-#include "fitting/internal/FitDataCapture.h"
-#include "nodedetail/internal/NodeDetailCapture.h"
 #include "platform/internal/ExchangeAccess.h"
 #include "platform/internal/Text.h"
 
@@ -140,26 +138,29 @@ TEST_F(ExchangeTest, CharactersXmlCannotCarryAreWrittenAsReplacementCharacters)
     const Library lib = Library::NodeDetail();
     std::filesystem::create_directories(lib.file.parent_path());
     ASSERT_TRUE(lib.save());
-    const ZkDiag::Capture& saved = ZkNodeDetailLastCapture();
-    EXPECT_EQ(ZkDiag::Outcome::kWritten, saved.outcome);
+    const ZkReport& saved = pMgr->GetLastReport();
+    EXPECT_EQ(ZkOutcome::kDone, saved.eOutcome);
     size_t nWarning = 0;
     for (size_t i = 0; i < std::size(cases); ++i) {
         if (cases[i].nReplaced == 0)
             continue;
-        ASSERT_LT(nWarning, saved.warnings.size());
-        const ZkDiag::Warning& w = saved.warnings[nWarning++];
-        EXPECT_TRUE(w.bWriting && w.strSection == L"NodeDetailResDataRow" &&
-                    w.strProperty == L"DisplayName" && w.nCharacter == cases[i].nReplaced)
+        ASSERT_LT(nWarning, saved.vecWarning.size());
+        const ZkWarning& w = saved.vecWarning[nWarning++];
+        wchar_t code[16];
+        std::swprintf(code, 16, L"U+%04lX", cases[i].nReplaced);
+        EXPECT_TRUE(w.eKind == ZkWarningKind::kCharacterReplaced &&
+                    w.strSection == L"NodeDetailResDataRow" && w.strProperty == L"DisplayName" &&
+                    w.strText == code && w.strMessage.Find(L"cannot be written") > 0)
             << i;
         // Line 1 is the declaration, 2 the root; the name's text starts in column 46.
         const size_t nColumn =
             46 + (cases[i].text[0] == L'a' || cases[i].text[0] == L'x' || cases[i].text[0] == L'z'
                       ? 1
                       : 0);
-        EXPECT_TRUE(w.at.nLine == i + 3 && w.at.nColumn == nColumn)
-            << i << ": " << w.at.nLine << ":" << w.at.nColumn;
+        EXPECT_TRUE(w.nLine == static_cast<int>(i + 3) && w.nColumn == static_cast<int>(nColumn))
+            << i << ": " << w.nLine << ":" << w.nColumn;
     }
-    EXPECT_EQ(nWarning, saved.warnings.size());
+    EXPECT_EQ(nWarning, saved.vecWarning.size());
 
     pugi::xml_document strict;
     EXPECT_TRUE(strict.load_string(zktest::ReadBytes(lib.file).c_str()));
@@ -170,8 +171,7 @@ TEST_F(ExchangeTest, CharactersXmlCannotCarryAreWrittenAsReplacementCharacters)
         EXPECT_EQ(cases[i].back, std::wstring(rows[i].GetDisplayName().GetString(),
                                               rows[i].GetDisplayName().GetLength()))
             << i;
-    EXPECT_TRUE(ZkNodeDetailLastCapture().outcome == ZkDiag::Outcome::kRead &&
-                ZkNodeDetailLastCapture().warnings.empty());
+    EXPECT_TRUE(pMgr->GetLastReport().Succeeded() && pMgr->GetLastReport().vecWarning.empty());
 }
 
 // A position read straight from the bytes gives what ZkTextToU3Value gives
@@ -212,31 +212,21 @@ TEST_F(ExchangeTest, PositionsReadFromBytesAsTheHostConversionReadsThem)
     }
 }
 
-// What a load or save that fails records: the system's reason for files,
-// the place of a warning in an element-form value.
-TEST_F(ExchangeTest, CaptureSaysWhyAndWhere)
+// A value held in an element that does not read is placed where its text
+// starts; an attribute of the same name goes first.
+TEST_F(ExchangeTest, ElementValueWarningIsPlacedAtItsText)
 {
-    const Library lib = Library::NodeDetail();
-    ASSERT_FALSE(lib.load());
-    EXPECT_EQ(ZkDiag::Outcome::kMissing, ZkNodeDetailLastCapture().outcome);
-    std::filesystem::create_directories(lib.file);
-    ASSERT_FALSE(lib.load());
-    EXPECT_EQ(ZkDiag::Outcome::kNotRegular, ZkNodeDetailLastCapture().outcome);
-    ASSERT_FALSE(lib.save());
-    EXPECT_NE(ZkDiag::Outcome::kWritten, ZkNodeDetailLastCapture().outcome);
-    std::filesystem::remove(lib.file);
-
     const Library fit = Library::Fitting();
     zktest::WriteBytes(fit.file,
                        "<FitData>\n<FitInfo>\n  <FitType>\n\n x1</FitType>\n"
                        "  <FitRow Scale=\"2\"><Scale>no</Scale></FitRow>\n"
                        "</FitInfo></FitData>");
     ASSERT_TRUE(fit.load());
-    const ZkDiag::Capture& c = ZkFitDataLastCapture();
-    ASSERT_EQ(1u, c.warnings.size());
-    EXPECT_TRUE(c.warnings[0].strText == L"\n\n x1" && c.warnings[0].at.nLine == 3 &&
-                c.warnings[0].at.nColumn == 12 && c.warnings[0].strSection == L"FitInfo")
-        << c.warnings[0].at.nLine << ":" << c.warnings[0].at.nColumn;
+    const ZkReport& r = ZkFitDataManager()->GetLastReport();
+    ASSERT_EQ(1u, r.vecWarning.size());
+    EXPECT_TRUE(r.vecWarning[0].strText == L"\n\n x1" && r.vecWarning[0].nLine == 3 &&
+                r.vecWarning[0].nColumn == 12 && r.vecWarning[0].strSection == L"FitInfo")
+        << r.vecWarning[0].nLine << ":" << r.vecWarning[0].nColumn;
 }
 
 // The checks and the decoding go 16 and 64 bytes at a time: each sequence,

@@ -4,7 +4,6 @@
 #include <cstdlib>
 
 #include "TestUtil.h"
-#include "nodedetail/internal/CopyOutcome.h"
 #include "platform/internal/FileSystem.h"
 #include "platform/internal/Number.h"
 #include "platform/internal/Os.h"
@@ -26,7 +25,7 @@ TEST(FileNameTest, CopyNodeStaysInsideTheResourceFolder)
 {
     for (const wchar_t* fine : {L"0A1B2C3D-0000-4000-8000-00000000000A", L"CON1", L"COM10", L"LPT0",
                                 L"a.b.c", L"..a", L"节点 图"})
-        EXPECT_TRUE(ZkFileSystem::IsPlainFileName(fine)) << testing::PrintToString(fine);
+        EXPECT_TRUE(ZkIsPlainFileName(fine)) << testing::PrintToString(fine);
     CNodeDetailResDataManager* pMgr = CNodeDetailResDataManager::Instance();
     const fs::path data = zktest::NativeDataDirectory() / "Data";
     const fs::path folder = zktest::Native(pMgr->GetFileName().GetString()).parent_path();
@@ -68,8 +67,10 @@ TEST(FileNameTest, CopyNodeStaysInsideTheResourceFolder)
         EXPECT_EQ(2u, zktest::FolderEntries(folder).size());
         EXPECT_EQ(3u, zktest::FolderEntries(data).size());
         EXPECT_EQ("outside", zktest::ReadBytes(data / "outside.dwg"));
-        EXPECT_TRUE(LastCopyNodeOutcome().drawing.bGuidRefused &&
-                    LastCopyNodeOutcome().slide.bGuidRefused);
+        const ZkReport& report = pMgr->GetLastReport();
+        EXPECT_TRUE(report.eOutcome == ZkOutcome::kCopyFailed && report.vecWarning.size() == 1 &&
+                    report.vecWarning[0].eKind == ZkWarningKind::kGuidRefused &&
+                    report.vecWarning[0].strText == guid);
     }
     pMgr->SetVecNodeDetailResData({});
 }

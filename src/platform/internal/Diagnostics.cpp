@@ -1,5 +1,6 @@
 #include "platform/internal/Diagnostics.h"
 
+#include <cstdio>
 #include <utility>
 
 #include "platform/internal/Text.h"
@@ -18,7 +19,8 @@ bool Capture::Add(Warning warning)
 
 void Capture::Fail(Outcome o, const std::string& reasonUtf8)
 {
-    if (outcome != Outcome::kNone && outcome != Outcome::kRead && outcome != Outcome::kWritten)
+    if (outcome != Outcome::kNone && outcome != Outcome::kRead && outcome != Outcome::kWritten &&
+        outcome != Outcome::kCopied)
         return;
     outcome = o;
     strReason = WideFromUtf8(reasonUtf8);
@@ -32,8 +34,158 @@ void Capture::FailFile(const ZkFileSystem::FileError& error)
          : s == FileStatus::kNotRegular   ? Outcome::kNotRegular
          : s == FileStatus::kNotPermitted ? Outcome::kNotPermitted
                                           : Outcome::kSystemError,
-         ZkFileSystem::DescribeFileError(error));
+         // Without a code from the system the outcome says it all.
+         error.code != 0 || s == FileStatus::kSystemError ? ZkFileSystem::DescribeFileError(error)
+                                                          : std::string());
     nSystemCode = error.code;
+}
+
+void Capture::CopyFailed(const wchar_t* pszSource, const ZkFileSystem::FileError& error)
+{
+    if (outcome == Outcome::kNone) {
+        Fail(Outcome::kCopyFailed, ZkFileSystem::DescribeFileError(error));
+        nSystemCode = error.code;
+        strPath = pszSource;
+    }
+    Warning w;
+    w.kind = WarningKind::kCopyFailed;
+    w.strText = pszSource;
+    w.error = error;
+    Add(std::move(w));
+}
+
+void Capture::GuidRefused(const wchar_t* pszGuid)
+{
+    Warning w;
+    w.kind = WarningKind::kGuidRefused;
+    w.strText = pszGuid;
+    if (outcome == Outcome::kNone) {
+        const wchar_t* pszWhy = L"";
+        ZkIsPlainFileName(pszGuid, &pszWhy);
+        Fail(Outcome::kCopyFailed, std::string());
+        strReason = L"the GUID text \"" + w.strText + L"\" cannot name a file: " + pszWhy;
+    }
+    Add(std::move(w));
+}
+
+namespace {
+
+CString Text(const std::wstring& units)
+{
+    return CString(units.data(), static_cast<int>(units.size()));
+}
+
+CString Quoted(const std::wstring& units)
+{
+    return Text(L"\"" + units + L"\"");
+}
+
+ZkOutcome Public(Outcome o)
+{
+    switch (o) {
+    case Outcome::kNone:
+        return ZkOutcome::kNone;
+    case Outcome::kRead:
+    case Outcome::kWritten:
+    case Outcome::kCopied:
+        return ZkOutcome::kDone;
+    case Outcome::kMissing:
+        return ZkOutcome::kMissing;
+    case Outcome::kNotRegular:
+        return ZkOutcome::kNotRegularFile;
+    case Outcome::kNotPermitted:
+        return ZkOutcome::kNotPermitted;
+    case Outcome::kSystemError:
+        break;
+    case Outcome::kMalformed:
+        return ZkOutcome::kMalformed;
+    case Outcome::kWrongRoot:
+        return ZkOutcome::kWrongRoot;
+    case Outcome::kUndecodableEncoding:
+        return ZkOutcome::kUndecodableEncoding;
+    case Outcome::kCopyFailed:
+        return ZkOutcome::kCopyFailed;
+    case Outcome::kNoSuchRecord:
+        return ZkOutcome::kNoSuchRecord;
+    }
+    return ZkOutcome::kSystemError;
+}
+
+// The last part of a path in the library's form.
+std::wstring FileNameOf(const std::wstring& path)
+{
+    const size_t n = path.find_last_of(L'\\');
+    return n == std::wstring::npos ? path : path.substr(n + 1);
+}
+
+ZkWarning Explained(const Warning& w)
+{
+    ZkWarning out;
+    out.eKind = w.kind == WarningKind::kBadValue            ? ZkWarningKind::kValueNotRead
+                : w.kind == WarningKind::kReplacedCharacter ? ZkWarningKind::kCharacterReplaced
+                : w.kind == WarningKind::kGuidRefused       ? ZkWarningKind::kGuidRefused
+                                                            : ZkWarningKind::kCopyFailed;
+    out.nLine = static_cast<int>(w.at.nLine);
+    out.nColumn = static_cast<int>(w.at.nColumn);
+    out.strSection = Text(w.strSection);
+    out.strProperty = Text(w.strProperty);
+    out.strText = Text(w.strText);
+    // "Scale" of "FitRow", when the value has a place in the document.
+    const std::wstring where = w.strProperty.empty()
+                                   ? std::wstring()
+                                   : L"\"" + w.strProperty + L"\" of \"" + w.strSection + L"\"";
+    std::wstring message;
+    switch (w.kind) {
+    case WarningKind::kBadValue: {
+        static const wchar_t* const kTypes[] = {L"a real number", L"an integer", L"three numbers"};
+        message = where + L" is \"" + w.strText + L"\", not " +
+                  kTypes[static_cast<int>(w.valueType)] + L": the value was not read";
+        break;
+    }
+    case WarningKind::kReplacedCharacter: {
+        char code[16];
+        std::snprintf(code, sizeof code, "U+%04lX", w.nCharacter);
+        out.strText = Text(WideFromUtf8(code));
+        message = (where.empty() ? std::wstring() : where + L": ") + out.strText.GetString() +
+                  (w.bWriting ? L" cannot be written in XML" : L" cannot be read") +
+                  L" and became U+FFFD";
+        break;
+    }
+    case WarningKind::kGuidRefused: {
+        const wchar_t* pszWhy = L"";
+        ZkIsPlainFileName(w.strText.c_str(), &pszWhy);
+        message = L"GUID text \"" + w.strText + L"\" cannot name a file (" + pszWhy +
+                  L"): nothing was copied";
+        break;
+    }
+    case WarningKind::kCopyFailed:
+        message = FileNameOf(w.strText) + L" was not copied: " +
+                  WideFromUtf8(ZkFileSystem::DescribeFileError(w.error));
+        break;
+    }
+    out.strMessage = Text(message);
+    return out;
+}
+
+}  // namespace
+
+void Capture::Explain(const wchar_t* pszFile, ZkReport& report) const
+{
+    report = ZkReport();
+    report.eOutcome = Public(outcome);
+    const bool bCopy = outcome == Outcome::kCopied || outcome == Outcome::kCopyFailed ||
+                       outcome == Outcome::kNoSuchRecord;
+    report.strPath = bCopy ? Text(strPath) : CString(pszFile);
+    report.nLine = static_cast<int>(at.nLine);
+    report.nColumn = static_cast<int>(at.nColumn);
+    report.strReason = Text(strReason);
+    report.strName = Text(strName);
+    if (outcome == Outcome::kUndecodableEncoding)
+        report.strReason += L" " + Quoted(strName);
+    report.nSystemCode = nSystemCode;
+    report.vecWarning.reserve(warnings.size());
+    for (const Warning& w : warnings)
+        report.vecWarning.push_back(Explained(w));
 }
 
 Position LineCounter::At(size_t offset)

@@ -1,15 +1,19 @@
 #pragma once
 
-// What reading or writing a library file found (not exported): the outcome,
-// with the system's or the parser's reason and the place, and warnings about
-// single values and characters. Nothing is formatted or allocated while all
-// goes well: a place is kept as an offset into the text and becomes a line
-// and column only when something is recorded.
+// What a library manager's last operation met (not exported): reading or
+// writing its file, with the system's or the parser's reason and the place,
+// warnings about single values and characters, and CopyNode's file copies.
+// Nothing is formatted or allocated while all goes well: a place is kept as
+// an offset into the text and becomes a line and column only when something
+// is recorded, and the public ZkReport with its messages is made only when a
+// caller asks for it.
 
 #include <cstddef>
 #include <string>
 #include <vector>
 
+#include "platform/CString.h"
+#include "platform/ZkReport.h"
 #include "platform/internal/FileSystem.h"
 
 namespace ZkDiag {
@@ -25,6 +29,9 @@ enum class Outcome {
     kMalformed,            // not well-formed XML, or invalid bytes for its encoding
     kWrongRoot,            // another root element: strName
     kUndecodableEncoding,  // a declared encoding that cannot be decoded: strName
+    kCopied,               // CopyNode copied both files
+    kCopyFailed,           // CopyNode: strPath was not copied (see the warnings)
+    kNoSuchRecord,         // CopyNode found no source
 };
 
 // 1-based; a column counts characters of its line. 0 when not known.
@@ -36,7 +43,12 @@ struct Position {
 enum class WarningKind {
     kBadValue,           // a value that does not read as its type; strText holds it
     kReplacedCharacter,  // nCharacter became U+FFFD
+    kGuidRefused,        // CopyNode: strText cannot name a file, so nothing was copied
+    kCopyFailed,         // CopyNode: strText, a source file, was not copied: error
 };
+
+// What a value that did not read should have been.
+enum class ValueType { kReal, kInteger, kThreeNumbers };
 
 struct Warning {
     WarningKind kind = WarningKind::kBadValue;
@@ -46,6 +58,8 @@ struct Warning {
     std::wstring strProperty;  // empty outside a property
     std::wstring strText;
     unsigned long nCharacter = 0;  // a code point, or the lone surrogate's unit
+    ValueType valueType = ValueType::kReal;
+    ZkFileSystem::FileError error;
 };
 
 // The last read or write of one library file.
@@ -55,6 +69,7 @@ struct Capture {
     std::wstring strReason;  // the system's or the parser's words
     Position at;             // where a malformed file goes wrong
     std::wstring strName;    // the root found, or the encoding declared
+    std::wstring strPath;    // CopyNode: the first source file not copied
     std::vector<Warning> warnings;
     size_t nWarningsDropped = 0;  // beyond kMaxWarnings
 
@@ -67,6 +82,41 @@ struct Capture {
     void Fail(Outcome o, const std::string& reasonUtf8);
     // Why a file could not be read or written.
     void FailFile(const ZkFileSystem::FileError& error);
+    // CopyNode: a source file not copied, or a GUID text that cannot name
+    // one. The first of them is the outcome.
+    void CopyFailed(const wchar_t* pszSource, const ZkFileSystem::FileError& error);
+    void GuidRefused(const wchar_t* pszGuid);
+
+    // The public report of this; pszFile is the library file the manager
+    // read or wrote.
+    void Explain(const wchar_t* pszFile, ZkReport& report) const;
+};
+
+// A manager's last operation: the capture its layers fill, and the report a
+// caller asks for, made once after each operation.
+class LastOperation {
+public:
+    // Forgets the previous operation.
+    Capture& Start()
+    {
+        m_capture.Reset();
+        m_bExplained = false;
+        return m_capture;
+    }
+    // The operation under way.
+    Capture& Recording() { return m_capture; }
+    const ZkReport& Report(const CString& strFile)
+    {
+        if (!m_bExplained)
+            m_capture.Explain(strFile, m_report);
+        m_bExplained = true;
+        return m_report;
+    }
+
+private:
+    Capture m_capture;
+    ZkReport m_report;
+    bool m_bExplained = true;
 };
 
 // Line and column of byte offsets into UTF-8 text. Line ends are LF, CR LF

@@ -39,24 +39,6 @@ bool IsDeviceName(const wchar_t* p, size_t n)
 
 }  // namespace
 
-bool IsPlainFileName(const wchar_t* name)
-{
-    if (name == nullptr || name[0] == L'\0')
-        return false;
-    size_t n = 0;
-    for (; name[n] != L'\0'; ++n) {
-        const wchar_t c = name[n];
-        if (c < 0x20 || c == 0x7F || c == L'<' || c == L'>' || c == L':' || c == L'"' ||
-            c == L'/' || c == L'\\' || c == L'|' || c == L'?' || c == L'*')
-            return false;
-    }
-    // Windows drops a trailing dot or space, which would name another file;
-    // this also refuses "." and "..".
-    if (name[n - 1] == L'.' || name[n - 1] == L' ')
-        return false;
-    return !detail::IsDeviceFileName(name, n);
-}
-
 void SetWriteFaultForTesting(long long failAfterBytes)
 {
     g_writeFaultAfter = failAfterBytes;
@@ -168,6 +150,11 @@ std::string StatusText(FileStatus status)
 
 bool IsDeviceFileName(const wchar_t* name, size_t n)
 {
+    // A stem of five characters or more, spaces at its end left out, is no
+    // device's: the common case, told from the first five.
+    if (n >= 5 && name[4] != L' ' && name[4] != L'.' && name[3] != L'.' && name[2] != L'.' &&
+        name[1] != L'.' && name[0] != L'.')
+        return false;
     // "CON.txt" and "CON .txt" name the device too: only the stem counts.
     size_t nStem = 0;
     while (nStem < n && name[nStem] != L'.')
@@ -180,3 +167,59 @@ bool IsDeviceFileName(const wchar_t* name, size_t n)
 }  // namespace detail
 
 }  // namespace ZkFileSystem
+
+namespace {
+
+// Why a character cannot stand in a plain file name, or null.
+const wchar_t* WhyNotInName(wchar_t c)
+{
+    switch (c) {
+    case L'\\':
+    case L'/':
+        return L"it holds a path separator";
+    case L':':
+        return L"it holds a drive or stream separator ':'";
+    case L'<':
+    case L'>':
+    case L'"':
+    case L'|':
+    case L'?':
+    case L'*':
+        return L"it holds a character that Windows forbids in file names";
+    default:
+        return c < 0x20 || c == 0x7F ? L"it holds a control character" : nullptr;
+    }
+}
+
+bool Refuse(const wchar_t** ppszWhy, const wchar_t* pszWhy)
+{
+    if (ppszWhy != nullptr)
+        *ppszWhy = pszWhy;
+    return false;
+}
+
+}  // namespace
+
+bool ZkIsPlainFileName(const wchar_t* pszName, const wchar_t** ppszWhy)
+{
+    if (pszName == nullptr || pszName[0] == L'\0')
+        return Refuse(ppszWhy, L"it is empty");
+    size_t n = 0;
+    for (; pszName[n] != L'\0'; ++n) {
+        // Letters, digits and '-' (GUID texts) without the lookup below.
+        const wchar_t c = pszName[n];
+        if ((c >= L'0' && c <= L'9') || (c >= L'A' && c <= L'Z') || c == L'-' ||
+            (c >= L'a' && c <= L'z') || c >= 0x80)
+            continue;
+        if (const wchar_t* pszWhy = WhyNotInName(c))
+            return Refuse(ppszWhy, pszWhy);
+    }
+    if ((n == 1 || n == 2) && pszName[n - 1] == L'.' && pszName[0] == L'.')
+        return Refuse(ppszWhy, L"it names a folder");
+    // Windows drops a trailing dot or space, which would name another file.
+    if (pszName[n - 1] == L'.' || pszName[n - 1] == L' ')
+        return Refuse(ppszWhy, L"it ends with a dot or a space");
+    if (ZkFileSystem::detail::IsDeviceFileName(pszName, n))
+        return Refuse(ppszWhy, L"it is a device name");
+    return true;
+}

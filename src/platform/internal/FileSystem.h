@@ -80,12 +80,6 @@ bool WriteFileAtomic(const wchar_t* path, const std::string& data, FileError* pE
 bool CopyRegularFile(const wchar_t* from, const wchar_t* to, bool failIfExists,
                      FileError* pError = nullptr);
 
-// True when name, appended to a folder, names a file in that folder on every
-// system the library runs on: not empty, "." or "..", no separator or drive
-// colon, no character Windows forbids in names, no trailing dot or space, and
-// no device name (CON, PRN, AUX, NUL, COM1-9, LPT1-9, with any extension).
-bool IsPlainFileName(const wchar_t* name);
-
 // The process's working directory, native; empty when it cannot be had.
 ZkNativeString CurrentDirectory();
 

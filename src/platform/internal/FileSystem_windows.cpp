@@ -121,7 +121,10 @@ std::string DescribeFileError(const FileError& error)
         nullptr, static_cast<DWORD>(error.code), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
     std::string out = n > 0 ? ZkText::Utf16ToUtf8(text, n) : std::string();
     LocalFree(text);
-    while (!out.empty() && (out.back() == '\n' || out.back() == '\r' || out.back() == ' '))
+    // The system's sentence ends in a period and a line break; the reason is
+    // shown after a colon, as strerror's is on POSIX systems.
+    while (!out.empty() &&
+           (out.back() == '\n' || out.back() == '\r' || out.back() == ' ' || out.back() == '.'))
         out.pop_back();
     return out.empty() ? "Error " + std::to_string(error.code) : out;
 }

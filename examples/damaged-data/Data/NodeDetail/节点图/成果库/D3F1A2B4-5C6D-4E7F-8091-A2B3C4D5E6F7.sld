@@ -1,0 +1,1 @@
+slide of a deleted node detail

@@ -1,0 +1,74 @@
+#pragma once
+
+// What the last Load, Update, Save or CopyNode of a library manager did and,
+// when it failed, why. The library shows, logs and throws nothing: a caller
+// that wants to know asks the manager for GetLastReport() after the call.
+// The report is an addition: every operation returns what it always returns.
+// An operation that goes well records nothing but its outcome; the report and
+// its texts are made when a caller first asks for them.
+
+#include <vector>
+
+#include "platform/CString.h"
+#include "platform/ZkExport.h"
+
+// How the operation ended.
+enum class ZkOutcome : int {
+    kNone = 0,             // no Load, Update, Save or CopyNode yet
+    kDone,                 // read, written or both files copied
+    kMissing,              // the file, or a folder on its path, does not exist
+    kNotRegularFile,       // a folder, device or pipe stands where the file belongs
+    kNotPermitted,         // the system refused access
+    kSystemError,          // another failure of the system: see the code and reason
+    kMalformed,            // not well-formed XML: line, column and the parser's reason
+    kWrongRoot,            // well-formed, but its root element is not the library's
+    kUndecodableEncoding,  // the file declares an encoding the reader cannot decode
+    kCopyFailed,           // CopyNode: the drawing or the slide file was not copied
+    kNoSuchRecord,         // CopyNode: no record at that index or of that name
+};
+
+enum class ZkWarningKind : int {
+    kValueNotRead,       // a value not readable as its type; the field kept its value
+    kCharacterReplaced,  // a character that could not be read or written, now U+FFFD
+    kGuidRefused,        // CopyNode: a GUID text that cannot name a file
+    kCopyFailed,         // CopyNode: one of the two file copies failed
+};
+
+// Something an operation noticed without failing because of it.
+struct ZKND_API ZkWarning {
+    ZkWarningKind eKind;
+    int nLine;            // 1-based; 0 when not known
+    int nColumn;          // 1-based, in characters of the line; 0 when not known
+    CString strSection;   // the section (XML element) of the value, or empty
+    CString strProperty;  // the property, or empty
+    // The value as read; the character replaced, as "U+XXXX"; the GUID text
+    // refused; or the source file not copied.
+    CString strText;
+    CString strMessage;  // one line of English, ready to show
+
+    ZkWarning();
+};
+
+struct ZKND_API ZkReport {
+    ZkOutcome eOutcome;
+    // The file the outcome is about, in the library's path form: the library
+    // file for Load, Update and Save; for CopyNode the first source file that
+    // was not copied (empty when both were, or when the GUID text could name
+    // no file).
+    CString strPath;
+    int nLine;          // where a malformed file stops making sense; 0 when not known
+    int nColumn;        // 1-based, in characters of the line; 0 when not known
+    CString strReason;  // the system's or the parser's reason; empty on success and
+                        // where the outcome says it all
+    CString strName;    // kWrongRoot: the root element found; kUndecodableEncoding: the
+                        // encoding the file declares
+    int nSystemCode;    // errno, or GetLastError() on Windows; 0 when none
+    std::vector<ZkWarning> vecWarning;  // in the order they were noticed
+
+    ZkReport();
+    // True for kDone.
+    bool Succeeded() const;
+    // One line of English: what happened, then the reason when there is one,
+    // e.g. "malformed XML: Start-end tags mismatch".
+    CString Describe() const;
+};

@@ -1,0 +1,71 @@
+#pragma once
+
+// The drawing and slide files of a resource folder, looked up by node
+// details' GUID texts as the system finds them (letter case ignored on
+// Windows), and those that no lookup named. Both sides are put in hash order
+// and walked together: hundreds of thousands of lookups scattered over tables
+// of megabytes would spend their time waiting for memory.
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/CString.h"
+
+namespace zknd {
+
+class ResourceFiles {
+public:
+    // The folder's ".dwg" and ".sld" files (extension in any letter case),
+    // ordered; none when it cannot be read.
+    static ResourceFiles List(const std::filesystem::path& folder);
+
+    void Add(std::string_view name, bool bRegular);
+    // Puts what was added in hash order; lookups need it.
+    void Order();
+
+    // GUID texts to look up, as UTF-8 one after another.
+    class Lookups {
+    public:
+        void Add(const CString& strGuid);
+        size_t Size() const { return m_vecItem.size(); }
+        // FoldedHash of the i-th text's UTF-8 (Text.h).
+        uint64_t Hash(size_t i) const { return m_vecItem[i].nHash; }
+
+    private:
+        friend class ResourceFiles;
+        struct Item {
+            uint64_t nHash;
+            uint32_t nText;
+            uint32_t nLength;
+        };
+        std::vector<Item> m_vecItem;
+        std::string m_strTexts;
+    };
+    // For each lookup, what stands at "GUID.dwg" and at "GUID.sld": 1 a
+    // regular file, 0 nothing, -1 a folder or anything else. The entries found
+    // count as named.
+    std::vector<std::array<int, 2>> FindAll(const Lookups& lookups);
+    // Drawing and slide files that no lookup named, sorted.
+    std::vector<std::string> Unnamed() const;
+    size_t Size() const { return m_vecEntry.size(); }
+
+private:
+    struct Entry {
+        uint64_t nHash;    // FoldedHash of the name without its extension
+        uint32_t nName;    // where the name starts in m_strNames
+        uint32_t nLength;  // of the name without its extension
+        uint8_t nKind;     // 0 ".dwg", 1 ".sld"
+        bool bExact;       // the extension as the library spells it, as the system compares
+        bool bRegular;
+        bool bNamed;
+    };
+
+    std::string m_strNames;  // the entries' names, one after another
+    std::vector<Entry> m_vecEntry;
+};
+
+}  // namespace zknd

@@ -1,0 +1,305 @@
+#include "Zknd.h"
+
+#include <CLI/CLI.hpp>
+#include <nlohmann/json.hpp>
+
+#include <array>
+#include <sstream>
+#include <system_error>
+
+#include "Check.h"
+#include "DataDir.h"
+#include "Progress.h"
+#include "ResourceFiles.h"
+#include "Text.h"
+#include "frame/ZkNodeDetail.h"
+
+namespace zknd {
+
+namespace {
+
+const char kFooter[] = R"(
+check reports one problem per line, as editors and CI logs link them:
+  PATH:LINE:COLUMN: error|warning: message
+with line and column where they are known (the record's line for problems of
+a record). Errors make the product read, find or copy the wrong thing, or
+nothing: a library file that does not load; node details with the same name
+(letter case ignored) or the same GUID text; a missing drawing (.dwg) or slide
+(.sld) file; a GUID text that cannot name a file; fitting groups that share a
+type; fittings of one group with the same name. Warnings: a value the library
+could not read as its type, a character it replaced, a GUID text not in the
+canonical form, a drawing or slide file that no node detail names.
+
+Exit status: 0 done (check: nothing found); 1 check found problems, or list or
+copy could not do what was asked (the reason is on standard error); 2 wrong
+arguments, or DATADIR is not a folder. A progress line appears on standard
+error when the work takes more than a second and standard error is a terminal.)";
+
+int Fail(Output& out, const std::string& strWhy)
+{
+    out.Err("zknd: " + strWhy + "\n");
+    return 1;
+}
+
+int CheckCommand(const DataDir& dir, bool bJson, Output& out)
+{
+    Findings findings;
+    {
+        Progress progress(out);
+        findings = Check(dir, progress);
+    }
+    size_t nErrors = 0;
+    for (const Problem& problem : findings.vecProblem)
+        nErrors += problem.bError ? 1 : 0;
+    const size_t nWarnings = findings.vecProblem.size() - nErrors;
+    if (bJson) {
+        nlohmann::ordered_json problems = nlohmann::ordered_json::array();
+        for (const Problem& problem : findings.vecProblem) {
+            nlohmann::ordered_json item = {
+                {"path", problem.strPath},   {"line", problem.nLine},
+                {"column", problem.nColumn}, {"severity", problem.bError ? "error" : "warning"},
+                {"code", problem.strCode},   {"message", problem.strMessage}};
+            if (problem.bRecord) {
+                item["guid"] = problem.strGuid;
+                item["name"] = problem.strName;
+            }
+            problems.push_back(std::move(item));
+        }
+        const nlohmann::ordered_json result = {{"dataDirectory", dir.Given()},
+                                               {"counts",
+                                                {{"nodeDetails", findings.nNodeDetails},
+                                                 {"fittingGroups", findings.nFittingGroups},
+                                                 {"fittings", findings.nFittings},
+                                                 {"errors", nErrors},
+                                                 {"warnings", nWarnings}}},
+                                               {"problems", std::move(problems)}};
+        out.Out(result.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) +
+                "\n");
+    } else {
+        std::string text;
+        for (const Problem& problem : findings.vecProblem)
+            text += FormatProblem(problem);
+        out.Out(text);
+        if (!findings.vecProblem.empty())
+            out.Err("zknd: " + std::to_string(nErrors) + " error(s), " + std::to_string(nWarnings) +
+                    " warning(s) in " + dir.Given() + "\n");
+    }
+    return findings.vecProblem.empty() ? 0 : 1;
+}
+
+// Columns padded to the widest cell, two spaces apart.
+std::string Table(const std::vector<std::vector<std::string>>& vecRow)
+{
+    std::vector<size_t> vecWidth;
+    for (const auto& row : vecRow)
+        for (size_t c = 0; c < row.size(); ++c) {
+            vecWidth.resize(std::max(vecWidth.size(), row.size()));
+            vecWidth[c] = std::max(vecWidth[c], DisplayWidth(row[c]));
+        }
+    std::string text;
+    for (const auto& row : vecRow) {
+        for (size_t c = 0; c < row.size(); ++c) {
+            text += row[c];
+            if (c + 1 < row.size())
+                text.append(vecWidth[c] - DisplayWidth(row[c]) + 2, ' ');
+        }
+        text.erase(text.find_last_not_of(' ') + 1);
+        text += "\n";
+    }
+    return text;
+}
+
+// Loads one library, or tells why it could not on standard error.
+template <typename Manager>
+bool Load(const DataDir& dir, Manager* pLib, const char* pszFile, Progress& progress, Output& out)
+{
+    progress.Step(std::string("reading ") + pszFile);
+    if (pLib->Load())
+        return true;
+    progress.Done();
+    std::vector<Problem> vecProblem;
+    AddReport(pLib->GetLastReport(), dir.Show(pLib->GetFileName()), vecProblem);
+    for (const Problem& problem : vecProblem)
+        out.Err(FormatProblem(problem));
+    return false;
+}
+
+CString ResourceFolder()
+{
+    const CString strFile = ZkNodeDetailResDataManager()->GetFileName();
+    int n = strFile.GetLength();
+    while (n > 0 && strFile.GetAt(n - 1) != L'\\')
+        --n;
+    return CString(strFile.GetString(), n);
+}
+
+int ListCommand(const DataDir& dir, const std::string& strWhat, Output& out)
+{
+    Progress progress(out);
+    std::vector<std::vector<std::string>> vecRow;
+    if (strWhat == "fitting") {
+        CFitDataManager* pLib = ZkFitDataManager();
+        if (!Load(dir, pLib, "FitDataEx.xml", progress, out))
+            return 1;
+        std::vector<FittingInfo> vecGroup;
+        pLib->GetVecFitInfo(vecGroup);
+        vecRow.push_back({"Type", "Name", "Block", "GUID", "Scale", "Connectors", "Description"});
+        for (FittingInfo& group : vecGroup) {
+            const std::string strType = std::to_string(static_cast<int>(group.GetFitType()));
+            if (group.GetVecFitData().empty())
+                vecRow.push_back({strType, "(no fittings)"});
+            for (const FittingData& fit : group.GetVecFitData()) {
+                std::ostringstream scale;
+                scale << fit.GetScale();
+                vecRow.push_back({strType, OneLine(Utf8(fit.GetDisplayName())),
+                                  OneLine(Utf8(fit.GetBlockName())), OneLine(Utf8(fit.GUID())),
+                                  scale.str(), std::to_string(fit.GetConNum()),
+                                  OneLine(Utf8(fit.GetDescription()))});
+            }
+        }
+    } else {
+        CNodeDetailResDataManager* pLib = ZkNodeDetailResDataManager();
+        if (!Load(dir, pLib, "NodeDetailDataEx.xml", progress, out))
+            return 1;
+        progress.Step("sorting");
+        pLib->SortData();
+        std::vector<NodeDetailResData> vecData;
+        pLib->GetVecNodeDetailResData(vecData);
+        std::vector<CString> vecGuid;
+        for (const NodeDetailResData& data : vecData)
+            vecGuid.push_back(data.GetGuid());
+        progress.Step("looking through the resource folder");
+        ResourceFiles::Lookups lookups;
+        for (const CString& strGuid : vecGuid)
+            lookups.Add(strGuid);
+        const std::vector<std::array<int, 2>> vecFound =
+            ResourceFiles::List(DataDir::Native(ResourceFolder())).FindAll(lookups);
+        vecRow.push_back({"GUID", "Name", "Description", "Files"});
+        for (size_t i = 0; i < vecData.size(); ++i) {
+            const NodeDetailResData& data = vecData[i];
+            const bool bDwg = vecFound[i][0] == 1;
+            const bool bSld = vecFound[i][1] == 1;
+            vecRow.push_back({OneLine(Utf8(vecGuid[i])), OneLine(Utf8(data.GetDisplayName())),
+                              OneLine(Utf8(data.GetDescription())),
+                              bDwg && bSld ? "both"
+                              : bDwg       ? "no .sld"
+                              : bSld       ? "no .dwg"
+                                           : "neither"});
+        }
+    }
+    progress.Step("laying out " + std::to_string(vecRow.size() - 1) + " rows");
+    const std::string strTable = Table(vecRow);
+    progress.Done();
+    out.Out(strTable);
+    return 0;
+}
+
+int CopyCommand(const DataDir& dir, const std::string& strName, Output& out)
+{
+    CNodeDetailResDataManager* pLib = ZkNodeDetailResDataManager();
+    Progress progress(out);
+    if (!Load(dir, pLib, "NodeDetailDataEx.xml", progress, out))
+        return 1;
+    progress.Step("copying and saving");
+    const CString strSource = FromUtf8(strName);
+    NodeDetailResData source;
+    const int nIndex = pLib->FindDataByDisplayName(strSource, source);
+    if (nIndex < 0) {
+        progress.Done();
+        return Fail(out, "no node detail is named \"" + strName + "\"");
+    }
+
+    const bool bCopied = pLib->CopyNode(strSource) == 1;
+    std::vector<Problem> vecProblem;
+    if (!bCopied) {
+        for (const ZkWarning& warning : pLib->GetLastReport().vecWarning) {
+            // A file not copied, or the library's record whose GUID text was refused.
+            Problem problem;
+            problem.strPath =
+                dir.Show(warning.eKind == ZkWarningKind::kCopyFailed ? warning.strText
+                                                                     : pLib->GetFileName());
+            problem.strMessage = Utf8(warning.strMessage);
+            vecProblem.push_back(problem);
+        }
+        if (vecProblem.empty())
+            AddReport(pLib->GetLastReport(), dir.Show(pLib->GetLastReport().strPath), vecProblem);
+    } else if (!pLib->Save()) {
+        AddReport(pLib->GetLastReport(), dir.Show(pLib->GetFileName()), vecProblem);
+    }
+    std::vector<NodeDetailResData> vecData;
+    pLib->GetVecNodeDetailResData(vecData);
+    const NodeDetailResData& copy = vecData[static_cast<size_t>(nIndex)];
+    progress.Done();
+    if (!vecProblem.empty()) {
+        // Unsaved, the copy would leave files that no node detail names.
+        for (const wchar_t* pszExtension : {L".dwg", L".sld"}) {
+            std::error_code ec;
+            std::filesystem::remove(
+                DataDir::Native(ResourceFolder() + copy.GetGuid() + pszExtension), ec);
+        }
+        for (const Problem& problem : vecProblem)
+            out.Err(FormatProblem(problem));
+        return Fail(out, "\"" + strName + "\" was not copied; the library is unchanged");
+    }
+    out.Out(Utf8(copy.GetDisplayName()) + "\t" + Utf8(copy.GetGuid()) + "\n");
+    return 0;
+}
+
+}  // namespace
+
+int Run(const std::vector<std::string>& vecArg, Output& out)
+{
+    CLI::App app("zknd " ZKND_VERSION
+                 ": checks, lists and copies the node details and fittings "
+                 "of a data directory",
+                 "zknd");
+    app.set_version_flag("--version", "zknd " ZKND_VERSION);
+    app.require_subcommand(1);
+    app.footer(kFooter);
+    std::string strDataDir;
+    bool bJson = false;
+    std::string strWhat = "nodedetail";
+    std::string strName;
+    const char kDataDirHelp[] = "the product's data directory (it holds Data/NodeDetail/...)";
+    CLI::App* pCheck = app.add_subcommand(
+        "check", "load both libraries, check the resource folder, report each problem");
+    pCheck->add_option("DATADIR", strDataDir, kDataDirHelp)->required();
+    pCheck->add_flag("--json", bJson, "the same as a JSON object");
+    CLI::App* pList =
+        app.add_subcommand("list", "node details in natural name order, or fittings by group");
+    pList->add_option("DATADIR", strDataDir, kDataDirHelp)->required();
+    pList->add_option("WHAT", strWhat, "nodedetail (the default) or fitting")
+        ->check(CLI::IsMember({"nodedetail", "fitting"}));
+    CLI::App* pCopy = app.add_subcommand(
+        "copy", "copy a node detail and its files under a free name \"NAME(n)\", then save");
+    pCopy->add_option("DATADIR", strDataDir, kDataDirHelp)->required();
+    pCopy->add_option("NAME", strName, "the node detail's name (letter case ignored)")->required();
+
+    std::vector<const char*> argv = {"zknd"};
+    for (const std::string& arg : vecArg)
+        argv.push_back(arg.c_str());
+    try {
+        app.parse(static_cast<int>(argv.size()), argv.data());
+    } catch (const CLI::ParseError& e) {
+        std::ostringstream text;
+        std::ostringstream error;
+        const int nStatus = app.exit(e, text, error);
+        out.Out(text.str());
+        out.Err(error.str());
+        return nStatus == 0 ? 0 : 2;
+    }
+
+    DataDir dir;
+    std::string strError;
+    if (!dir.Attach(strDataDir, strError)) {
+        out.Err("zknd: " + strError + "\n");
+        return 2;
+    }
+    if (pCheck->parsed())
+        return CheckCommand(dir, bJson, out);
+    if (pList->parsed())
+        return ListCommand(dir, strWhat, out);
+    return CopyCommand(dir, strName, out);
+}
+
+}  // namespace zknd

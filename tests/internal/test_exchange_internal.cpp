@@ -265,13 +265,15 @@ TEST_F(ExchangeTest, BlockBoundariesChangeNothing)
             zktest::WriteBytes(lib.file, head + before + c.bytes + after +
                                              "\" Description=\"d\"/></NodeDetailResData>");
             const bool bRead = lib.load();
-            const ZkDiag::Capture& cap = ZkNodeDetailLastCapture();
+            const ZkReport& report = pMgr->GetLastReport();
             const std::string where =
                 std::to_string(&c - cases) + " after " + std::to_string(nBefore);
             ASSERT_EQ(c.read != nullptr, bRead) << where;
             if (!bRead) {
-                ASSERT_EQ(ZkDiag::Outcome::kMalformed, cap.outcome) << where;
-                ASSERT_EQ(head.size() + nBefore + 1 - c.nColumnBack, cap.at.nColumn) << where;
+                ASSERT_EQ(ZkOutcome::kMalformed, report.eOutcome) << where;
+                ASSERT_EQ(static_cast<int>(head.size() + nBefore + 1 - c.nColumnBack),
+                          report.nColumn)
+                    << where;
                 continue;
             }
             std::vector<NodeDetailResData> rows;

@@ -23,6 +23,20 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// Tables of hundreds of thousands of strings, kept until the process ends:
+// giving them back one by one would take longer than some of the checks, and
+// a program about to exit need not. Reachable, so no leak.
+std::vector<std::shared_ptr<const void>>& Kept()
+{
+    static auto* pKept = new std::vector<std::shared_ptr<const void>>();
+    return *pKept;
+}
+
+void Keep(std::shared_ptr<const void> pTable)
+{
+    Kept().push_back(std::move(pTable));
+}
+
 struct Pos {
     int nLine = 0;
     int nColumn = 0;
@@ -302,10 +316,8 @@ struct GuidFacts {
     bool bCanonical;
 };
 
-// Checks the node details and their files. The copies of the records and the
-// tables are released on another thread while the caller goes on; the future
-// waits for that.
-std::future<void> CheckNodeDetails(const DataDir& dir, Progress& progress, Findings& findings)
+// Checks the node details and their files.
+void CheckNodeDetails(const DataDir& dir, Progress& progress, Findings& findings)
 {
     CNodeDetailResDataManager* pLib = ZkNodeDetailResDataManager();
     const CString strFile = pLib->GetFileName();
@@ -327,11 +339,12 @@ std::future<void> CheckNodeDetails(const DataDir& dir, Progress& progress, Findi
     AddReport(pLib->GetLastReport(), file.Path(), file.Problems());
     if (!bLoaded) {
         file.MoveInto(findings.vecProblem);
-        return {};
+        return;
     }
     auto pRows = std::make_shared<std::vector<NodeDetailResData>>();
     std::vector<NodeDetailResData>& vecRow = *pRows;
     pLib->GetVecNodeDetailResData(vecRow);
+    Keep(pRows);
     file.Expect(vecRow.size());
     findings.nNodeDetails = static_cast<int>(vecRow.size());
 
@@ -349,6 +362,7 @@ std::future<void> CheckNodeDetails(const DataDir& dir, Progress& progress, Findi
         }).share();
     std::vector<GuidFacts> vecGuid(vecRow.size());
     ResourceFiles::Lookups lookups;
+    lookups.Reserve(vecRow.size());
     std::vector<uint64_t> vecGuidHash(vecRow.size());
     for (size_t i = 0; i < vecRow.size(); ++i) {
         const CString strGuid = vecRow[i].GetGuid();
@@ -420,21 +434,6 @@ std::future<void> CheckNodeDetails(const DataDir& dir, Progress& progress, Findi
         problem.strMessage = std::string("no node detail names this ") + kind.pszWord + " file";
         findings.vecProblem.push_back(std::move(problem));
     }
-    // Giving back megabytes takes a while too; the moved tables go with the
-    // copies.
-    return std::async(
-        std::launch::async,
-        [pRows, files = std::move(files), lookups = std::move(lookups),
-         vecGuid = std::move(vecGuid), vecGuidHash = std::move(vecGuidHash),
-         vecFound = std::move(vecFound), vecSameGuid = std::move(vecSameGuid)]() mutable {
-            pRows->clear();
-            files = ResourceFiles();
-            lookups = ResourceFiles::Lookups();
-            decltype(vecGuid)().swap(vecGuid);
-            decltype(vecGuidHash)().swap(vecGuidHash);
-            decltype(vecFound)().swap(vecFound);
-            decltype(vecSameGuid)().swap(vecSameGuid);
-        });
 }
 
 void CheckFittings(const DataDir& dir, Progress& progress, Findings& findings)
@@ -534,9 +533,14 @@ const char* WarningCode(ZkWarningKind eKind)
 Findings Check(const DataDir& dir, Progress& progress)
 {
     Findings findings;
-    const std::future<void> released = CheckNodeDetails(dir, progress, findings);
+    CheckNodeDetails(dir, progress, findings);
     CheckFittings(dir, progress, findings);
     return findings;
+}
+
+void DropKept()
+{
+    Kept().clear();
 }
 
 void AddReport(const ZkReport& report, const std::string& strPath, std::vector<Problem>& vecProblem)

@@ -103,6 +103,12 @@ void ResourceFiles::Order()
     m_strNames.swap(strNames);
 }
 
+void ResourceFiles::Lookups::Reserve(size_t n)
+{
+    m_vecItem.reserve(n);
+    m_strTexts.reserve(n * 36);
+}
+
 void ResourceFiles::Lookups::Add(const CString& strGuid)
 {
     Item item;

@@ -30,6 +30,8 @@ public:
     // GUID texts to look up, as UTF-8 one after another.
     class Lookups {
     public:
+        // Room for n texts of the canonical length.
+        void Reserve(size_t n);
         void Add(const CString& strGuid);
         size_t Size() const { return m_vecItem.size(); }
         // FoldedHash of the i-th text's UTF-8 (Text.h).

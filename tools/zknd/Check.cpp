@@ -350,20 +350,12 @@ void CheckNodeDetails(const DataDir& dir, Progress& progress, Findings& findings
 
     progress.Step("checking " + std::to_string(vecRow.size()) + " node details");
     auto nameAt = [&vecRow](size_t i) { return vecRow[i].GetDisplayName(); };
-    // The names on a second thread, the GUID texts on this one.
-    const std::shared_future<std::vector<long>> sameNames =
-        std::async(std::launch::async, [&] {
-            std::vector<uint64_t> vecHash(vecRow.size());
-            for (size_t i = 0; i < vecRow.size(); ++i)
-                vecHash[i] = FoldedHash(nameAt(i));
-            return FirstEqualNoCase(vecHash, [&](size_t a, size_t b) {
-                return nameAt(a).CompareNoCase(nameAt(b)) == 0;
-            });
-        }).share();
+    // One pass over the records on this thread while the folder is listed on
+    // the other: a third would take time from both on two cores.
     std::vector<GuidFacts> vecGuid(vecRow.size());
     ResourceFiles::Lookups lookups;
     lookups.Reserve(vecRow.size());
-    std::vector<uint64_t> vecGuidHash(vecRow.size());
+    std::vector<uint64_t> vecNameHash(vecRow.size());
     for (size_t i = 0; i < vecRow.size(); ++i) {
         const CString strGuid = vecRow[i].GetGuid();
         GuidFacts& facts = vecGuid[i];
@@ -373,19 +365,26 @@ void CheckNodeDetails(const DataDir& dir, Progress& progress, Findings& findings
         if (!facts.bCanonical)
             ZkIsPlainFileName(strGuid, &facts.pszNotAFileName);
         lookups.Add(strGuid);
-        vecGuidHash[i] = lookups.Hash(i);
+        vecNameHash[i] = FoldedHash(nameAt(i));
     }
-    // Equal GUID texts on the second thread too, once the names are done.
-    std::future<std::vector<long>> sameGuids = std::async(std::launch::async, [&, sameNames] {
-        sameNames.wait();
-        return FirstEqualNoCase(vecGuidHash, [&vecRow](size_t a, size_t b) {
-            return vecRow[a].GetGuid().CompareNoCase(vecRow[b].GetGuid()) == 0;
+    // Equal names and GUID texts on a second thread, the files on this one.
+    std::future<std::pair<std::vector<long>, std::vector<long>>> same =
+        std::async(std::launch::async, [&] {
+            std::vector<long> vecSameName = FirstEqualNoCase(vecNameHash, [&](size_t a, size_t b) {
+                return nameAt(a).CompareNoCase(nameAt(b)) == 0;
+            });
+            std::vector<uint64_t> vecGuidHash(lookups.Size());
+            for (size_t i = 0; i < vecGuidHash.size(); ++i)
+                vecGuidHash[i] = lookups.Hash(i);
+            return std::make_pair(
+                std::move(vecSameName),
+                FirstEqualNoCase(vecGuidHash, [&vecRow](size_t a, size_t b) {
+                    return vecRow[a].GetGuid().CompareNoCase(vecRow[b].GetGuid()) == 0;
+                }));
         });
-    });
     ResourceFiles files = listing.get();
     std::vector<std::array<int, 2>> vecFound = files.FindAll(lookups);
-    const std::vector<long>& vecSameName = sameNames.get();
-    std::vector<long> vecSameGuid = sameGuids.get();
+    const auto [vecSameName, vecSameGuid] = same.get();
 
     auto add = [&](size_t i, bool bError, const char* pszCode, const std::string& strWhat) {
         const std::pair<CString, CString> record(vecRow[i].GetGuid(), nameAt(i));

@@ -136,7 +136,7 @@ std::vector<std::array<int, 2>> ResourceFiles::FindAll(const Lookups& lookups)
     // other: its slot, then the lookup's text. Asked for ahead, in that
     // order, they are at hand when compared.
     const char* pTexts = lookups.m_strTexts.data();
-    const size_t kAhead = 16;
+    const size_t kAhead = 32;
     for (size_t e = 0; e < m_vecEntry.size(); ++e) {
         if (e + 2 * kAhead < m_vecEntry.size())
             Prefetch(&vecSlot[slotOf(m_vecEntry[e + 2 * kAhead].nHash)]);

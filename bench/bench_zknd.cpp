@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "BenchSupport.h"
+#include "Check.h"
 #include "ResourceFiles.h"
 #include "Zknd.h"
 #include "frame/ZkNodeDetail.h"
@@ -79,9 +80,11 @@ void Check(benchmark::State& state)
         state,
         [&] {
             // As for the Load beside it, and as in a new process: no records
-            // to drop first.
+            // to drop first. What the last check kept, a process would leave
+            // to its exit.
             out = zknd::StringOutput();
             NodeLib::Manager()->SetVecNodeDetailResData({});
+            zknd::DropKept();
         },
         [&] {
             nStatus = zknd::Run({"check", zkbench::DataDirectory()}, out);

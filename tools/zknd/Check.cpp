@@ -23,6 +23,20 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// Tables of hundreds of thousands of strings, kept until the process ends:
+// giving them back one by one would take longer than some of the checks, and
+// a program about to exit need not. Reachable, so no leak.
+std::vector<std::shared_ptr<const void>>& Kept()
+{
+    static auto* pKept = new std::vector<std::shared_ptr<const void>>();
+    return *pKept;
+}
+
+void Keep(std::shared_ptr<const void> pTable)
+{
+    Kept().push_back(std::move(pTable));
+}
+
 struct Pos {
     int nLine = 0;
     int nColumn = 0;
@@ -302,10 +316,8 @@ struct GuidFacts {
     bool bCanonical;
 };
 
-// Checks the node details and their files. The copies of the records and the
-// tables are released on another thread while the caller goes on; the future
-// waits for that.
-std::future<void> CheckNodeDetails(const DataDir& dir, Progress& progress, Findings& findings)
+// Checks the node details and their files.
+void CheckNodeDetails(const DataDir& dir, Progress& progress, Findings& findings)
 {
     CNodeDetailResDataManager* pLib = ZkNodeDetailResDataManager();
     const CString strFile = pLib->GetFileName();
@@ -327,29 +339,23 @@ std::future<void> CheckNodeDetails(const DataDir& dir, Progress& progress, Findi
     AddReport(pLib->GetLastReport(), file.Path(), file.Problems());
     if (!bLoaded) {
         file.MoveInto(findings.vecProblem);
-        return {};
+        return;
     }
     auto pRows = std::make_shared<std::vector<NodeDetailResData>>();
     std::vector<NodeDetailResData>& vecRow = *pRows;
     pLib->GetVecNodeDetailResData(vecRow);
+    Keep(pRows);
     file.Expect(vecRow.size());
     findings.nNodeDetails = static_cast<int>(vecRow.size());
 
     progress.Step("checking " + std::to_string(vecRow.size()) + " node details");
     auto nameAt = [&vecRow](size_t i) { return vecRow[i].GetDisplayName(); };
-    // The names on a second thread, the GUID texts on this one.
-    const std::shared_future<std::vector<long>> sameNames =
-        std::async(std::launch::async, [&] {
-            std::vector<uint64_t> vecHash(vecRow.size());
-            for (size_t i = 0; i < vecRow.size(); ++i)
-                vecHash[i] = FoldedHash(nameAt(i));
-            return FirstEqualNoCase(vecHash, [&](size_t a, size_t b) {
-                return nameAt(a).CompareNoCase(nameAt(b)) == 0;
-            });
-        }).share();
+    // One pass over the records on this thread while the folder is listed on
+    // the other: a third would take time from both on two cores.
     std::vector<GuidFacts> vecGuid(vecRow.size());
     ResourceFiles::Lookups lookups;
-    std::vector<uint64_t> vecGuidHash(vecRow.size());
+    lookups.Reserve(vecRow.size());
+    std::vector<uint64_t> vecNameHash(vecRow.size());
     for (size_t i = 0; i < vecRow.size(); ++i) {
         const CString strGuid = vecRow[i].GetGuid();
         GuidFacts& facts = vecGuid[i];
@@ -359,19 +365,26 @@ std::future<void> CheckNodeDetails(const DataDir& dir, Progress& progress, Findi
         if (!facts.bCanonical)
             ZkIsPlainFileName(strGuid, &facts.pszNotAFileName);
         lookups.Add(strGuid);
-        vecGuidHash[i] = lookups.Hash(i);
+        vecNameHash[i] = FoldedHash(nameAt(i));
     }
-    // Equal GUID texts on the second thread too, once the names are done.
-    std::future<std::vector<long>> sameGuids = std::async(std::launch::async, [&, sameNames] {
-        sameNames.wait();
-        return FirstEqualNoCase(vecGuidHash, [&vecRow](size_t a, size_t b) {
-            return vecRow[a].GetGuid().CompareNoCase(vecRow[b].GetGuid()) == 0;
+    // Equal names and GUID texts on a second thread, the files on this one.
+    std::future<std::pair<std::vector<long>, std::vector<long>>> same =
+        std::async(std::launch::async, [&] {
+            std::vector<long> vecSameName = FirstEqualNoCase(vecNameHash, [&](size_t a, size_t b) {
+                return nameAt(a).CompareNoCase(nameAt(b)) == 0;
+            });
+            std::vector<uint64_t> vecGuidHash(lookups.Size());
+            for (size_t i = 0; i < vecGuidHash.size(); ++i)
+                vecGuidHash[i] = lookups.Hash(i);
+            return std::make_pair(
+                std::move(vecSameName),
+                FirstEqualNoCase(vecGuidHash, [&vecRow](size_t a, size_t b) {
+                    return vecRow[a].GetGuid().CompareNoCase(vecRow[b].GetGuid()) == 0;
+                }));
         });
-    });
     ResourceFiles files = listing.get();
     std::vector<std::array<int, 2>> vecFound = files.FindAll(lookups);
-    const std::vector<long>& vecSameName = sameNames.get();
-    std::vector<long> vecSameGuid = sameGuids.get();
+    const auto [vecSameName, vecSameGuid] = same.get();
 
     auto add = [&](size_t i, bool bError, const char* pszCode, const std::string& strWhat) {
         const std::pair<CString, CString> record(vecRow[i].GetGuid(), nameAt(i));
@@ -420,21 +433,6 @@ std::future<void> CheckNodeDetails(const DataDir& dir, Progress& progress, Findi
         problem.strMessage = std::string("no node detail names this ") + kind.pszWord + " file";
         findings.vecProblem.push_back(std::move(problem));
     }
-    // Giving back megabytes takes a while too; the moved tables go with the
-    // copies.
-    return std::async(
-        std::launch::async,
-        [pRows, files = std::move(files), lookups = std::move(lookups),
-         vecGuid = std::move(vecGuid), vecGuidHash = std::move(vecGuidHash),
-         vecFound = std::move(vecFound), vecSameGuid = std::move(vecSameGuid)]() mutable {
-            pRows->clear();
-            files = ResourceFiles();
-            lookups = ResourceFiles::Lookups();
-            decltype(vecGuid)().swap(vecGuid);
-            decltype(vecGuidHash)().swap(vecGuidHash);
-            decltype(vecFound)().swap(vecFound);
-            decltype(vecSameGuid)().swap(vecSameGuid);
-        });
 }
 
 void CheckFittings(const DataDir& dir, Progress& progress, Findings& findings)
@@ -534,9 +532,14 @@ const char* WarningCode(ZkWarningKind eKind)
 Findings Check(const DataDir& dir, Progress& progress)
 {
     Findings findings;
-    const std::future<void> released = CheckNodeDetails(dir, progress, findings);
+    CheckNodeDetails(dir, progress, findings);
     CheckFittings(dir, progress, findings);
     return findings;
+}
+
+void DropKept()
+{
+    Kept().clear();
 }
 
 void AddReport(const ZkReport& report, const std::string& strPath, std::vector<Problem>& vecProblem)

@@ -51,7 +51,6 @@ ResourceFiles ResourceFiles::List(const std::filesystem::path& folder)
     ResourceFiles files;
     ListFolder(folder,
                [&files](std::string_view name, bool bRegular) { files.Add(name, bRegular); });
-    files.Order();
     return files;
 }
 
@@ -82,25 +81,10 @@ void ResourceFiles::Add(std::string_view name, bool bRegular)
     }
 }
 
-void ResourceFiles::Order()
+void ResourceFiles::Lookups::Reserve(size_t n)
 {
-    HashedPositions vecOrder(m_vecEntry.size());
-    for (size_t e = 0; e < m_vecEntry.size(); ++e)
-        vecOrder[e] = {m_vecEntry[e].nHash, static_cast<uint32_t>(e)};
-    OrderByHash(vecOrder);
-    // The names follow, so that comparing them walks memory in order too.
-    std::vector<Entry> vecEntry;
-    vecEntry.reserve(m_vecEntry.size());
-    std::string strNames;
-    strNames.reserve(m_strNames.size());
-    for (const auto& pair : vecOrder) {
-        Entry entry = m_vecEntry[pair.second];
-        strNames.append(m_strNames, entry.nName, entry.nLength + 4);
-        entry.nName = static_cast<uint32_t>(strNames.size() - entry.nLength - 4);
-        vecEntry.push_back(entry);
-    }
-    m_vecEntry.swap(vecEntry);
-    m_strNames.swap(strNames);
+    m_vecItem.reserve(n);
+    m_strTexts.reserve(n * 36);
 }
 
 void ResourceFiles::Lookups::Add(const CString& strGuid)
@@ -128,34 +112,45 @@ void ResourceFiles::Lookups::Add(const CString& strGuid)
 
 std::vector<std::array<int, 2>> ResourceFiles::FindAll(const Lookups& lookups)
 {
-    HashedPositions vecOrder(lookups.Size());
-    for (size_t i = 0; i < vecOrder.size(); ++i)
-        vecOrder[i] = {lookups.m_vecItem[i].nHash, static_cast<uint32_t>(i)};
-    OrderByHash(vecOrder);
-    std::vector<std::array<int, 2>> vecFound(vecOrder.size(), std::array<int, 2>{0, 0});
-    // The texts lie in the records' order, scattered against the hash order:
-    // asked for a few lookups ahead, they are at hand when compared.
-    const size_t kAhead = 8;
-    auto textOf = [&lookups](const Lookups::Item& item) {
-        return lookups.m_strTexts.data() + item.nText;
+    // The lookups in an open-addressed table, the entries walked against it
+    // in the order listed: nothing of the listing is sorted or moved.
+    struct Slot {
+        Lookups::Item item;
+        uint32_t nLookup;  // kEmpty for a free slot
     };
-    for (size_t k = 0; k < kAhead && k < vecOrder.size(); ++k)
-        Prefetch(&lookups.m_vecItem[vecOrder[k].second]);
-    size_t e = 0;
-    for (size_t o = 0; o < vecOrder.size(); ++o) {
-        const auto& [nHash, nLookup] = vecOrder[o];
-        if (o + kAhead < vecOrder.size()) {
-            Prefetch(&lookups.m_vecItem[vecOrder[o + kAhead].second]);
-            Prefetch(textOf(lookups.m_vecItem[vecOrder[o + kAhead / 2].second]));
-        }
-        while (e < m_vecEntry.size() && m_vecEntry[e].nHash < nHash)
-            ++e;
-        const Lookups::Item& item = lookups.m_vecItem[nLookup];
-        for (size_t k = e; k < m_vecEntry.size() && m_vecEntry[k].nHash == nHash; ++k) {
-            Entry& entry = m_vecEntry[k];
-            if (entry.bExact && entry.nLength == item.nLength &&
-                SystemEqual(m_strNames.data() + entry.nName, textOf(item), item.nLength)) {
-                vecFound[nLookup][entry.nKind] = entry.bRegular ? 1 : -1;
+    const uint32_t kEmpty = UINT32_MAX;
+    int nBits = 4;
+    while ((size_t{1} << nBits) < 2 * lookups.Size())
+        ++nBits;
+    const size_t nMask = (size_t{1} << nBits) - 1;
+    auto slotOf = [nBits](uint64_t nHash) { return static_cast<size_t>(nHash >> (64 - nBits)); };
+    std::vector<Slot> vecSlot(nMask + 1, Slot{Lookups::Item{0, 0, 0}, kEmpty});
+    for (size_t i = 0; i < lookups.Size(); ++i) {
+        size_t s = slotOf(lookups.m_vecItem[i].nHash);
+        while (vecSlot[s].nLookup != kEmpty)
+            s = (s + 1) & nMask;
+        vecSlot[s] = Slot{lookups.m_vecItem[i], static_cast<uint32_t>(i)};
+    }
+    std::vector<std::array<int, 2>> vecFound(lookups.Size(), std::array<int, 2>{0, 0});
+    // Each entry leads to two places scattered over megabytes, one after the
+    // other: its slot, then the lookup's text. Asked for ahead, in that
+    // order, they are at hand when compared.
+    const char* pTexts = lookups.m_strTexts.data();
+    const size_t kAhead = 32;
+    for (size_t e = 0; e < m_vecEntry.size(); ++e) {
+        if (e + 2 * kAhead < m_vecEntry.size())
+            Prefetch(&vecSlot[slotOf(m_vecEntry[e + 2 * kAhead].nHash)]);
+        if (e + kAhead < m_vecEntry.size())
+            Prefetch(pTexts + vecSlot[slotOf(m_vecEntry[e + kAhead].nHash)].item.nText);
+        Entry& entry = m_vecEntry[e];
+        if (!entry.bExact)
+            continue;
+        for (size_t s = slotOf(entry.nHash); vecSlot[s].nLookup != kEmpty; s = (s + 1) & nMask) {
+            const Slot& slot = vecSlot[s];
+            if (slot.item.nHash == entry.nHash && slot.item.nLength == entry.nLength &&
+                SystemEqual(m_strNames.data() + entry.nName, pTexts + slot.item.nText,
+                            entry.nLength)) {
+                vecFound[slot.nLookup][entry.nKind] = entry.bRegular ? 1 : -1;
                 entry.bNamed = true;
             }
         }

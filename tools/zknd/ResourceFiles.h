@@ -2,9 +2,9 @@
 
 // The drawing and slide files of a resource folder, looked up by node
 // details' GUID texts as the system finds them (letter case ignored on
-// Windows), and those that no lookup named. Both sides are put in hash order
-// and walked together: hundreds of thousands of lookups scattered over tables
-// of megabytes would spend their time waiting for memory.
+// Windows), and those that no lookup named. The lookups go into a hash table
+// and the entries are walked against it as they were listed: a folder of
+// hundreds of thousands of files is neither sorted nor copied.
 
 #include <array>
 #include <cstdint>
@@ -24,12 +24,12 @@ public:
     static ResourceFiles List(const std::filesystem::path& folder);
 
     void Add(std::string_view name, bool bRegular);
-    // Puts what was added in hash order; lookups need it.
-    void Order();
 
     // GUID texts to look up, as UTF-8 one after another.
     class Lookups {
     public:
+        // Room for n texts of the canonical length.
+        void Reserve(size_t n);
         void Add(const CString& strGuid);
         size_t Size() const { return m_vecItem.size(); }
         // FoldedHash of the i-th text's UTF-8 (Text.h).

@@ -6,7 +6,7 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <cstring>
+#include <vector>
 
 #include "Folder.h"
 #include "Output.h"
@@ -38,24 +38,51 @@ std::vector<std::string> CommandLineArguments(int argc, char** argv)
     return std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc);
 }
 
+namespace {
+
+// "." and ".." left out; the kind asked of the system where the entry does
+// not tell it.
+void HandOver(int fdFolder, const char* pszName, unsigned char nType,
+              const std::function<void(std::string_view, bool)>& fnEntry)
+{
+    if (pszName[0] == '.' && (pszName[1] == '\0' || (pszName[1] == '.' && pszName[2] == '\0')))
+        return;
+    bool bRegular = nType == DT_REG;
+    if (nType == DT_UNKNOWN || nType == DT_LNK) {
+        struct stat st;
+        bRegular = fstatat(fdFolder, pszName, &st, 0) == 0 && S_ISREG(st.st_mode);
+    }
+    fnEntry(pszName, bRegular);
+}
+
+}  // namespace
+
 bool ListFolder(const std::filesystem::path& folder,
                 const std::function<void(std::string_view, bool)>& fnEntry)
 {
+#if defined(__linux__)
+    // Straight from the kernel, a megabyte of entries at a time, where
+    // readdir would ask for 32 KB at a time.
+    const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    std::vector<char> buffer(size_t{1} << 20);
+    ssize_t nRead;
+    while ((nRead = getdents64(fd, buffer.data(), buffer.size())) > 0)
+        for (ssize_t nAt = 0; nAt < nRead;) {
+            const auto* pEntry = reinterpret_cast<const dirent64*>(buffer.data() + nAt);
+            nAt += pEntry->d_reclen;
+            HandOver(fd, pEntry->d_name, pEntry->d_type, fnEntry);
+        }
+    close(fd);
+#else
     DIR* pDir = opendir(folder.c_str());
     if (pDir == nullptr)
         return false;
-    while (const dirent* pEntry = readdir(pDir)) {
-        const char* pszName = pEntry->d_name;
-        if (std::strcmp(pszName, ".") == 0 || std::strcmp(pszName, "..") == 0)
-            continue;
-        bool bRegular = pEntry->d_type == DT_REG;
-        if (pEntry->d_type == DT_UNKNOWN || pEntry->d_type == DT_LNK) {
-            struct stat st;
-            bRegular = fstatat(dirfd(pDir), pszName, &st, 0) == 0 && S_ISREG(st.st_mode);
-        }
-        fnEntry(pszName, bRegular);
-    }
+    while (const dirent* pEntry = readdir(pDir))
+        HandOver(dirfd(pDir), pEntry->d_name, pEntry->d_type, fnEntry);
     closedir(pDir);
+#endif
     return true;
 }
 

@@ -30,6 +30,9 @@ const std::string& DataDirectory();
 int64_t LiveHeapBytes();
 int64_t HeapPeakBytes();
 void ResetHeapPeak();
+// For a program whose operations allocate from more than one thread: call
+// before any of them starts.
+void CountHeapFromThreads();
 
 // Runs prepare() untimed and op() timed in every iteration (the benchmark
 // must use manual time), and reports as "peak_MB" the most heap that op()

@@ -106,6 +106,7 @@ void ListResourceFolder(benchmark::State& state)
 
 int main(int argc, char** argv)
 {
+    zkbench::CountHeapFromThreads();  // the check lists the folder on a second thread
     return zkbench::Main(argc, argv, [](bool) {
         const std::string strSize = std::to_string(kRecords);
         zkbench::RegisterPair("zknd check", strSize, "node-detail Load of the same library", Check,

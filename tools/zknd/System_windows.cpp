@@ -1,11 +1,5 @@
 // What zknd asks of Windows: its console, its wide command line and the
 // entries of a folder.
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
 #include <windows.h>
 // shellapi.h needs what windows.h defines.
 #include <shellapi.h>

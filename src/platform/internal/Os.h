@@ -8,12 +8,6 @@
 #include "platform/ZkGuid.h"
 
 #if defined(_WIN32)
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
 #include <objbase.h>
 #include <windows.h>
 #else

@@ -233,8 +233,8 @@ int CNodeDetailResDataManager::CopyNode(const wchar_t* pszName)
     const CString strFolder = ResourceFolder();
     const int nIndex = FindByName(pszName);
     if (nIndex < 0) {
-        capture.Fail(ZkDiag::Outcome::kNoSuchRecord, std::string());
-        capture.strReason = L"no node detail is named \"" + std::wstring(CString(pszName)) + L"\"";
+        capture.Fail(ZkDiag::Outcome::kNoSuchRecord,
+                     L"no node detail is named \"" + std::wstring(CString(pszName)) + L"\"");
         return 0;
     }
     return CopyNodeAt(nIndex, strFolder);
@@ -285,8 +285,9 @@ int CNodeDetailResDataManager::CopyNodeAt(int nIndex, const CString& strFolder)
     // A text that would name a file outside the folder, or none, fails both
     // copies. Otherwise both are attempted; a failed one is reported, not
     // undone.
-    if (!ZkIsPlainFileName(strSrcGuid)) {
-        capture.GuidRefused(strSrcGuid);
+    const wchar_t* pszWhy = L"";
+    if (!ZkIsPlainFileName(strSrcGuid, &pszWhy)) {
+        capture.GuidRefused(strSrcGuid, pszWhy);
         return 0;
     }
     const bool bDwg = CopyResourceFile(strFolder, strSrcGuid, copy.GetGuid(), L".dwg", capture);

@@ -17,13 +17,18 @@ bool Capture::Add(Warning warning)
     return true;
 }
 
-void Capture::Fail(Outcome o, const std::string& reasonUtf8)
+void Capture::Fail(Outcome o, std::wstring reason)
 {
     if (outcome != Outcome::kNone && outcome != Outcome::kRead && outcome != Outcome::kWritten &&
         outcome != Outcome::kCopied)
         return;
     outcome = o;
-    strReason = WideFromUtf8(reasonUtf8);
+    strReason = std::move(reason);
+}
+
+void Capture::Fail(Outcome o, const std::string& reasonUtf8)
+{
+    Fail(o, WideFromUtf8(reasonUtf8));
 }
 
 void Capture::FailFile(const ZkFileSystem::FileError& error)
@@ -54,17 +59,15 @@ void Capture::CopyFailed(const wchar_t* pszSource, const ZkFileSystem::FileError
     Add(std::move(w));
 }
 
-void Capture::GuidRefused(const wchar_t* pszGuid)
+void Capture::GuidRefused(const wchar_t* pszGuid, const wchar_t* pszWhy)
 {
     Warning w;
     w.kind = WarningKind::kGuidRefused;
     w.strText = pszGuid;
-    if (outcome == Outcome::kNone) {
-        const wchar_t* pszWhy = L"";
-        ZkIsPlainFileName(pszGuid, &pszWhy);
-        Fail(Outcome::kCopyFailed, std::string());
-        strReason = L"the GUID text \"" + w.strText + L"\" cannot name a file: " + pszWhy;
-    }
+    w.pszWhy = pszWhy;
+    if (outcome == Outcome::kNone)
+        Fail(Outcome::kCopyFailed,
+             L"the GUID text \"" + w.strText + L"\" cannot name a file: " + pszWhy);
     Add(std::move(w));
 }
 
@@ -151,13 +154,10 @@ ZkWarning Explained(const Warning& w)
                   L" and became U+FFFD";
         break;
     }
-    case WarningKind::kGuidRefused: {
-        const wchar_t* pszWhy = L"";
-        ZkIsPlainFileName(w.strText.c_str(), &pszWhy);
-        message = L"GUID text \"" + w.strText + L"\" cannot name a file (" + pszWhy +
+    case WarningKind::kGuidRefused:
+        message = L"GUID text \"" + w.strText + L"\" cannot name a file (" + w.pszWhy +
                   L"): nothing was copied";
         break;
-    }
     case WarningKind::kCopyFailed:
         message = FileNameOf(w.strText) + L" was not copied: " +
                   WideFromUtf8(ZkFileSystem::DescribeFileError(w.error));

@@ -60,6 +60,7 @@ struct Warning {
     unsigned long nCharacter = 0;  // a code point, or the lone surrogate's unit
     ValueType valueType = ValueType::kReal;
     ZkFileSystem::FileError error;
+    const wchar_t* pszWhy = L"";  // kGuidRefused: why the text names no file
 };
 
 // The last read or write of one library file.
@@ -79,13 +80,15 @@ struct Capture {
     // False when the list is full (the warning is only counted).
     bool Add(Warning warning);
     // Set once: the first failure found stays.
+    void Fail(Outcome o, std::wstring reason);
     void Fail(Outcome o, const std::string& reasonUtf8);
     // Why a file could not be read or written.
     void FailFile(const ZkFileSystem::FileError& error);
     // CopyNode: a source file not copied, or a GUID text that cannot name
     // one. The first of them is the outcome.
     void CopyFailed(const wchar_t* pszSource, const ZkFileSystem::FileError& error);
-    void GuidRefused(const wchar_t* pszGuid);
+    // pszWhy is ZkIsPlainFileName's reason.
+    void GuidRefused(const wchar_t* pszGuid, const wchar_t* pszWhy);
 
     // The public report of this; pszFile is the library file the manager
     // read or wrote.

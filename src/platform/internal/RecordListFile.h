@@ -3,7 +3,7 @@
 // Reading and writing a library file made of one root section holding a
 // repeated row section per record. Both library managers keep their records
 // this way; each record exchanges its own properties. What each read or write
-// found is kept in the capture handed in.
+// found goes to the capture handed in, which the caller has started afresh.
 
 #include <string>
 #include <vector>
@@ -23,7 +23,6 @@ template <typename Record>
 bool LoadRecordList(const CString& strFile, const wchar_t* pszRoot, const wchar_t* pszRow,
                     std::vector<Record>& vecRecord, bool& bDataChanged, ZkDiag::Capture& capture)
 {
-    capture.Reset();
     if (!ZkIsFileExist(strFile)) {
         // Only to learn why: what is not a regular file is not read.
         std::string unused;
@@ -51,7 +50,6 @@ template <typename Record>
 bool SaveRecordList(const CString& strFile, const wchar_t* pszRoot, const wchar_t* pszRow,
                     std::vector<Record>& vecRecord, ZkDiag::Capture& capture)
 {
-    capture.Reset();
     CXTPPropExchange px(0, nullptr, pszRoot);
     ZkExchangeAccess::SetCapture(px, &capture);
     ZkExchangeAccess::StreamTo(px, strFile);

@@ -110,29 +110,6 @@ size_t U3Text(char* buf, size_t size, const stu3Value& v)
     return static_cast<size_t>(p - buf);
 }
 
-// ZkNumber::ParseWhole, without its trimming where there is nothing to trim:
-// the common case of a plain number.
-template <typename T>
-bool ParseNumber(const char* p, size_t n, const ZkNumber::WholeTextRules& rules, T& out)
-{
-    if constexpr (std::is_same_v<T, double>) {
-        if (ZkNumber::ParsePlainDecimal(p, n, out))
-            return true;
-    }
-    auto trims = [&rules](char c) {
-        return c == '+' || (c != 0 && std::strchr(rules.pszSpaces, c) != nullptr);
-    };
-    if (n == 0 || n > rules.nMaxLength || (p[0] < '0' && trims(p[0])) ||
-        (p[n - 1] < '0' && trims(p[n - 1])))
-        return ZkNumber::ParseWhole(p, n, rules, out);
-    T value{};
-    const auto r = std::from_chars(p, p + n, value);
-    if (r.ec != std::errc() || r.ptr != p + n)
-        return false;
-    out = value;
-    return true;
-}
-
 // "x,y,z" as ZkTextToU3Value reads it, from the bytes.
 bool ParseU3(const char* p, size_t n, stu3Value& value)
 {
@@ -144,7 +121,7 @@ bool ParseU3(const char* p, size_t n, stu3Value& value)
             return false;
         const size_t end =
             pComma != nullptr ? static_cast<size_t>(static_cast<const char*>(pComma) - p) : n;
-        if (!ParseNumber(p + start, end - start, ZkNumber::kThreeNumberPart, parts[i]))
+        if (!ZkNumber::ParseWhole(p + start, end - start, ZkNumber::kThreeNumberPart, parts[i]))
             return false;
         start = end + 1;
     }
@@ -301,7 +278,7 @@ struct CXTPPropExchange::Root {
         const char* text = Find(pNode, pNext, pszName);
         if (text == nullptr)
             return 0;
-        if (ParseNumber(text, std::strlen(text), ZkNumber::kPropertyValue, value))
+        if (ZkNumber::ParseWhole(text, std::strlen(text), ZkNumber::kPropertyValue, value))
             return 1;
         BadValue(
             Node(pNode), pszName, text,

@@ -1,7 +1,9 @@
 // White-box tests of the file layer: CopyNode kept inside its folder, copies
 // in bounded memory, and the leading-number conversion on long texts.
 
+#include <charconv>
 #include <cstdlib>
+#include <cstring>
 
 #include "TestUtil.h"
 #include "platform/internal/FileSystem.h"
@@ -156,5 +158,28 @@ TEST(NumberTest, LeadingNumberOfLongTextsAsStrtodReadsIt)
         EXPECT_EQ(std::strtod(text.c_str(), nullptr),
                   ZkNumber::ParseLeading(wide.data(), wide.size()))
             << text;
+    }
+}
+
+// A value read in one division must be the double std::from_chars gives, at
+// the edges of that shortcut and just past them, where the general way reads.
+TEST(NumberTest, PlainDecimalsReadAsFromCharsReadsThem)
+{
+    const double kUntouched = -1;
+    for (const char* pszText :
+         {"0", "-0", "0012.50", "9007199254740992", "9007199254740993", "9007199254740992.5",
+          "1234567890123456789", "12345678901234567890", "0.1", "0.3", "-2.675",
+          "0.0000000000000000000001", "0.00000000000000000000001", "1.7976931348623157",
+          "123456.789012345678", "1.", ".5", "-", "1e5"}) {
+        const std::string text = pszText;
+        double expected = 0;
+        const auto r = std::from_chars(text.data(), text.data() + text.size(), expected);
+        const bool bReads = r.ec == std::errc() && r.ptr == text.data() + text.size();
+        double value = kUntouched;
+        EXPECT_EQ(bReads,
+                  ZkNumber::ParseWhole(text.data(), text.size(), ZkNumber::kPropertyValue, value))
+            << text;
+        // Bit for bit where it reads (-0 too); untouched where it does not.
+        EXPECT_EQ(0, std::memcmp(bReads ? &expected : &kUntouched, &value, sizeof value)) << text;
     }
 }

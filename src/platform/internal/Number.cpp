@@ -29,11 +29,13 @@ bool IsDigit(Char c)
     return c >= '0' && c <= '9';
 }
 
+// Every space of the rules lies below '0', so a digit at either end costs no
+// look into the list.
 template <typename Char>
 bool IsSpace(Char c, const char* pszSpaces)
 {
     const unsigned long u = Unit(c);
-    return u != 0 && u < 0x80 && std::strchr(pszSpaces, static_cast<int>(u)) != nullptr;
+    return u != 0 && u < '0' && std::strchr(pszSpaces, static_cast<int>(u)) != nullptr;
 }
 
 // Narrows [0, n) to the number the rules leave: [b, e), not empty.
@@ -70,29 +72,18 @@ bool ParseNarrow(const char* p, size_t n, const WholeTextRules& rules, T& out)
     return Trim(p, n, rules, b, e) && FromCharsWhole(p + b, p + e, out);
 }
 
-}  // namespace
-
-const WholeTextRules kPropertyValue = {" \t\n\r", false, std::numeric_limits<size_t>::max()};
-const WholeTextRules kThreeNumberPart = {kCSpaces, true, 127};
-
-bool ParseWhole(const char* p, size_t n, const WholeTextRules& rules, double& out)
-{
-    return ParseNarrow(p, n, rules, out);
-}
-
-bool ParseWhole(const char* p, size_t n, const WholeTextRules& rules, int& out)
-{
-    return ParseNarrow(p, n, rules, out);
-}
-
+// A plain decimal, [-]digits[.digits], read to the double std::from_chars
+// gives in one correctly rounded step: at most 19 digits in all, their value
+// as an integer at most 2^53. False, and out unchanged, for anything else,
+// which then goes the general way.
 bool ParsePlainDecimal(const char* p, size_t n, double& out)
 {
     // The digits as an integer m and the count k after the point: m and 10^k
     // are both exact doubles, so m / 10^k is the one rounding a correctly
     // rounded conversion makes.
-    static const double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                     1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
-                                     1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+    // With a digit before the point, at most 18 come after it.
+    static const double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8, 1e9,
+                                     1e10, 1e11, 1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18};
     size_t i = 0;
     const bool negative = n > 0 && p[0] == '-';
     i += negative ? 1 : 0;
@@ -109,11 +100,27 @@ bool ParsePlainDecimal(const char* p, size_t n, double& out)
         if (fraction == 0)
             return false;
     }
-    if (i != n || digits > 19 || m > (uint64_t{1} << 53) || fraction > 22)
+    if (i != n || digits > 19 || m > (uint64_t{1} << 53))
         return false;
     const double value = static_cast<double>(m) / kPowers[fraction];
     out = negative ? -value : value;
     return true;
+}
+
+}  // namespace
+
+const WholeTextRules kPropertyValue = {" \t\n\r", false, std::numeric_limits<size_t>::max()};
+const WholeTextRules kThreeNumberPart = {kCSpaces, true, 127};
+
+bool ParseWhole(const char* p, size_t n, const WholeTextRules& rules, double& out)
+{
+    // A plain decimal has nothing to trim and is shorter than any limit.
+    return ParsePlainDecimal(p, n, out) || ParseNarrow(p, n, rules, out);
+}
+
+bool ParseWhole(const char* p, size_t n, const WholeTextRules& rules, int& out)
+{
+    return ParseNarrow(p, n, rules, out);
 }
 
 bool ParseWhole(const wchar_t* p, size_t n, const WholeTextRules& rules, double& out)

@@ -27,11 +27,6 @@ extern const WholeTextRules kThreeNumberPart;
 // "inf", "nan"); out is then set, else left as it was.
 bool ParseWhole(const char* p, size_t n, const WholeTextRules& rules, double& out);
 bool ParseWhole(const char* p, size_t n, const WholeTextRules& rules, int& out);
-// A plain decimal, [-]digits[.digits], that std::from_chars reads to a double
-// in one correctly rounded step: at most 19 digits, a value below 2^53 before
-// the point is placed, at most 22 digits after it. False, and out unchanged,
-// for anything else, which then goes the general way.
-bool ParsePlainDecimal(const char* p, size_t n, double& out);
 // Wide text, at most 127 units after the spaces; a unit beyond ASCII fails.
 bool ParseWhole(const wchar_t* p, size_t n, const WholeTextRules& rules, double& out);
 

@@ -321,10 +321,7 @@ void CheckNodeDetails(const DataDir& dir, Progress& progress, Findings& findings
 {
     CNodeDetailResDataManager* pLib = ZkNodeDetailResDataManager();
     const CString strFile = pLib->GetFileName();
-    int nFolder = strFile.GetLength();
-    while (nFolder > 0 && strFile.GetAt(nFolder - 1) != L'\\')
-        --nFolder;
-    const CString strFolder(strFile.GetString(), nFolder);  // the drawings lie beside it
+    const CString strFolder = DataDir::ResourceFolder();  // the drawings lie beside the file
     // Listed on another thread while the library loads: a folder of hundreds
     // of thousands of files takes about as long to list as its library to
     // load. Threads other than this one call nothing of the library but const

@@ -63,4 +63,13 @@ std::filesystem::path DataDir::Native(const CString& strLibraryPath)
     return std::filesystem::path(ZkToNativePath(strLibraryPath));
 }
 
+CString DataDir::ResourceFolder()
+{
+    const CString strFile = ZkNodeDetailResDataManager()->GetFileName();
+    int n = strFile.GetLength();
+    while (n > 0 && strFile.GetAt(n - 1) != L'\\')
+        --n;
+    return CString(strFile.GetString(), n);
+}
+
 }  // namespace zknd

@@ -23,6 +23,9 @@ public:
     std::string Show(const CString& strLibraryPath) const;
     // The same path as the system takes it.
     static std::filesystem::path Native(const CString& strLibraryPath);
+    // The node-detail library's folder, where its drawings and slides lie, in
+    // the library's form ending with '\'.
+    static CString ResourceFolder();
 
 private:
     std::string m_strGiven;

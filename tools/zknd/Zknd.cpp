@@ -124,15 +124,6 @@ bool Load(const DataDir& dir, Manager* pLib, const char* pszFile, Progress& prog
     return false;
 }
 
-CString ResourceFolder()
-{
-    const CString strFile = ZkNodeDetailResDataManager()->GetFileName();
-    int n = strFile.GetLength();
-    while (n > 0 && strFile.GetAt(n - 1) != L'\\')
-        --n;
-    return CString(strFile.GetString(), n);
-}
-
 int ListCommand(const DataDir& dir, const std::string& strWhat, Output& out)
 {
     Progress progress(out);
@@ -173,7 +164,7 @@ int ListCommand(const DataDir& dir, const std::string& strWhat, Output& out)
         for (const CString& strGuid : vecGuid)
             lookups.Add(strGuid);
         const std::vector<std::array<int, 2>> vecFound =
-            ResourceFiles::List(DataDir::Native(ResourceFolder())).FindAll(lookups);
+            ResourceFiles::List(DataDir::Native(DataDir::ResourceFolder())).FindAll(lookups);
         vecRow.push_back({"GUID", "Name", "Description", "Files"});
         for (size_t i = 0; i < vecData.size(); ++i) {
             const NodeDetailResData& data = vecData[i];
@@ -235,7 +226,7 @@ int CopyCommand(const DataDir& dir, const std::string& strName, Output& out)
         for (const wchar_t* pszExtension : {L".dwg", L".sld"}) {
             std::error_code ec;
             std::filesystem::remove(
-                DataDir::Native(ResourceFolder() + copy.GetGuid() + pszExtension), ec);
+                DataDir::Native(DataDir::ResourceFolder() + copy.GetGuid() + pszExtension), ec);
         }
         for (const Problem& problem : vecProblem)
             out.Err(FormatProblem(problem));

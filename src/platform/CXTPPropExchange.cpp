@@ -45,13 +45,6 @@ pugi::xml_node Node(void* p)
     return pugi::xml_node(static_cast<pugi::xml_node_struct*>(p));
 }
 
-bool SameName(const char* a, const char* b)
-{
-    while (*a == *b && *a != 0)
-        ++a, ++b;
-    return *a == *b;
-}
-
 // Each element's attributes have distinct names.
 bool FindDuplicateAttribute(const pugi::xml_document& doc, pugi::xml_attribute& dup)
 {
@@ -63,7 +56,7 @@ bool FindDuplicateAttribute(const pugi::xml_document& doc, pugi::xml_attribute& 
         for (pugi::xml_attribute a = n.first_attribute(); a; a = a.next_attribute()) {
             const char* name = a.name();
             for (size_t j = 0; j < k; ++j)
-                if (names[j][0] == name[0] && SameName(names[j], name)) {
+                if (names[j][0] == name[0] && std::strcmp(names[j], name) == 0) {
                     dup = a;
                     return true;
                 }
@@ -73,7 +66,7 @@ bool FindDuplicateAttribute(const pugi::xml_document& doc, pugi::xml_attribute& 
             } else {
                 // Beyond the array, the plain way.
                 for (pugi::xml_attribute b = a.next_attribute(); b; b = b.next_attribute())
-                    if (SameName(name, b.name())) {
+                    if (std::strcmp(name, b.name()) == 0) {
                         dup = b;
                         return true;
                     }

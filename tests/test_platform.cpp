@@ -144,7 +144,7 @@ struct Row {
 
 void Exchange(CXTPPropExchange& px, Row& r)
 {
-    px.PX_String(L"Text", r.text);
+    px.PX_String(L"\U0001F600\u540D", r.text);
     px.PX_Double(L"Real", r.real);
     px.PX_Int(L"Int", r.integer);
     px.GetSection(L"Nested").PX_String(L"Tag", r.tag);
@@ -196,12 +196,16 @@ TEST(PropExchangeTest, EveryPropertyTypeRoundTripsInBothModes)
                 EXPECT_EQ(0, item.GetSection(L"Bad").PX_Int(L"Bad", n) +
                                  item.GetSection(L"Bad").PX_Double(L"Bad", d) +
                                  item.PX_Int(L"Absent", n) +
+                                 // U+10049 is not 'I', whatever the width of wchar_t.
+                                 item.PX_Int(L"\U00010049nt", n) +
+                                 item.PX_String(L"\U0001F600\u540E", notNumber) +
                                  item.GetSection(L"None").PX_String(L"Tag", notNumber));
                 EXPECT_TRUE(n == -1 && d == -1 && notNumber == L" 12x ");
                 CString late;
                 EXPECT_EQ(mode == 0 ? 1 : 0, item.PX_String(L"Late", late));
                 EXPECT_EQ(nullptr,
                           item.GetSection(L"None").GetEnumerator(L"Row").GetPosition(0, 1));
+                EXPECT_EQ(nullptr, px.GetEnumerator(L"\U00010052ow").GetPosition(0, 1));
             }
             EXPECT_TRUE(nLoading == 0 || pos == nullptr);
             if (nLoading == 0) {

@@ -20,23 +20,15 @@
 
 namespace {
 
-std::string ToUtf8(const wchar_t* psz)
-{
-    const CString units(psz);
-    return ZkText::Utf16ToUtf8(units.GetString(), static_cast<size_t>(units.GetLength()));
-}
-
 // A property or section name (ASCII in practice) against UTF-8 in the
 // document, compared in place.
 bool NameIs(const char* utf8, const wchar_t* name)
 {
     for (;; ++utf8, ++name) {
-        const unsigned long u = ZkText::Unit(*name);
-        if (u - 1 < 0x7F && u == static_cast<unsigned char>(*utf8))
-            continue;
-        if (u >= 0x80)
-            return std::strcmp(utf8, ToUtf8(name).c_str()) == 0;
-        return u == 0 && *utf8 == 0;
+        if (!ZkText::IsAscii(*name))
+            return std::strcmp(utf8, ZkText::NameToUtf8(name).c_str()) == 0;
+        if (*name == 0 || *name != static_cast<unsigned char>(*utf8))
+            return *name == 0 && *utf8 == 0;
     }
 }
 
@@ -317,7 +309,7 @@ CXTPPropExchange::CXTPPropExchange(int bLoading, const CXTPPropExchange* /*pPare
       m_bOwnsRoot(true)
 {
     m_pRoot->bLoading = bLoading != 0;
-    m_pRoot->strRootName = ToUtf8(lpszSection);
+    m_pRoot->strRootName = ZkText::NameToUtf8(lpszSection);
     if (!m_pRoot->bLoading) {
         m_pRoot->writer.Start(m_pRoot->strRootName, nullptr);
         m_nSerial = 1;
@@ -476,7 +468,7 @@ CXTPPropExchangeEnumerator::CXTPPropExchangeEnumerator(CXTPPropExchange* pSectio
 {
     // Names are ASCII in practice: copied as they are, converted otherwise.
     size_t n = 0;
-    while (lpszName != nullptr && lpszName[n] != 0 && ZkText::Unit(lpszName[n]) < 0x80 &&
+    while (lpszName != nullptr && lpszName[n] != 0 && ZkText::IsAscii(lpszName[n]) &&
            n + 1 < sizeof m_szName)
         ++n;
     if (lpszName == nullptr || lpszName[n] == 0) {
@@ -485,7 +477,7 @@ CXTPPropExchangeEnumerator::CXTPPropExchangeEnumerator(CXTPPropExchange* pSectio
         m_szName[n] = 0;
         return;
     }
-    const std::string name = ToUtf8(lpszName);
+    const std::string name = ZkText::NameToUtf8(lpszName);
     if (name.size() >= sizeof m_szName)
         m_pszName = new char[name.size() + 1];
     std::memcpy(m_pszName, name.c_str(), name.size() + 1);

@@ -70,6 +70,12 @@ std::string Utf16ToUtf8(const wchar_t* p, size_t n)
     return out;
 }
 
+std::string NameToUtf8(const wchar_t* psz)
+{
+    const CString units(psz);
+    return Utf16ToUtf8(units.GetString(), static_cast<size_t>(units.GetLength()));
+}
+
 std::wstring Utf8ToUtf16(const char* p, size_t n)
 {
     std::wstring out;

@@ -6,6 +6,7 @@
 #include <cstdarg>
 #include <cstddef>
 #include <string>
+#include <type_traits>
 
 #include "platform/CString.h"
 
@@ -30,6 +31,13 @@ inline unsigned Unit(wchar_t c)
     return static_cast<unsigned>(c) & 0xFFFFu;
 }
 
+// Whether the whole value, not only its low 16 bits, is ASCII: a 32-bit
+// wchar_t beyond U+FFFF is no ASCII character.
+inline bool IsAscii(wchar_t c)
+{
+    return static_cast<std::make_unsigned_t<wchar_t>>(c) < 0x80;
+}
+
 // Ordinal comparison of UTF-16 code units as unsigned 16-bit numbers; a proper
 // prefix comes first. Returns negative, 0 or positive.
 int CompareOrdinal(const wchar_t* a, size_t na, const wchar_t* b, size_t nb);
@@ -46,6 +54,9 @@ char* EncodeUtf8(char* out, unsigned long c);
 // U+FFFD; invalid UTF-8 sequences become U+FFFD each.
 std::string Utf16ToUtf8(const wchar_t* p, size_t n);
 std::wstring Utf8ToUtf16(const char* p, size_t n);
+// A caller's text, such as a property name, as UTF-8, its characters read as
+// CString reads them.
+std::string NameToUtf8(const wchar_t* psz);
 // Replaces out with the n bytes of UTF-8 at p, straight into its storage. An
 // invalid sequence, and a control character other than TAB, LF and CR (which
 // only a rewritten character reference leaves in parsed text), become U+FFFD.

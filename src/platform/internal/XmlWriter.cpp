@@ -64,18 +64,18 @@ inline void Writer::Put(const char* p, size_t n)
 void Writer::PutName(const wchar_t* pszName)
 {
     size_t n = 0;
-    while (pszName[n] != 0)
+    while (pszName[n] != 0 && ZkText::IsAscii(pszName[n]))
         ++n;
-    char* out = Reserve(n * 3);
-    char* const begin = out;
-    for (size_t i = 0; i < n; ++i) {
-        const unsigned long u = ZkText::Unit(pszName[i]);
-        if (u < 0x80)
-            *out++ = static_cast<char>(u);
-        else
-            out = ZkText::EncodeUtf8(out, u >= 0xD800 && u <= 0xDFFF ? 0xFFFD : u);
+    if (pszName[n] != 0) {
+        // Read back by the same name only if converted as the reader converts it.
+        const std::string name = ZkText::NameToUtf8(pszName);
+        Put(name.data(), name.size());
+        return;
     }
-    m_nSize += static_cast<size_t>(out - begin);
+    char* out = Reserve(n);
+    for (size_t i = 0; i < n; ++i)
+        out[i] = static_cast<char>(pszName[i]);
+    m_nSize += n;
 }
 
 void Writer::NewLine()

@@ -2,6 +2,10 @@
 // std::filesystem::copy_file with the same flush. Each copy runs in a child
 // process, which reports its time and how far it raised the process's peak
 // resident memory (ru_maxrss): the "peak MB" of this program's table.
+//
+// And the node-detail Save of 100,000 records in the product's own layout,
+// the library beside each record's drawing and slide (200,000 files), beside
+// the same Save with the library alone in its folder.
 
 #include <fcntl.h>
 #include <sys/resource.h>
@@ -13,6 +17,7 @@
 #include <string>
 
 #include "BenchSupport.h"
+#include "nodedetail/CNodeDetailResDataManager.h"
 #include "platform/ZkPath.h"
 #include "platform/internal/Os.h"
 
@@ -115,6 +120,71 @@ void Register(const std::string& strSize, off_t nSize, bool bSparse)
         benchmark::kMillisecond);
 }
 
+using NodeLib = zkbench::LibraryOf<CNodeDetailResDataManager>;
+
+// The library's folder with and without the records' files. Swapping the two
+// folders (two renames) puts either in place, untimed.
+struct Folders {
+    std::string strInPlace;
+    std::string strCrowded;  // the drawings and slides, while the other is in place
+    std::string strAlone;    // the library alone, while the other is in place
+    bool bCrowdedInPlace = true;
+
+    void Put(bool bCrowded)
+    {
+        if (bCrowded == bCrowdedInPlace)
+            return;
+        const std::string& strOut = bCrowded ? strAlone : strCrowded;
+        const std::string& strIn = bCrowded ? strCrowded : strAlone;
+        fs::rename(strInPlace, strOut);
+        fs::rename(strIn, strInPlace);
+        bCrowdedInPlace = bCrowded;
+    }
+};
+
+Folders& MakeFolders(size_t nRecords)
+{
+    static Folders folders;
+    if (!folders.strInPlace.empty())
+        return folders;
+    zkbench::TextMaker maker(7);
+    std::vector<NodeDetailResData> records(nRecords);
+    const std::string strFolder = NodeLib::Folder();
+    fs::create_directories(strFolder);
+    for (NodeDetailResData& record : records) {
+        const std::wstring strGuid = maker.GuidText();
+        record.SetGuid(strGuid.c_str());
+        record.SetDisplayName(maker.NodeName().c_str());
+        record.SetDescription(maker.Description().c_str());
+        for (const char* pszExtension : {".dwg", ".sld"})
+            zkbench::WriteFile(strFolder + zkbench::Utf8(strGuid) + pszExtension, "");
+    }
+    NodeLib::Manager()->SetVecNodeDetailResData(records);
+    folders.strInPlace = strFolder.substr(0, strFolder.size() - 1);
+    folders.strCrowded = folders.strInPlace + ".crowded";
+    folders.strAlone = folders.strInPlace + ".alone";
+    fs::create_directories(folders.strAlone);
+    return folders;
+}
+
+void RegisterSaveBesideFiles(size_t nRecords)
+{
+    auto run = [nRecords](benchmark::State& state, bool bCrowded) {
+        Folders& folders = MakeFolders(nRecords);
+        bool bOk = true;
+        zkbench::TimeEach(
+            state, [&] { folders.Put(bCrowded); },
+            [&] { bOk = NodeLib::Manager()->Save() && bOk; });
+        if (!bOk)
+            state.SkipWithError("Save failed");
+    };
+    zkbench::RegisterPair(
+        "Save beside the drawings and slides", std::to_string(nRecords),
+        "the same Save, the library alone in its folder",
+        [run](benchmark::State& s) { run(s, true); }, [run](benchmark::State& s) { run(s, false); },
+        benchmark::kMillisecond);
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -122,5 +192,6 @@ int main(int argc, char** argv)
     return zkbench::Main(argc, argv, [](bool) {
         Register("256MiB", off_t(256) << 20, false);
         Register("1GiB-sparse", off_t(1) << 30, true);
+        RegisterSaveBesideFiles(100000);
     });
 }

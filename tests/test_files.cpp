@@ -5,7 +5,6 @@
 
 #if !defined(_WIN32)
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 #else
@@ -100,36 +99,6 @@ TEST_F(FileIdentityTest, LinksStayLinksAndHardLinksKeepTheOldContent)
     ASSERT_TRUE(lib.save());
     EXPECT_EQ("old", ReadBytes(shared / "backup.xml"));
     EXPECT_NE("old", ReadBytes(lib.file));
-}
-
-// Temporary files of earlier saves of this library whose processes are gone
-// are removed by the next successful save; those of a running process, of
-// another file, or of another pattern stay.
-TEST_F(FileIdentityTest, SaveRemovesOnlyItsOwnDeadLeftovers)
-{
-#if !defined(_WIN32)
-    const pid_t dead = fork();
-    if (dead == 0)
-        _exit(0);
-    waitpid(dead, nullptr, 0);
-    const std::string running = std::to_string(getppid());
-#else
-    const long dead = 0x7FFFFFFC;  // never a process id
-    const std::string running = std::to_string(GetCurrentProcessId());
-#endif
-    const std::string name = lib.file.filename().string();
-    const std::string dying = ".tmp" + std::to_string(dead) + ".";
-    std::vector<std::string> kept = {name + ".tmp" + running + ".7", name + dying + "x",
-                                     "FitDataEx.xml" + dying + "1", name + ".tmp.1", name};
-    for (const std::string& file : kept)
-        zktest::WriteBytes(lib.file.parent_path() / file, "x");
-    for (const char* n : {"1", "22"})
-        zktest::WriteBytes(lib.file.parent_path() / (name + dying + n), "left");
-    ASSERT_TRUE(lib.save());
-    std::vector<std::string> entries = zktest::FolderEntries(lib.file.parent_path());
-    std::sort(entries.begin(), entries.end());
-    std::sort(kept.begin(), kept.end());
-    EXPECT_EQ(kept, entries);
 }
 
 // A folder, a FIFO or a device where a file is expected: false or 0 at once,

@@ -1,5 +1,6 @@
-// White-box tests of the file layer: CopyNode kept inside its folder, copies
-// in bounded memory, and the leading-number conversion on long texts.
+// White-box tests of the file layer: CopyNode kept inside its folder, what
+// interrupted saves leave, copies in bounded memory, and the leading-number
+// conversion on long texts.
 
 #include <charconv>
 #include <cstdlib>
@@ -16,6 +17,8 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#else
+#include <windows.h>
 #endif
 
 namespace fs = std::filesystem;
@@ -103,6 +106,42 @@ TEST(FileErrorTest, FailuresSayWhy)
         EXPECT_TRUE(failed[i] && e[i].status == why[i]) << i << ": " << DescribeFileError(e[i]);
         EXPECT_FALSE(DescribeFileError(e[i]).empty());
     }
+}
+
+// Named temporary files that earlier saves of this library left behind, whose
+// processes are gone, are removed by the next save that itself writes one (a
+// save through an unnamed file leaves nothing behind and does not look);
+// those of a running process, of another file, or of another pattern stay.
+TEST(LeftoverTest, NamedSaveRemovesOnlyItsOwnDeadLeftovers)
+{
+    zktest::ResetDataDirectory();
+    const zktest::Library lib = zktest::Library::NodeDetail();
+#if !defined(_WIN32)
+    const pid_t dead = fork();
+    if (dead == 0)
+        _exit(0);
+    waitpid(dead, nullptr, 0);
+    const std::string running = std::to_string(getppid());
+#else
+    const long dead = 0x7FFFFFFC;  // never a process id
+    const std::string running = std::to_string(GetCurrentProcessId());
+#endif
+    const std::string name = lib.file.filename().string();
+    const std::string dying = ".tmp" + std::to_string(dead) + ".";
+    std::vector<std::string> kept = {name + ".tmp" + running + ".7", name + dying + "x",
+                                     "FitDataEx.xml" + dying + "1", name + ".tmp.1", name};
+    for (const std::string& file : kept)
+        zktest::WriteBytes(lib.file.parent_path() / file, "x");
+    for (const char* n : {"1", "22"})
+        zktest::WriteBytes(lib.file.parent_path() / (name + dying + n), "left");
+    ZkFileSystem::SetNamedTemporaryFilesForTesting(true);
+    const bool bSaved = lib.save();
+    ZkFileSystem::SetNamedTemporaryFilesForTesting(false);
+    ASSERT_TRUE(bSaved);
+    std::vector<std::string> entries = zktest::FolderEntries(lib.file.parent_path());
+    std::sort(entries.begin(), entries.end());
+    std::sort(kept.begin(), kept.end());
+    EXPECT_EQ(kept, entries);
 }
 
 #if !defined(_WIN32)

@@ -49,10 +49,9 @@ void SetNamedTemporaryFilesForTesting(bool bNamed)
     g_namedTemporaryFiles = bNamed;
 }
 
-AtomicWriter::AtomicWriter(const wchar_t* path)
-    : m_pImpl(detail::OpenWriter(path != nullptr ? path : L"", m_error))
+AtomicWriter::AtomicWriter(const wchar_t* path) : m_pImpl(detail::NewWriter(m_error))
 {
-    m_bOpen = m_pImpl != nullptr;
+    m_bOpen = m_pImpl->Start(path != nullptr ? path : L"");
 }
 
 AtomicWriter::~AtomicWriter()
@@ -62,7 +61,7 @@ AtomicWriter::~AtomicWriter()
 
 bool AtomicWriter::Flush()
 {
-    const bool ok = detail::WriteOut(*m_pImpl, m_buf.data(), m_buf.size());
+    const bool ok = m_pImpl->Write(m_buf.data(), m_buf.size());
     m_buf.clear();
     return ok;
 }
@@ -74,7 +73,7 @@ bool AtomicWriter::Write(const char* data, size_t size)
     const size_t kBuffer = 1 << 16;
     if (m_buf.size() + size > kBuffer && !Flush())
         return m_bOpen = false;
-    if (size >= kBuffer && !detail::WriteOut(*m_pImpl, data, size))
+    if (size >= kBuffer && !m_pImpl->Write(data, size))
         return m_bOpen = false;
     if (size < kBuffer)
         m_buf.insert(m_buf.end(), data, data + size);
@@ -86,7 +85,7 @@ bool AtomicWriter::Commit()
     if (!m_bOpen)
         return false;
     m_bOpen = false;
-    return Flush() && detail::CommitWriter(*m_pImpl);
+    return Flush() && m_pImpl->Commit();
 }
 
 const FileError& AtomicWriter::Error() const

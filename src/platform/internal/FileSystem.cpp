@@ -1,5 +1,7 @@
 #include "platform/internal/FileSystem.h"
 
+#include <iterator>
+
 // What the POSIX and the Windows file layers share: the test hooks, the names
 // of temporary files and the file-name rule.
 
@@ -132,19 +134,12 @@ std::string TempSuffix(unsigned long pid)
 
 std::string StatusText(FileStatus status)
 {
-    switch (status) {
-    case FileStatus::kOk:
-        return std::string();
-    case FileStatus::kMissing:
-        return "No such file";
-    case FileStatus::kNotRegular:
-        return "Not a regular file";
-    case FileStatus::kNotPermitted:
-        return "Permission denied";
-    case FileStatus::kSystemError:
-        break;
-    }
-    return "System error";
+    static const char* const kTexts[] = {"", "No such file", "Not a regular file",
+                                         "Permission denied", "System error"};
+    static_assert(std::size(kTexts) == static_cast<size_t>(FileStatus::kSystemError) + 1,
+                  "a text for every status");
+    const auto i = static_cast<size_t>(status);
+    return i < std::size(kTexts) ? kTexts[i] : "System error";
 }
 
 bool IsDeviceFileName(const wchar_t* name, size_t n)

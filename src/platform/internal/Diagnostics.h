@@ -84,7 +84,8 @@ struct Capture {
 // caller asks for, made once after each operation.
 class LastOperation {
 public:
-    // Forgets the previous operation.
+    // Forgets the previous operation. A CopyNode's report names the source
+    // file not copied instead of the library file.
     Capture& Start(bool bCopyNode = false)
     {
         m_capture.Reset();

@@ -97,7 +97,8 @@ void SetNamedTemporaryFilesForTesting(bool bNamed);
 // Shared by the two implementations (FileSystem.cpp).
 namespace detail {
 
-// The system's writer, not yet started.
+// The system's writer (FileSystem_posix.cpp, FileSystem_windows.cpp), not yet
+// started.
 std::unique_ptr<AtomicWriter::Impl> NewWriter(FileError& error);
 
 // Shortens the next write of want bytes at offset done to stop at the test

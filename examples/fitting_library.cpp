@@ -7,10 +7,12 @@
 #include <string>
 #include <vector>
 
-#include "example_text.h"
+#include "Utf8Text.h"
 #include "frame/ZkNodeDetail.h"
 #include "platform/ZkHost.h"
 #include "platform/ZkPath.h"
+
+using ZkUtf8Text::Utf8;
 
 namespace {
 

@@ -8,13 +8,14 @@
 #include <system_error>
 #include <vector>
 
-#include "example_text.h"
+#include "Utf8Text.h"
 #include "fitting_library.h"
 #include "frame/ZkNodeDetail.h"
 #include "platform/ZkHost.h"
 #include "platform/ZkPath.h"
 
 namespace fs = std::filesystem;
+using ZkUtf8Text::Utf8;
 
 namespace {
 

@@ -4,47 +4,21 @@
 // unbuilt if its constructor throws, and destroyed at unload in reverse order
 // of construction. Defining Instance() out of line keeps one instance per
 // process even though inline functions are not exported.
+#define ZK_DEFINE_INSTANCE(Class, object, Accessor) \
+    Class* Class::Instance()                        \
+    {                                               \
+        static Class object;                        \
+        return &object;                             \
+    }                                               \
+                                                    \
+    Class* Accessor()                               \
+    {                                               \
+        return Class::Instance();                   \
+    }
 
-CFitDataManager* CFitDataManager::Instance()
-{
-    static CFitDataManager instance;
-    return &instance;
-}
+ZK_DEFINE_INSTANCE(CFitDataManager, instance, ZkFitDataManager)
+ZK_DEFINE_INSTANCE(CNodeDetailResDataManager, instance, ZkNodeDetailResDataManager)
+ZK_DEFINE_INSTANCE(CNodeDetailSession, instance, ZkNodeDetailSession)
+ZK_DEFINE_INSTANCE(CFittingObserverManager, backUp, ZkFittingObserverManager)
 
-CNodeDetailResDataManager* CNodeDetailResDataManager::Instance()
-{
-    static CNodeDetailResDataManager instance;
-    return &instance;
-}
-
-CNodeDetailSession* CNodeDetailSession::Instance()
-{
-    static CNodeDetailSession instance;
-    return &instance;
-}
-
-CFittingObserverManager* CFittingObserverManager::Instance()
-{
-    static CFittingObserverManager backUp;
-    return &backUp;
-}
-
-CFitDataManager* ZkFitDataManager()
-{
-    return CFitDataManager::Instance();
-}
-
-CNodeDetailResDataManager* ZkNodeDetailResDataManager()
-{
-    return CNodeDetailResDataManager::Instance();
-}
-
-CNodeDetailSession* ZkNodeDetailSession()
-{
-    return CNodeDetailSession::Instance();
-}
-
-CFittingObserverManager* ZkFittingObserverManager()
-{
-    return CFittingObserverManager::Instance();
-}
+#undef ZK_DEFINE_INSTANCE

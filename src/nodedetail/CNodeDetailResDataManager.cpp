@@ -216,12 +216,11 @@ bool CNodeDetailResDataManager::DelNode()
 
 int CNodeDetailResDataManager::CopyNode(const int& nIndex)
 {
-    ZkDiag::Capture& capture = g_last.Start();
+    ZkDiag::Capture& capture = g_last.Start(true);
     const CString strFolder = ResourceFolder();
     if (!IsValidIndex(nIndex)) {
-        capture.Fail(ZkDiag::Outcome::kNoSuchRecord, "no node detail at index " +
-                                                         std::to_string(nIndex) + " of " +
-                                                         std::to_string(GetDataCount()));
+        capture.Fail(ZkOutcome::kNoSuchRecord, "no node detail at index " + std::to_string(nIndex) +
+                                                   " of " + std::to_string(GetDataCount()));
         return 0;
     }
     return CopyNodeAt(nIndex, strFolder);
@@ -229,11 +228,11 @@ int CNodeDetailResDataManager::CopyNode(const int& nIndex)
 
 int CNodeDetailResDataManager::CopyNode(const wchar_t* pszName)
 {
-    ZkDiag::Capture& capture = g_last.Start();
+    ZkDiag::Capture& capture = g_last.Start(true);
     const CString strFolder = ResourceFolder();
     const int nIndex = FindByName(pszName);
     if (nIndex < 0) {
-        capture.Fail(ZkDiag::Outcome::kNoSuchRecord,
+        capture.Fail(ZkOutcome::kNoSuchRecord,
                      L"no node detail is named \"" + std::wstring(CString(pszName)) + L"\"");
         return 0;
     }
@@ -294,6 +293,6 @@ int CNodeDetailResDataManager::CopyNodeAt(int nIndex, const CString& strFolder)
     const bool bSld = CopyResourceFile(strFolder, strSrcGuid, copy.GetGuid(), L".sld", capture);
     if (!bDwg || !bSld)
         return 0;
-    capture.outcome = ZkDiag::Outcome::kCopied;
+    capture.outcome = ZkOutcome::kDone;
     return 1;
 }

@@ -214,7 +214,7 @@ struct CXTPPropExchange::Root {
     bool ParseFailed(const char* reason, size_t offset)
     {
         if (pCapture != nullptr) {
-            pCapture->Fail(ZkDiag::Outcome::kMalformed, reason);
+            pCapture->Fail(ZkOutcome::kMalformed, reason);
             bErrorPending = offset != static_cast<size_t>(-1);
             nErrorOffset = offset;
             PlacePending();
@@ -364,8 +364,8 @@ int CXTPPropExchange::LoadFromFile(const wchar_t* lpszPath)
     if (!ZkXmlInput::Prepare(std::move(raw), root.text, root.pCapture) || !root.Parse(root.text))
         return 0;
     m_pNode = root.doc.document_element().internal_object();
-    if (root.pCapture != nullptr && root.pCapture->outcome == ZkDiag::Outcome::kNone)
-        root.pCapture->outcome = ZkDiag::Outcome::kRead;
+    if (root.pCapture != nullptr && root.pCapture->outcome == ZkOutcome::kNone)
+        root.pCapture->outcome = ZkOutcome::kDone;
     return 1;
 }
 
@@ -375,9 +375,9 @@ int CXTPPropExchange::IsRootSectionPresent() const
     if (root && m_pRoot->strRootName == root.name())
         return 1;
     if (root && m_pRoot->pCapture != nullptr) {
-        m_pRoot->pCapture->Fail(ZkDiag::Outcome::kWrongRoot, std::string("the root element is \"") +
-                                                                 root.name() + "\", not \"" +
-                                                                 m_pRoot->strRootName + "\"");
+        m_pRoot->pCapture->Fail(ZkOutcome::kWrongRoot, std::string("the root element is \"") +
+                                                           root.name() + "\", not \"" +
+                                                           m_pRoot->strRootName + "\"");
         m_pRoot->pCapture->strName = ZkDiag::WideFromUtf8(root.name());
     }
     return 0;

@@ -106,6 +106,10 @@ TEST(FileErrorTest, FailuresSayWhy)
         EXPECT_TRUE(failed[i] && e[i].status == why[i]) << i << ": " << DescribeFileError(e[i]);
         EXPECT_FALSE(DescribeFileError(e[i]).empty());
     }
+    // Without a code from the system the status speaks; one it does not know
+    // is a system error.
+    EXPECT_EQ(DescribeFileError({FileStatus::kNotPermitted, 0}), "Permission denied");
+    EXPECT_EQ(DescribeFileError({static_cast<FileStatus>(99), 0}), "System error");
 }
 
 // Named temporary files that earlier saves of this library left behind, whose

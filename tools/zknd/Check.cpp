@@ -486,42 +486,42 @@ void CheckFittings(const DataDir& dir, Progress& progress, Findings& findings)
     file.MoveInto(findings.vecProblem);
 }
 
+// The code of an enumerator, from a table in the enumeration's order.
+template <typename Enum, size_t N>
+const char* CodeOf(Enum e, const char* const (&codes)[N], const char* fallback)
+{
+    const auto i = static_cast<size_t>(e);
+    return i < N ? codes[i] : fallback;
+}
+
 const char* OutcomeCode(ZkOutcome eOutcome)
 {
-    switch (eOutcome) {
-    case ZkOutcome::kMissing:
-        return "missing-file";
-    case ZkOutcome::kNotRegularFile:
-        return "not-regular-file";
-    case ZkOutcome::kNotPermitted:
-        return "not-permitted";
-    case ZkOutcome::kMalformed:
-        return "malformed";
-    case ZkOutcome::kWrongRoot:
-        return "wrong-root";
-    case ZkOutcome::kUndecodableEncoding:
-        return "undecodable-encoding";
-    case ZkOutcome::kCopyFailed:
-        return "copy-failed";
-    case ZkOutcome::kNoSuchRecord:
-        return "no-such-record";
-    default:
-        return "system-error";
-    }
+    // Asked only of failures: nothing done counts as the system's.
+    static const char* const kCodes[] = {
+        "system-error",          // kNone
+        "system-error",          // kDone
+        "missing-file",          // kMissing
+        "not-regular-file",      // kNotRegularFile
+        "not-permitted",         // kNotPermitted
+        "system-error",          // kSystemError
+        "malformed",             // kMalformed
+        "wrong-root",            // kWrongRoot
+        "undecodable-encoding",  // kUndecodableEncoding
+        "copy-failed",           // kCopyFailed
+        "no-such-record",        // kNoSuchRecord
+    };
+    static_assert(std::size(kCodes) == static_cast<size_t>(ZkOutcome::kNoSuchRecord) + 1,
+                  "a code for every outcome");
+    return CodeOf(eOutcome, kCodes, "system-error");
 }
 
 const char* WarningCode(ZkWarningKind eKind)
 {
-    switch (eKind) {
-    case ZkWarningKind::kValueNotRead:
-        return "value-not-read";
-    case ZkWarningKind::kCharacterReplaced:
-        return "character-replaced";
-    case ZkWarningKind::kGuidRefused:
-        return "guid-refused";
-    default:
-        return "copy-failed";
-    }
+    static const char* const kCodes[] = {"value-not-read", "character-replaced", "guid-refused",
+                                         "copy-failed"};
+    static_assert(std::size(kCodes) == static_cast<size_t>(ZkWarningKind::kCopyFailed) + 1,
+                  "a code for every warning");
+    return CodeOf(eKind, kCodes, "copy-failed");
 }
 
 }  // namespace

@@ -5,12 +5,13 @@
 
 #include <string>
 
+#include "Utf8Text.h"
 #include "platform/CString.h"
 
 namespace zknd {
 
 // UTF-8 of the library's text; a lone surrogate becomes U+FFFD.
-std::string Utf8(const CString& text);
+using ZkUtf8Text::Utf8;
 // The library's text of UTF-8; an invalid sequence becomes U+FFFD.
 CString FromUtf8(const std::string& text);
 // Columns the text takes on a terminal: East Asian wide and fullwidth

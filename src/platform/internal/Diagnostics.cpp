@@ -17,16 +17,15 @@ bool Capture::Add(Warning warning)
     return true;
 }
 
-void Capture::Fail(Outcome o, std::wstring reason)
+void Capture::Fail(ZkOutcome o, std::wstring reason)
 {
-    if (outcome != Outcome::kNone && outcome != Outcome::kRead && outcome != Outcome::kWritten &&
-        outcome != Outcome::kCopied)
+    if (outcome != ZkOutcome::kNone && outcome != ZkOutcome::kDone)
         return;
     outcome = o;
     strReason = std::move(reason);
 }
 
-void Capture::Fail(Outcome o, const std::string& reasonUtf8)
+void Capture::Fail(ZkOutcome o, const std::string& reasonUtf8)
 {
     Fail(o, WideFromUtf8(reasonUtf8));
 }
@@ -35,10 +34,10 @@ void Capture::FailFile(const ZkFileSystem::FileError& error)
 {
     using ZkFileSystem::FileStatus;
     const FileStatus s = error.status;
-    Fail(s == FileStatus::kMissing        ? Outcome::kMissing
-         : s == FileStatus::kNotRegular   ? Outcome::kNotRegular
-         : s == FileStatus::kNotPermitted ? Outcome::kNotPermitted
-                                          : Outcome::kSystemError,
+    Fail(s == FileStatus::kMissing        ? ZkOutcome::kMissing
+         : s == FileStatus::kNotRegular   ? ZkOutcome::kNotRegularFile
+         : s == FileStatus::kNotPermitted ? ZkOutcome::kNotPermitted
+                                          : ZkOutcome::kSystemError,
          // Without a code from the system the outcome says it all.
          error.code != 0 || s == FileStatus::kSystemError ? ZkFileSystem::DescribeFileError(error)
                                                           : std::string());
@@ -47,8 +46,8 @@ void Capture::FailFile(const ZkFileSystem::FileError& error)
 
 void Capture::CopyFailed(const wchar_t* pszSource, const ZkFileSystem::FileError& error)
 {
-    if (outcome == Outcome::kNone) {
-        Fail(Outcome::kCopyFailed, ZkFileSystem::DescribeFileError(error));
+    if (outcome == ZkOutcome::kNone) {
+        Fail(ZkOutcome::kCopyFailed, ZkFileSystem::DescribeFileError(error));
         nSystemCode = error.code;
         strPath = pszSource;
     }
@@ -65,8 +64,8 @@ void Capture::GuidRefused(const wchar_t* pszGuid, const wchar_t* pszWhy)
     w.kind = WarningKind::kGuidRefused;
     w.strText = pszGuid;
     w.pszWhy = pszWhy;
-    if (outcome == Outcome::kNone)
-        Fail(Outcome::kCopyFailed,
+    if (outcome == ZkOutcome::kNone)
+        Fail(ZkOutcome::kCopyFailed,
              L"the GUID text \"" + w.strText + L"\" cannot name a file: " + pszWhy);
     Add(std::move(w));
 }
@@ -81,37 +80,6 @@ CString Text(const std::wstring& units)
 CString Quoted(const std::wstring& units)
 {
     return Text(L"\"" + units + L"\"");
-}
-
-ZkOutcome Public(Outcome o)
-{
-    switch (o) {
-    case Outcome::kNone:
-        return ZkOutcome::kNone;
-    case Outcome::kRead:
-    case Outcome::kWritten:
-    case Outcome::kCopied:
-        return ZkOutcome::kDone;
-    case Outcome::kMissing:
-        return ZkOutcome::kMissing;
-    case Outcome::kNotRegular:
-        return ZkOutcome::kNotRegularFile;
-    case Outcome::kNotPermitted:
-        return ZkOutcome::kNotPermitted;
-    case Outcome::kSystemError:
-        break;
-    case Outcome::kMalformed:
-        return ZkOutcome::kMalformed;
-    case Outcome::kWrongRoot:
-        return ZkOutcome::kWrongRoot;
-    case Outcome::kUndecodableEncoding:
-        return ZkOutcome::kUndecodableEncoding;
-    case Outcome::kCopyFailed:
-        return ZkOutcome::kCopyFailed;
-    case Outcome::kNoSuchRecord:
-        return ZkOutcome::kNoSuchRecord;
-    }
-    return ZkOutcome::kSystemError;
 }
 
 // The last part of a path in the library's form.
@@ -172,15 +140,13 @@ ZkWarning Explained(const Warning& w)
 void Capture::Explain(const wchar_t* pszFile, ZkReport& report) const
 {
     report = ZkReport();
-    report.eOutcome = Public(outcome);
-    const bool bCopy = outcome == Outcome::kCopied || outcome == Outcome::kCopyFailed ||
-                       outcome == Outcome::kNoSuchRecord;
-    report.strPath = bCopy ? Text(strPath) : CString(pszFile);
+    report.eOutcome = outcome;
+    report.strPath = bCopyNode ? Text(strPath) : CString(pszFile);
     report.nLine = static_cast<int>(at.nLine);
     report.nColumn = static_cast<int>(at.nColumn);
     report.strReason = Text(strReason);
     report.strName = Text(strName);
-    if (outcome == Outcome::kUndecodableEncoding)
+    if (outcome == ZkOutcome::kUndecodableEncoding)
         report.strReason += L" " + Quoted(strName);
     report.nSystemCode = nSystemCode;
     report.vecWarning.reserve(warnings.size());

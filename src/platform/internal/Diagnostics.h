@@ -18,22 +18,6 @@
 
 namespace ZkDiag {
 
-enum class Outcome {
-    kNone,                 // nothing tried yet
-    kRead,                 // read; warnings may still say what was replaced or skipped
-    kWritten,              //
-    kMissing,              // no such file (or folder on the way)
-    kNotRegular,           // a folder, a FIFO, a device
-    kNotPermitted,         //
-    kSystemError,          // any other system error: see nSystemCode and strReason
-    kMalformed,            // not well-formed XML, or invalid bytes for its encoding
-    kWrongRoot,            // another root element: strName
-    kUndecodableEncoding,  // a declared encoding that cannot be decoded: strName
-    kCopied,               // CopyNode copied both files
-    kCopyFailed,           // CopyNode: strPath was not copied (see the warnings)
-    kNoSuchRecord,         // CopyNode found no source
-};
-
 // 1-based; a column counts characters of its line. 0 when not known.
 struct Position {
     unsigned long nLine = 0;
@@ -65,7 +49,8 @@ struct Warning {
 
 // The last read or write of one library file.
 struct Capture {
-    Outcome outcome = Outcome::kNone;
+    ZkOutcome outcome = ZkOutcome::kNone;
+    bool bCopyNode = false;  // the report's path is then strPath, not the library file
     int nSystemCode = 0;     // errno or GetLastError()
     std::wstring strReason;  // the system's or the parser's words
     Position at;             // where a malformed file goes wrong
@@ -80,8 +65,8 @@ struct Capture {
     // False when the list is full (the warning is only counted).
     bool Add(Warning warning);
     // Set once: the first failure found stays.
-    void Fail(Outcome o, std::wstring reason);
-    void Fail(Outcome o, const std::string& reasonUtf8);
+    void Fail(ZkOutcome o, std::wstring reason);
+    void Fail(ZkOutcome o, const std::string& reasonUtf8);
     // Why a file could not be read or written.
     void FailFile(const ZkFileSystem::FileError& error);
     // CopyNode: a source file not copied, or a GUID text that cannot name
@@ -99,10 +84,12 @@ struct Capture {
 // caller asks for, made once after each operation.
 class LastOperation {
 public:
-    // Forgets the previous operation.
-    Capture& Start()
+    // Forgets the previous operation. A CopyNode's report names the source
+    // file not copied instead of the library file.
+    Capture& Start(bool bCopyNode = false)
     {
         m_capture.Reset();
+        m_capture.bCopyNode = bCopyNode;
         m_bExplained = false;
         return m_capture;
     }

@@ -1,5 +1,7 @@
 #include "platform/internal/FileSystem.h"
 
+#include <iterator>
+
 // What the POSIX and the Windows file layers share: the test hooks, the names
 // of temporary files and the file-name rule.
 
@@ -49,10 +51,9 @@ void SetNamedTemporaryFilesForTesting(bool bNamed)
     g_namedTemporaryFiles = bNamed;
 }
 
-AtomicWriter::AtomicWriter(const wchar_t* path)
-    : m_pImpl(detail::OpenWriter(path != nullptr ? path : L"", m_error))
+AtomicWriter::AtomicWriter(const wchar_t* path) : m_pImpl(detail::NewWriter(m_error))
 {
-    m_bOpen = m_pImpl != nullptr;
+    m_bOpen = m_pImpl->Start(path != nullptr ? path : L"");
 }
 
 AtomicWriter::~AtomicWriter()
@@ -62,7 +63,7 @@ AtomicWriter::~AtomicWriter()
 
 bool AtomicWriter::Flush()
 {
-    const bool ok = detail::WriteOut(*m_pImpl, m_buf.data(), m_buf.size());
+    const bool ok = m_pImpl->Write(m_buf.data(), m_buf.size());
     m_buf.clear();
     return ok;
 }
@@ -74,7 +75,7 @@ bool AtomicWriter::Write(const char* data, size_t size)
     const size_t kBuffer = 1 << 16;
     if (m_buf.size() + size > kBuffer && !Flush())
         return m_bOpen = false;
-    if (size >= kBuffer && !detail::WriteOut(*m_pImpl, data, size))
+    if (size >= kBuffer && !m_pImpl->Write(data, size))
         return m_bOpen = false;
     if (size < kBuffer)
         m_buf.insert(m_buf.end(), data, data + size);
@@ -86,7 +87,7 @@ bool AtomicWriter::Commit()
     if (!m_bOpen)
         return false;
     m_bOpen = false;
-    return Flush() && detail::CommitWriter(*m_pImpl);
+    return Flush() && m_pImpl->Commit();
 }
 
 const FileError& AtomicWriter::Error() const
@@ -133,19 +134,12 @@ std::string TempSuffix(unsigned long pid)
 
 std::string StatusText(FileStatus status)
 {
-    switch (status) {
-    case FileStatus::kOk:
-        return std::string();
-    case FileStatus::kMissing:
-        return "No such file";
-    case FileStatus::kNotRegular:
-        return "Not a regular file";
-    case FileStatus::kNotPermitted:
-        return "Permission denied";
-    case FileStatus::kSystemError:
-        break;
-    }
-    return "System error";
+    static const char* const kTexts[] = {"", "No such file", "Not a regular file",
+                                         "Permission denied", "System error"};
+    static_assert(std::size(kTexts) == static_cast<size_t>(FileStatus::kSystemError) + 1,
+                  "a text for every status");
+    const auto i = static_cast<size_t>(status);
+    return i < std::size(kTexts) ? kTexts[i] : "System error";
 }
 
 bool IsDeviceFileName(const wchar_t* name, size_t n)

@@ -56,17 +56,23 @@ public:
     bool Commit();
     const FileError& Error() const;
 
-    // The system's side, in FileSystem_posix.cpp or FileSystem_windows.cpp.
-    struct Impl;
+    // The system's side, in FileSystem_posix.cpp or FileSystem_windows.cpp:
+    // a temporary file for the path (refused when the path may not be
+    // replaced), written to and put in its place. Each step sets the error
+    // the writer was made with when it fails.
+    class Impl {
+    public:
+        virtual ~Impl() = default;
+        virtual bool Start(const wchar_t* path) = 0;
+        virtual bool Write(const char* data, size_t size) = 0;
+        virtual bool Commit() = 0;
+    };
 
 private:
     bool Flush();
 
-    struct ImplDeleter {
-        void operator()(Impl* p) const;
-    };
     FileError m_error;
-    std::unique_ptr<Impl, ImplDeleter> m_pImpl;
+    std::unique_ptr<Impl> m_pImpl;
     std::vector<char> m_buf;  // small pieces, gathered into 64 KiB writes
     bool m_bOpen = false;
 };
@@ -91,12 +97,9 @@ void SetNamedTemporaryFilesForTesting(bool bNamed);
 // Shared by the two implementations (FileSystem.cpp).
 namespace detail {
 
-// The system's steps of an AtomicWriter: a temporary file for path (null
-// when none can be made, or path may not be replaced), writing to it, and
-// putting it in place of path. Each sets error when it fails.
-AtomicWriter::Impl* OpenWriter(const wchar_t* path, FileError& error);
-bool WriteOut(AtomicWriter::Impl& w, const char* data, size_t size);
-bool CommitWriter(AtomicWriter::Impl& w);
+// The system's writer (FileSystem_posix.cpp, FileSystem_windows.cpp), not yet
+// started.
+std::unique_ptr<AtomicWriter::Impl> NewWriter(FileError& error);
 
 // Shortens the next write of want bytes at offset done to stop at the test
 // fault; false once the fault is reached.

@@ -393,17 +393,13 @@ bool ReadWholeFile(const wchar_t* path, std::string& out, FileError* pError)
     return true;
 }
 
-struct AtomicWriter::Impl {
-    explicit Impl(FileError& e) : error(e) {}
+namespace {
 
-    FileError& error;
-    std::string target;  // the regular file at the end of any links
-    struct stat old = {};
-    bool bExists = false;
-    TempFile temp;
-    size_t nWritten = 0;  // to the file, for the fault hook
+class PosixWriter final : public AtomicWriter::Impl {
+public:
+    explicit PosixWriter(FileError& e) : error(e) {}
 
-    bool Start(const wchar_t* path)
+    bool Start(const wchar_t* path) override
     {
         if (!ResolveLinks(ZkToNativePath(path), target, &error))
             return false;
@@ -422,6 +418,37 @@ struct AtomicWriter::Impl {
         return temp.Open(target, bExists ? 0600 : 0666, &error);
     }
 
+    bool Write(const char* data, size_t size) override
+    {
+        size_t done = 0;
+        while (done < size) {
+            size_t want = size - done;
+            if (!detail::AllowWrite(nWritten, want))
+                return Fail(&error, FileStatus::kSystemError, EIO);
+            const ssize_t n = write(temp.Fd(), data + done, want);
+            if (n < 0 && errno != EINTR)
+                return Fail(&error, errno);
+            done += n > 0 ? static_cast<size_t>(n) : 0;
+            nWritten += n > 0 ? static_cast<size_t>(n) : 0;
+        }
+        return true;
+    }
+
+    bool Commit() override
+    {
+        if (bExists)
+            KeepIdentity();
+        if (!temp.Publish(true, &error))
+            return false;
+        // Beside a library's 200,000 drawings and slides, looking through the
+        // folder takes twice as long as the save: only a saver that leaves
+        // such files behind when killed clears them up.
+        if (temp.NamedWhileWritten())
+            RemoveLeftovers(FolderOf(target), NameOf(target));
+        return true;
+    }
+
+private:
     // What the old file was: owner and group (as far as the process may give
     // them), extended attributes, then the permission bits, which a change of
     // owner or of the ACL would otherwise alter.
@@ -434,52 +461,21 @@ struct AtomicWriter::Impl {
         CopyAttributes(target, fd);
         fchmod(fd, old.st_mode & 07777);
     }
+
+    FileError& error;
+    std::string target;  // the regular file at the end of any links
+    struct stat old = {};
+    bool bExists = false;
+    TempFile temp;
+    size_t nWritten = 0;  // to the file, for the fault hook
 };
 
-void AtomicWriter::ImplDeleter::operator()(Impl* p) const
+}  // namespace
+
+std::unique_ptr<AtomicWriter::Impl> detail::NewWriter(FileError& error)
 {
-    delete p;
+    return std::make_unique<PosixWriter>(error);
 }
-
-namespace detail {
-
-AtomicWriter::Impl* OpenWriter(const wchar_t* path, FileError& error)
-{
-    std::unique_ptr<AtomicWriter::Impl> w(new AtomicWriter::Impl(error));
-    return w->Start(path) ? w.release() : nullptr;
-}
-
-bool WriteOut(AtomicWriter::Impl& w, const char* data, size_t size)
-{
-    size_t done = 0;
-    while (done < size) {
-        size_t want = size - done;
-        if (!AllowWrite(w.nWritten, want))
-            return Fail(&w.error, FileStatus::kSystemError, EIO);
-        const ssize_t n = write(w.temp.Fd(), data + done, want);
-        if (n < 0 && errno != EINTR)
-            return Fail(&w.error, errno);
-        done += n > 0 ? static_cast<size_t>(n) : 0;
-        w.nWritten += n > 0 ? static_cast<size_t>(n) : 0;
-    }
-    return true;
-}
-
-bool CommitWriter(AtomicWriter::Impl& w)
-{
-    if (w.bExists)
-        w.KeepIdentity();
-    if (!w.temp.Publish(true, &w.error))
-        return false;
-    // Beside a library's 200,000 drawings and slides, looking through the
-    // folder takes twice as long as the save: only a saver that leaves such
-    // files behind when killed clears them up.
-    if (w.temp.NamedWhileWritten())
-        RemoveLeftovers(FolderOf(w.target), NameOf(w.target));
-    return true;
-}
-
-}  // namespace detail
 
 bool CopyRegularFile(const wchar_t* from, const wchar_t* to, bool failIfExists, FileError* pError)
 {

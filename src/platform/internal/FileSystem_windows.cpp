@@ -167,12 +167,15 @@ bool ReadWholeFile(const wchar_t* path, std::string& out, FileError* pError)
     return ok;
 }
 
+namespace {
+
 // Windows offers no unnamed file that can later take a name, so the new
 // content is written to target.tmp<pid>.<n> and put in place with
 // ReplaceFileW, which keeps the replaced file's attributes, ACL and streams.
-struct AtomicWriter::Impl {
-    explicit Impl(FileError& e) : error(e) {}
-    ~Impl()
+class WindowsWriter final : public AtomicWriter::Impl {
+public:
+    explicit WindowsWriter(FileError& e) : error(e) {}
+    ~WindowsWriter() override
     {
         if (h != INVALID_HANDLE_VALUE)
             CloseHandle(h);
@@ -180,15 +183,7 @@ struct AtomicWriter::Impl {
             DeleteFileW(temp.c_str());
     }
 
-    FileError& error;
-    std::wstring target;
-    std::wstring temp;
-    bool bExists = false;
-    DWORD oldAttributes = 0;
-    HANDLE h = INVALID_HANDLE_VALUE;
-    size_t nWritten = 0;
-
-    bool Start(const wchar_t* path)
+    bool Start(const wchar_t* path) override
     {
         target = FinalPath(ZkToNativePath(path));
         bExists = RegularFileAttributes(target, oldAttributes, &error);
@@ -220,6 +215,30 @@ struct AtomicWriter::Impl {
         return Fail(&error, GetLastError());
     }
 
+    bool Write(const char* data, size_t size) override
+    {
+        for (size_t done = 0; done < size;) {
+            size_t want = size - done > kChunk ? kChunk : size - done;
+            if (!detail::AllowWrite(nWritten, want))
+                return Fail(&error, FileStatus::kSystemError, ERROR_WRITE_FAULT);
+            DWORD written = 0;
+            if (!WriteFile(h, data + done, static_cast<DWORD>(want), &written, nullptr))
+                return Fail(&error, GetLastError());
+            done += written;
+            nWritten += written;
+        }
+        return true;
+    }
+
+    bool Commit() override
+    {
+        if (!Publish())
+            return false;
+        RemoveLeftovers(FolderOf(target), NameOf(target));
+        return true;
+    }
+
+private:
     bool Publish()
     {
         const bool bFlushed = FlushFileBuffers(h) != 0 || Fail(&error, GetLastError());
@@ -242,45 +261,22 @@ struct AtomicWriter::Impl {
             SetFileAttributesW(target.c_str(), (now & ~kKept) | (oldAttributes & kKept));
         return true;
     }
+
+    FileError& error;
+    std::wstring target;
+    std::wstring temp;
+    bool bExists = false;
+    DWORD oldAttributes = 0;
+    HANDLE h = INVALID_HANDLE_VALUE;
+    size_t nWritten = 0;
 };
 
-void AtomicWriter::ImplDeleter::operator()(Impl* p) const
+}  // namespace
+
+std::unique_ptr<AtomicWriter::Impl> detail::NewWriter(FileError& error)
 {
-    delete p;
+    return std::make_unique<WindowsWriter>(error);
 }
-
-namespace detail {
-
-AtomicWriter::Impl* OpenWriter(const wchar_t* path, FileError& error)
-{
-    std::unique_ptr<AtomicWriter::Impl> w(new AtomicWriter::Impl(error));
-    return w->Start(path) ? w.release() : nullptr;
-}
-
-bool WriteOut(AtomicWriter::Impl& w, const char* data, size_t size)
-{
-    for (size_t done = 0; done < size;) {
-        size_t want = size - done > kChunk ? kChunk : size - done;
-        if (!AllowWrite(w.nWritten, want))
-            return Fail(&w.error, FileStatus::kSystemError, ERROR_WRITE_FAULT);
-        DWORD written = 0;
-        if (!WriteFile(w.h, data + done, static_cast<DWORD>(want), &written, nullptr))
-            return Fail(&w.error, GetLastError());
-        done += written;
-        w.nWritten += written;
-    }
-    return true;
-}
-
-bool CommitWriter(AtomicWriter::Impl& w)
-{
-    if (!w.Publish())
-        return false;
-    RemoveLeftovers(FolderOf(w.target), NameOf(w.target));
-    return true;
-}
-
-}  // namespace detail
 
 bool CopyRegularFile(const wchar_t* from, const wchar_t* to, bool failIfExists, FileError* pError)
 {

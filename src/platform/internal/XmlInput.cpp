@@ -17,12 +17,11 @@ namespace ZkXmlInput {
 namespace {
 
 using ZkDiag::Capture;
-using ZkDiag::Outcome;
 
 bool Malformed(Capture* pCapture, const char* text, size_t size, size_t offset, const char* reason)
 {
     if (pCapture != nullptr) {
-        pCapture->Fail(Outcome::kMalformed, reason);
+        pCapture->Fail(ZkOutcome::kMalformed, reason);
         pCapture->at = ZkDiag::LineCounter(text, size).At(offset);
     }
     return false;
@@ -31,7 +30,7 @@ bool Malformed(Capture* pCapture, const char* text, size_t size, size_t offset, 
 bool Undecodable(Capture* pCapture, const std::string& name)
 {
     if (pCapture != nullptr) {
-        pCapture->Fail(Outcome::kUndecodableEncoding, "no decoder for the declared encoding");
+        pCapture->Fail(ZkOutcome::kUndecodableEncoding, "no decoder for the declared encoding");
         pCapture->strName = ZkDiag::WideFromUtf8(name);
     }
     return false;

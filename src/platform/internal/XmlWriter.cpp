@@ -329,8 +329,8 @@ bool Writer::Save(const wchar_t* path)
     const bool bOk = !m_bFileFailed && file->Write(m_pBuf.get(), m_nSize) && file->Commit();
     if (!bOk)
         return FailFile(file->Error());
-    if (m_pCapture != nullptr && m_pCapture->outcome == ZkDiag::Outcome::kNone)
-        m_pCapture->outcome = ZkDiag::Outcome::kWritten;
+    if (m_pCapture != nullptr && m_pCapture->outcome == ZkOutcome::kNone)
+        m_pCapture->outcome = ZkOutcome::kDone;
     return true;
 }
 

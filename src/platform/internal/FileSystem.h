@@ -62,10 +62,15 @@ public:
     // the writer was made with when it fails.
     class Impl {
     public:
+        explicit Impl(FileError& e) : error(e) {}
         virtual ~Impl() = default;
         virtual bool Start(const wchar_t* path) = 0;
         virtual bool Write(const char* data, size_t size) = 0;
         virtual bool Commit() = 0;
+
+    protected:
+        FileError& error;
+        size_t nWritten = 0;  // to the file, for the fault hook
     };
 
 private:

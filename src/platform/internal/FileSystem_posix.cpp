@@ -395,9 +395,12 @@ bool ReadWholeFile(const wchar_t* path, std::string& out, FileError* pError)
 
 namespace {
 
+// The new content goes to a TempFile in the folder of the file at the end of
+// any links, takes the old file's owner, attributes and mode, and is renamed
+// over it; a hard link elsewhere keeps the old content.
 class PosixWriter final : public AtomicWriter::Impl {
 public:
-    explicit PosixWriter(FileError& e) : error(e) {}
+    using AtomicWriter::Impl::Impl;
 
     bool Start(const wchar_t* path) override
     {
@@ -462,12 +465,10 @@ private:
         fchmod(fd, old.st_mode & 07777);
     }
 
-    FileError& error;
     std::string target;  // the regular file at the end of any links
     struct stat old = {};
     bool bExists = false;
     TempFile temp;
-    size_t nWritten = 0;  // to the file, for the fault hook
 };
 
 }  // namespace

@@ -174,7 +174,7 @@ namespace {
 // ReplaceFileW, which keeps the replaced file's attributes, ACL and streams.
 class WindowsWriter final : public AtomicWriter::Impl {
 public:
-    explicit WindowsWriter(FileError& e) : error(e) {}
+    using AtomicWriter::Impl::Impl;
     ~WindowsWriter() override
     {
         if (h != INVALID_HANDLE_VALUE)
@@ -262,13 +262,11 @@ private:
         return true;
     }
 
-    FileError& error;
     std::wstring target;
     std::wstring temp;
     bool bExists = false;
     DWORD oldAttributes = 0;
     HANDLE h = INVALID_HANDLE_VALUE;
-    size_t nWritten = 0;
 };
 
 }  // namespace

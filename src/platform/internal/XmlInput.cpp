@@ -83,7 +83,7 @@ bool FromUtf16(const std::string& raw, size_t begin, bool bBigEndian, Text& text
     return true;
 }
 
-bool IsSpace(char c)
+bool IsXmlSpace(char c)
 {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
@@ -92,7 +92,7 @@ bool IsSpace(char c)
 // declaration ends; false when there is none or it names no encoding.
 bool DeclaredEncoding(const char* p, size_t n, std::string& name, size_t& nDeclEnd)
 {
-    if (n < 6 || std::memcmp(p, "<?xml", 5) != 0 || !IsSpace(p[5]))
+    if (n < 6 || std::memcmp(p, "<?xml", 5) != 0 || !IsXmlSpace(p[5]))
         return false;
     const size_t limit = n < 1024 ? n : 1024;
     size_t end = 5;
@@ -106,12 +106,12 @@ bool DeclaredEncoding(const char* p, size_t n, std::string& name, size_t& nDeclE
     if (at == std::string::npos)
         return false;
     at += 8;
-    while (at < decl.size() && IsSpace(decl[at]))
+    while (at < decl.size() && IsXmlSpace(decl[at]))
         ++at;
     if (at >= decl.size() || decl[at] != '=')
         return false;
     ++at;
-    while (at < decl.size() && IsSpace(decl[at]))
+    while (at < decl.size() && IsXmlSpace(decl[at]))
         ++at;
     if (at >= decl.size() || (decl[at] != '"' && decl[at] != '\''))
         return false;
@@ -227,6 +227,20 @@ bool IsPlainThreeByte(const unsigned char* p)
     return c0 != 0xEF || c1 != 0xBF || p[2] < 0xBE;
 }
 
+#if defined(__SSE2__)
+// Set in each lane of v that holds a byte from 0x80 on or a control character
+// other than TAB, LF and CR: a byte that plain ASCII text does not have.
+inline __m128i NotPlainAscii(__m128i v)
+{
+    // Signed: bytes from 0x80 on are negative, so they count as below 0x20.
+    const __m128i below = _mm_cmplt_epi8(v, _mm_set1_epi8(0x20));
+    const __m128i allowed = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('\t')),
+                                                      _mm_cmpeq_epi8(v, _mm_set1_epi8('\n'))),
+                                         _mm_cmpeq_epi8(v, _mm_set1_epi8('\r')));
+    return _mm_andnot_si128(allowed, below);
+}
+#endif
+
 // Where [s, s + n) first stops being valid UTF-8 of characters XML allows
 // raw, and why; n when it never does.
 size_t FirstInvalid(const unsigned char* s, size_t n, const char*& reason)
@@ -239,17 +253,9 @@ size_t FirstInvalid(const unsigned char* s, size_t n, const char*& reason)
         // Sixteen bytes at a time, as long as all are ASCII and none is a
         // control character other than TAB, LF and CR: such blocks need no
         // closer look. The first byte that does is where the block stops.
-        const __m128i tab = _mm_set1_epi8('\t');
-        const __m128i lf = _mm_set1_epi8('\n');
-        const __m128i cr = _mm_set1_epi8('\r');
-        const __m128i space = _mm_set1_epi8(0x20);
         for (; i + 16 <= n; i += 16) {
             const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
-            // Signed: bytes from 0x80 on are negative, so they count as below 0x20.
-            const __m128i below = _mm_cmplt_epi8(v, space);
-            const __m128i allowed = _mm_or_si128(
-                _mm_or_si128(_mm_cmpeq_epi8(v, tab), _mm_cmpeq_epi8(v, lf)), _mm_cmpeq_epi8(v, cr));
-            const int mask = _mm_movemask_epi8(_mm_andnot_si128(allowed, below));
+            const int mask = _mm_movemask_epi8(NotPlainAscii(v));
             if (mask != 0) {
                 i += static_cast<size_t>(__builtin_ctz(static_cast<unsigned>(mask)));
                 break;
@@ -343,11 +349,7 @@ bool BlockBreaksUtf8(__m128i b, __m128i prev)
     bad = _mm_or_si128(bad, _mm_and_si128(from90, is(p1, 0xF4)));
     bad = _mm_or_si128(bad,
                        _mm_and_si128(_mm_and_si128(is(p2, 0xEF), is(p1, 0xBF)), atLeast(b, 0xBE)));
-    // Signed: bytes from 0x80 on are negative, so they count as below 0x20.
-    const __m128i control =
-        _mm_andnot_si128(atLeast(b, 0x80), _mm_cmplt_epi8(b, _mm_set1_epi8(0x20)));
-    const __m128i allowed = _mm_or_si128(_mm_or_si128(is(b, '\t'), is(b, '\n')), is(b, '\r'));
-    bad = _mm_or_si128(bad, _mm_andnot_si128(allowed, control));
+    bad = _mm_or_si128(bad, _mm_andnot_si128(atLeast(b, 0x80), NotPlainAscii(b)));
     return _mm_movemask_epi8(bad) != 0;
 }
 
@@ -355,11 +357,7 @@ bool BlockBreaksUtf8(__m128i b, __m128i prev)
 // TAB, LF and CR.
 bool BlockHasControl(__m128i b)
 {
-    const __m128i control = _mm_cmplt_epi8(b, _mm_set1_epi8(0x20));
-    const __m128i allowed = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(b, _mm_set1_epi8('\t')),
-                                                      _mm_cmpeq_epi8(b, _mm_set1_epi8('\n'))),
-                                         _mm_cmpeq_epi8(b, _mm_set1_epi8('\r')));
-    return _mm_movemask_epi8(_mm_andnot_si128(allowed, control)) != 0;
+    return _mm_movemask_epi8(NotPlainAscii(b)) != 0;
 }
 
 // The start of a character at most three bytes before the block at i, which
@@ -420,11 +418,6 @@ size_t FirstSuspectBlock(const unsigned char* s, size_t n)
     return BoundaryBefore(s, i);
 }
 #endif
-
-bool IsXmlSpace(char c)
-{
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
-}
 
 // What may stand before an attribute's name: white space (in a tag the
 // parser accepts, always), or the end of a value. The text before the first

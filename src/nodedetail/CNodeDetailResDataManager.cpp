@@ -2,9 +2,8 @@
 
 #include <algorithm>
 #include <memory>
-#include <utility>
-
 #include <string>
+#include <utility>
 
 #include "nodedetail/internal/CopyName.h"
 #include "platform/internal/DataDirectory.h"

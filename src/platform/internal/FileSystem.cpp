@@ -2,6 +2,8 @@
 
 #include <iterator>
 
+#include "platform/internal/Text.h"
+
 // What the POSIX and the Windows file layers share: the test hooks, the names
 // of temporary files and the file-name rule.
 
@@ -16,13 +18,9 @@ unsigned g_tempCounter = 0;
 bool EqualsNoCase(const wchar_t* p, size_t n, const char* ascii)
 {
     size_t i = 0;
-    for (; i < n && ascii[i] != '\0'; ++i) {
-        wchar_t c = p[i];
-        if (c >= L'a' && c <= L'z')
-            c = static_cast<wchar_t>(c - L'a' + L'A');
-        if (c != static_cast<wchar_t>(ascii[i]))
+    for (; i < n && ascii[i] != '\0'; ++i)
+        if (ZkText::FoldAscii(p[i]) != ZkText::FoldAscii(static_cast<wchar_t>(ascii[i])))
             return false;
-    }
     return i == n && ascii[i] == '\0';
 }
 

@@ -43,9 +43,9 @@ bool ReadWholeFile(const wchar_t* path, std::string& out, FileError* pError = nu
 // labels) and, on Windows, its attributes, ACL and streams. A symbolic link
 // stays a link: the file at the end of the chain is replaced, in its own
 // folder. A file the process may not write, or a folder in which no new file
-// can be made, is refused before anything is written. After a successful
-// Commit, temporary files that earlier interrupted writes of the same file
-// left behind, whose processes no longer run, are removed.
+// can be made, is refused before anything is written. A Commit that wrote
+// through a named temporary file then removes those that earlier interrupted
+// writes of the same file left behind, whose processes no longer run.
 class AtomicWriter {
 public:
     explicit AtomicWriter(const wchar_t* path);

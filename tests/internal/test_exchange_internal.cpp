@@ -40,14 +40,20 @@ using ExchangeTest = zktest::LibraryTest;
 }  // namespace
 
 // Texts of every printable ASCII character, quotes, TAB, LF, CR, Chinese and
-// a supplementary character: Save writes exactly what pugixml writes for the
-// same document, for both libraries.
+// a supplementary character, and each character that needs care slid through
+// two blocks of 16 plain units: Save writes exactly what pugixml writes for
+// the same document, for both libraries.
 TEST_F(ExchangeTest, SaveWritesPugixmlsBytes)
 {
     std::wstring ascii;
     for (wchar_t c = 0x20; c < 0x7F; ++c)
         ascii += c;
-    const std::wstring texts[] = {L"", ascii, L"\t\n\r\r\n", L"泵基础 \U0001F600", L"  "};
+    std::vector<std::wstring> texts = {L"", ascii, L"\t\n\r\r\n", L"泵基础 \U0001F600", L"  "};
+    for (const wchar_t* special : {L"&", L"<", L">", L"\"", L"\t", L"\n", L"\r", L"\u7BA1",
+                                   L"\u00E4", L"\U0001F600", L"\x7F"})
+        for (size_t nBefore = 0; nBefore < 34; ++nBefore)
+            texts.push_back(std::wstring(nBefore, L'a') + special +
+                            std::wstring(33 - nBefore, L'z'));
     std::vector<NodeDetailResData> rows;
     pugi::xml_document nd;
     pugi::xml_node ndRoot = nd.append_child("NodeDetailResData");

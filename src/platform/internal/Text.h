@@ -47,8 +47,27 @@ int CompareOrdinalNoCase(const wchar_t* a, size_t na, const wchar_t* b, size_t n
 // TextFormat.cpp.
 void FormatV(std::wstring& out, const wchar_t* fmt, va_list args);
 
-// Writes the code point as 1 to 4 bytes of UTF-8; returns the end.
-char* EncodeUtf8(char* out, unsigned long c);
+// Writes the code point as 1 to 4 bytes of UTF-8; returns the end. Inline:
+// the writer calls it for every character beyond ASCII.
+inline char* EncodeUtf8(char* out, unsigned long c)
+{
+    if (c < 0x80) {
+        *out++ = static_cast<char>(c);
+    } else if (c < 0x800) {
+        *out++ = static_cast<char>(0xC0 | (c >> 6));
+        *out++ = static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        *out++ = static_cast<char>(0xE0 | (c >> 12));
+        *out++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        *out++ = static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        *out++ = static_cast<char>(0xF0 | (c >> 18));
+        *out++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        *out++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        *out++ = static_cast<char>(0x80 | (c & 0x3F));
+    }
+    return out;
+}
 
 // Conversions between UTF-16 code units and UTF-8. A lone surrogate becomes
 // U+FFFD; invalid UTF-8 sequences become U+FFFD each.

@@ -5,6 +5,10 @@
 
 #include "platform/internal/Text.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace ZkXmlOutput {
 
 namespace {
@@ -35,6 +39,44 @@ struct EscapeTable {
 
 const EscapeTable kEscapes;
 
+// Copies to out the units from p on that are ASCII going out as they are in
+// any value (not a control character, '&', '<', '>' or '"'), sixteen at a
+// time: whole blocks, and of the block holding the first unit that is not,
+// the units before it. Returns how many; the rest takes the careful path.
+size_t CopyPlainAscii(const wchar_t* p, size_t n, char* out)
+{
+    size_t i = 0;
+#if defined(__SSE2__)
+    for (; i + 16 <= n; i += 16) {
+        const auto* v = reinterpret_cast<const __m128i*>(p + i);
+        // Narrowed with saturation: anything from 0x80 on becomes 0xFF or, if
+        // negative as a signed unit, 0; both stop the run below.
+        __m128i bytes;
+        if (sizeof(wchar_t) == 4)
+            bytes =
+                _mm_packus_epi16(_mm_packs_epi32(_mm_loadu_si128(v), _mm_loadu_si128(v + 1)),
+                                 _mm_packs_epi32(_mm_loadu_si128(v + 2), _mm_loadu_si128(v + 3)));
+        else
+            bytes = _mm_packus_epi16(_mm_loadu_si128(v), _mm_loadu_si128(v + 1));
+        // Signed: bytes from 0x80 on count as below 0x20.
+        const __m128i stop =
+            _mm_or_si128(_mm_or_si128(_mm_cmplt_epi8(bytes, _mm_set1_epi8(0x20)),
+                                      _mm_cmpeq_epi8(bytes, _mm_set1_epi8('&'))),
+                         _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('<')),
+                                                   _mm_cmpeq_epi8(bytes, _mm_set1_epi8('>'))),
+                                      _mm_cmpeq_epi8(bytes, _mm_set1_epi8('"'))));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), bytes);
+        const int mask = _mm_movemask_epi8(stop);
+        if (mask != 0)
+            return i + static_cast<size_t>(__builtin_ctz(static_cast<unsigned>(mask)));
+    }
+#else
+    (void)p;
+    (void)out;
+#endif
+    return i;
+}
+
 }  // namespace
 
 Writer::Writer() = default;
@@ -63,19 +105,19 @@ inline void Writer::Put(const char* p, size_t n)
 
 void Writer::PutName(const wchar_t* pszName)
 {
+    // Names are short and ASCII in practice: copied while they are scanned.
+    const size_t kShort = 64;
+    char* out = Reserve(kShort);
     size_t n = 0;
-    while (pszName[n] != 0 && ZkText::IsAscii(pszName[n]))
-        ++n;
-    if (pszName[n] != 0) {
-        // Read back by the same name only if converted as the reader converts it.
-        const std::string name = ZkText::NameToUtf8(pszName);
-        Put(name.data(), name.size());
+    for (; n < kShort && pszName[n] != 0 && ZkText::IsAscii(pszName[n]); ++n)
+        out[n] = static_cast<char>(pszName[n]);
+    if (pszName[n] == 0) {
+        m_nSize += n;
         return;
     }
-    char* out = Reserve(n);
-    for (size_t i = 0; i < n; ++i)
-        out[i] = static_cast<char>(pszName[i]);
-    m_nSize += n;
+    // Read back by the same name only if converted as the reader converts it.
+    const std::string name = ZkText::NameToUtf8(pszName);
+    Put(name.data(), name.size());
 }
 
 void Writer::NewLine()
@@ -230,6 +272,11 @@ void Writer::PutEscaped(const wchar_t* p, size_t n, bool bAttribute, const wchar
     // Worst case per unit: "&quot;".
     char* out = Reserve(n * 6);
     for (size_t i = 0; i < n; ++i) {
+        const size_t nPlain = CopyPlainAscii(p + i, n - i, out);
+        out += nPlain;
+        i += nPlain;
+        if (i == n)
+            break;
         unsigned long u = ZkText::Unit(p[i]);
         // Most units are letters, digits and punctuation that go out as they are.
         while (u >= 0x20 && u < 0x80 && escapes[u] == nullptr) {

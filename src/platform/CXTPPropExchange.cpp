@@ -148,7 +148,7 @@ struct CXTPPropExchange::Root {
     {
         if (pCapture == nullptr || (pending.empty() && !bErrorPending))
             return;
-        std::string raw;
+        ZkFileSystem::Bytes raw;
         ZkXmlInput::Text again;
         if (!ZkFileSystem::ReadWholeFile(strPath.c_str(), raw) ||
             !ZkXmlInput::Prepare(std::move(raw), again, nullptr))
@@ -354,7 +354,7 @@ int CXTPPropExchange::LoadFromFile(const wchar_t* lpszPath)
     root.doc.reset();
     m_pNode = nullptr;
     root.strPath = lpszPath;
-    std::string raw;
+    ZkFileSystem::Bytes raw;
     ZkFileSystem::FileError error;
     if (!ZkFileSystem::ReadWholeFile(lpszPath, raw, &error)) {
         if (root.pCapture != nullptr)

@@ -88,7 +88,7 @@ TEST(FileErrorTest, FailuresSayWhy)
     const std::wstring d = zktest::DataDirectory();
     zktest::WriteBytes(zktest::Native(d + L"file"), "x");
     fs::create_directory(zktest::Native(d + L"folder"));
-    std::string bytes;
+    Bytes bytes;
     FileError e[7];
     const bool failed[] = {
         !ReadWholeFile((d + L"none").c_str(), bytes, &e[0]),

@@ -49,6 +49,38 @@ void SetNamedTemporaryFilesForTesting(bool bNamed)
     g_namedTemporaryFiles = bNamed;
 }
 
+bool ReadWholeFile(const wchar_t* path, Bytes& out, FileError* pError)
+{
+    detail::FileReader file;
+    if (!file.Open(path, pError))
+        return false;
+    if (file.Size() > out.max_size()) {
+        if (pError != nullptr)
+            *pError = {FileStatus::kSystemError, 0};
+        return false;
+    }
+    // Straight into the buffer at the size the file had when opened; one that
+    // grew since goes on through a small buffer, so the read that finds the
+    // end copies nothing of what came before.
+    out.resize(static_cast<size_t>(file.Size()));
+    size_t done = 0;
+    char spare[4096];
+    for (;;) {
+        const bool bFull = done == out.size();
+        size_t n = 0;
+        if (!file.Read(bFull ? spare : out.data() + done, bFull ? sizeof spare : out.size() - done,
+                       n, pError))
+            return false;
+        if (n == 0)
+            break;
+        if (bFull)
+            out.insert(out.end(), spare, spare + n);
+        done += n;
+    }
+    out.resize(done);
+    return true;
+}
+
 AtomicWriter::AtomicWriter(const wchar_t* path) : m_pImpl(detail::NewWriter(m_error))
 {
     m_bOpen = m_pImpl->Start(path != nullptr ? path : L"");

@@ -9,9 +9,13 @@
 // once, without being opened, so nothing blocks and nothing reads forever.
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
+#include <new>
 #include <string>
 #include <string_view>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "platform/ZkPath.h"
@@ -31,8 +35,34 @@ std::string DescribeFileError(const FileError& error);
 // True when path names an existing regular file (a link to one counts).
 bool FileExists(const wchar_t* path);
 
-// Reads the whole regular file; false when it cannot be opened or read.
-bool ReadWholeFile(const wchar_t* path, std::string& out, FileError* pError = nullptr);
+// Grows a buffer without filling it first: the read writes every byte kept.
+template <typename T>
+struct UninitializedAllocator : std::allocator<T> {
+    template <typename U>
+    struct rebind {
+        using other = UninitializedAllocator<U>;
+    };
+    UninitializedAllocator() = default;
+    template <typename U>
+    UninitializedAllocator(const UninitializedAllocator<U>&) noexcept
+    {
+    }
+    template <typename U>
+    void construct(U* p) noexcept(std::is_nothrow_default_constructible<U>::value)
+    {
+        ::new (static_cast<void*>(p)) U;
+    }
+    template <typename U, typename... Args>
+    void construct(U* p, Args&&... args)
+    {
+        ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+    }
+};
+using Bytes = std::vector<char, UninitializedAllocator<char>>;
+
+// Reads the whole regular file, to its end even if it grew since it was
+// opened; false when it cannot be opened or read.
+bool ReadWholeFile(const wchar_t* path, Bytes& out, FileError* pError = nullptr);
 
 // Replaces a file atomically with content written in pieces: nothing of it is
 // visible at path until Commit succeeds, and a writer destroyed without a
@@ -105,6 +135,28 @@ namespace detail {
 // The system's writer (FileSystem_posix.cpp, FileSystem_windows.cpp), not yet
 // started.
 std::unique_ptr<AtomicWriter::Impl> NewWriter(FileError& error);
+
+// The system's side of reading (FileSystem_posix.cpp, FileSystem_windows.cpp):
+// a regular file opened for reading, closed with the reader.
+class FileReader {
+public:
+    FileReader() = default;
+    FileReader(const FileReader&) = delete;
+    FileReader& operator=(const FileReader&) = delete;
+    ~FileReader();
+
+    // False with the reason when path names no regular file or it cannot be
+    // opened.
+    bool Open(const wchar_t* path, FileError* pError);
+    // The file's size when it was opened.
+    unsigned long long Size() const { return m_nSize; }
+    // Up to n bytes from where the last read ended; nRead is 0 at the end.
+    bool Read(char* p, size_t n, size_t& nRead, FileError* pError);
+
+private:
+    std::intptr_t m_file = -1;  // the descriptor, or the handle on Windows
+    unsigned long long m_nSize = 0;
+};
 
 // Shortens the next write of want bytes at offset done to stop at the test
 // fault; false once the fault is reached.

@@ -359,38 +359,34 @@ bool FileExists(const wchar_t* path)
     return stat(ZkToNativePath(path).c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-bool ReadWholeFile(const wchar_t* path, std::string& out, FileError* pError)
+detail::FileReader::~FileReader()
+{
+    if (m_file >= 0)
+        close(static_cast<int>(m_file));
+}
+
+bool detail::FileReader::Open(const wchar_t* path, FileError* pError)
 {
     struct stat st;
     const int fd = OpenRegular(ZkToNativePath(path), st, pError);
     if (fd < 0)
         return false;
-    // Straight into the string at the size stat gave; a file that grew since
-    // goes on through a small buffer, so the last read that finds the end
-    // costs no copy of what came before.
-    out.resize(static_cast<size_t>(st.st_size));
-    size_t done = 0;
-    char spare[4096];
-    for (;;) {
-        const bool bFull = done == out.size();
-        const ssize_t n =
-            bFull ? read(fd, spare, sizeof spare) : read(fd, &out[done], out.size() - done);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            const int code = errno;
-            close(fd);
-            return Fail(pError, code);
-        }
-        if (n == 0)
-            break;
-        if (bFull)
-            out.append(spare, static_cast<size_t>(n));
-        done += static_cast<size_t>(n);
-    }
-    out.resize(done);
-    close(fd);
+    m_file = fd;
+    m_nSize = static_cast<unsigned long long>(st.st_size);
     return true;
+}
+
+bool detail::FileReader::Read(char* p, size_t n, size_t& nRead, FileError* pError)
+{
+    for (;;) {
+        const ssize_t got = read(static_cast<int>(m_file), p, n);
+        if (got >= 0) {
+            nRead = static_cast<size_t>(got);
+            return true;
+        }
+        if (errno != EINTR)
+            return Fail(pError, errno);
+    }
 }
 
 namespace {

@@ -135,7 +135,13 @@ bool FileExists(const wchar_t* path)
     return RegularFileAttributes(ZkToNativePath(path), attr, nullptr);
 }
 
-bool ReadWholeFile(const wchar_t* path, std::string& out, FileError* pError)
+detail::FileReader::~FileReader()
+{
+    if (m_file != -1)
+        CloseHandle(reinterpret_cast<HANDLE>(m_file));
+}
+
+bool detail::FileReader::Open(const wchar_t* path, FileError* pError)
 {
     const std::wstring native = ZkToNativePath(path);
     DWORD attr = 0;
@@ -145,26 +151,24 @@ bool ReadWholeFile(const wchar_t* path, std::string& out, FileError* pError)
                            FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return Fail(pError, GetLastError());
+    m_file = reinterpret_cast<std::intptr_t>(h);
+    if (GetFileType(h) != FILE_TYPE_DISK)
+        return Fail(pError, FileStatus::kNotRegular, 0);
     LARGE_INTEGER size;
-    bool ok = GetFileType(h) == FILE_TYPE_DISK || Fail(pError, FileStatus::kNotRegular, 0);
-    ok = ok && (GetFileSizeEx(h, &size) || Fail(pError, GetLastError()));
-    if (ok &&
-        (size.QuadPart < 0 || static_cast<unsigned long long>(size.QuadPart) > out.max_size()))
-        ok = Fail(pError, FileStatus::kSystemError, ERROR_FILE_TOO_LARGE);
-    if (ok)
-        out.assign(static_cast<size_t>(size.QuadPart), '\0');
-    for (size_t done = 0; ok && done < out.size();) {
-        DWORD chunk = 0;
-        const DWORD want =
-            static_cast<DWORD>((out.size() - done) > kChunk ? kChunk : (out.size() - done));
-        if (!::ReadFile(h, &out[done], want, &chunk, nullptr))
-            ok = Fail(pError, GetLastError());
-        else if (chunk == 0)
-            ok = Fail(pError, FileStatus::kSystemError, ERROR_HANDLE_EOF);  // shrank meanwhile
-        done += chunk;
-    }
-    CloseHandle(h);
-    return ok;
+    if (!GetFileSizeEx(h, &size))
+        return Fail(pError, GetLastError());
+    m_nSize = size.QuadPart > 0 ? static_cast<unsigned long long>(size.QuadPart) : 0;
+    return true;
+}
+
+bool detail::FileReader::Read(char* p, size_t n, size_t& nRead, FileError* pError)
+{
+    DWORD got = 0;
+    if (!::ReadFile(reinterpret_cast<HANDLE>(m_file), p,
+                    static_cast<DWORD>(n > kChunk ? kChunk : n), &got, nullptr))
+        return Fail(pError, GetLastError());
+    nRead = got;
+    return true;
 }
 
 namespace {

@@ -25,7 +25,7 @@ bool LoadRecordList(const CString& strFile, const wchar_t* pszRoot, const wchar_
 {
     if (!ZkIsFileExist(strFile)) {
         // Only to learn why: what is not a regular file is not read.
-        std::string unused;
+        ZkFileSystem::Bytes unused;
         ZkFileSystem::FileError error{ZkFileSystem::FileStatus::kMissing, 0};
         ZkFileSystem::ReadWholeFile(strFile, unused, &error);
         capture.FailFile(error);

@@ -48,11 +48,12 @@ void Replaced(Capture* pCapture, ZkDiag::LineCounter& lines, size_t offset, unsi
 }
 
 // UTF-16 to UTF-8; a lone surrogate becomes U+FFFD and a warning.
-bool FromUtf16(const std::string& raw, size_t begin, bool bBigEndian, Text& text, Capture* pCapture)
+bool FromUtf16(const ZkFileSystem::Bytes& raw, size_t begin, bool bBigEndian, Text& text,
+               Capture* pCapture)
 {
     const auto* s = reinterpret_cast<const unsigned char*>(raw.data());
     const size_t n = raw.size();
-    std::string& out = text.bytes;
+    ZkFileSystem::Bytes& out = text.bytes;
     out.clear();
     out.reserve((n - begin) / 2 * 3 / 2);
     auto unit = [&](size_t i) -> unsigned long {
@@ -72,7 +73,7 @@ bool FromUtf16(const std::string& raw, size_t begin, bool bBigEndian, Text& text
             c = 0xFFFD;
         }
         char buf[4];
-        out.append(buf, static_cast<size_t>(ZkText::EncodeUtf8(buf, c) - buf));
+        out.insert(out.end(), buf, ZkText::EncodeUtf8(buf, c));
     }
     if (i != n)
         return Malformed(pCapture, out.data(), out.size(), out.size(),
@@ -707,7 +708,7 @@ bool SameEncodingName(const std::string& name, const char* upper)
     return i == name.size() && upper[i] == 0;
 }
 
-bool Prepare(std::string&& raw, Text& text, Capture* pCapture)
+bool Prepare(ZkFileSystem::Bytes&& raw, Text& text, Capture* pCapture)
 {
     const auto* b = reinterpret_cast<const unsigned char*>(raw.data());
     const size_t n = raw.size();
@@ -743,9 +744,9 @@ bool Prepare(std::string&& raw, Text& text, Capture* pCapture)
                                  ("bytes that are not " + name).c_str());
             // A decoder that is not ASCII-compatible would not give the
             // declaration back: its text would be garbage.
-            if (out.compare(0, nDeclEnd, raw, 0, nDeclEnd) != 0)
+            if (out.size() < nDeclEnd || std::memcmp(out.data(), raw.data(), nDeclEnd) != 0)
                 return Undecodable(pCapture, name);
-            text.bytes = std::move(out);
+            text.bytes.assign(out.begin(), out.end());
         }
     }
     return ScanUtf8(text, pCapture);

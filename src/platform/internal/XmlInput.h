@@ -13,11 +13,12 @@
 #include <string>
 
 #include "platform/internal/Diagnostics.h"
+#include "platform/internal/FileSystem.h"
 
 namespace ZkXmlInput {
 
 struct Text {
-    std::string bytes;  // the text starts at nBegin
+    ZkFileSystem::Bytes bytes;  // the text starts at nBegin
     size_t nBegin = 0;
     // Comments, CDATA sections or processing instructions after the
     // declaration: white space between them is part of a value.
@@ -30,15 +31,19 @@ struct Text {
     size_t nDuplicateAttribute = std::string::npos;
     bool bAttributesChecked = false;
 
-    char* Data() { return &bytes[nBegin]; }
-    const char* Data() const { return bytes.data() + nBegin; }
+    // An empty text still has an address to parse from.
+    char* Data() { return bytes.empty() ? m_none : bytes.data() + nBegin; }
+    const char* Data() const { return bytes.empty() ? m_none : bytes.data() + nBegin; }
     size_t Size() const { return bytes.size() - nBegin; }
+
+private:
+    char m_none[1] = {};
 };
 
 // Decodes and checks raw (taken over). False when the file is malformed or
 // its declared encoding cannot be decoded; the capture, when given, says why
 // and where, and receives the warnings.
-bool Prepare(std::string&& raw, Text& text, ZkDiag::Capture* pCapture);
+bool Prepare(ZkFileSystem::Bytes&& raw, Text& text, ZkDiag::Capture* pCapture);
 
 // Whether name is upper (upper case) but for letter case.
 bool SameEncodingName(const std::string& name, const char* upper);

@@ -174,6 +174,44 @@ TEST_F(BadInputTest, EveryFileGivesItsExpectedOutcome)
     }
 }
 
+// Repeated attribute names are found by a scan of the bytes, or, after a
+// DOCTYPE, by a walk over the parsed document: both find the same first
+// repeat, with names that share their ends, short and long names, any white
+// space, and beyond the 32 attributes the walk keeps at hand.
+TEST_F(BadInputTest, DuplicatedAttributesFoundAlikeByScanAndWalk)
+{
+    std::string many;
+    for (int i = 0; i < 40; ++i)
+        many += " n" + std::to_string(i) + "=\"\"";
+    const struct {
+        std::string attributes;
+        bool bRepeats;
+    } cases[] = {
+        {" a=\"1\" a=\"2\"", true},
+        {"\ta=\"1\"\na=\"2\"", true},
+        {" a=\"1\" ba=\"2\" b=\"3\"", false},
+        {" BlockName=\"\" DisplayName=\"\" Name=\"\" xName=\"\"", false},
+        {" BlockName=\"\"\tName=\"\"\n\r\nBlockName = \"\"", true},
+        {" \xE5\x90\x8D=\"\" x\xE5\x90\x8D=\"\" \xE5\x90\x8D=''", true},
+        {" abcd=\"\" zbcd=\"\" bcd=\"\"", false},
+        {many, false},
+        {many + " n35=\"\"", true},
+        {many + " n1=\"\"", true},
+        {" n1=\"\"" + many, true},
+    };
+    const Library lib = Library::NodeDetail();
+    for (const auto& c : cases) {
+        const std::string body =
+            "<NodeDetailResData>\n<NodeDetailResDataRow" + c.attributes + "/></NodeDetailResData>";
+        zktest::WriteBytes(lib.file, "\n" + body);
+        EXPECT_EQ(!c.bRepeats, lib.load()) << c.attributes;
+        const std::string scanned = OutcomeOf(lib.report());
+        zktest::WriteBytes(lib.file, "<!DOCTYPE NodeDetailResData>\n" + body);
+        lib.load();
+        EXPECT_EQ(scanned, OutcomeOf(lib.report())) << c.attributes;
+    }
+}
+
 // 50 MB made at run time loads whole; cut short in its last row, nothing.
 TEST_F(BadInputTest, FiftyMegabyteLibraryLoadsWholeOrNotAtAll)
 {

@@ -193,13 +193,16 @@ TEST(PropExchangeTest, EveryPropertyTypeRoundTripsInBothModes)
                     EXPECT_EQ(1, item.GetSection(L"Bad").PX_String(L"Bad", notNumber));
                     continue;
                 }
-                EXPECT_EQ(0, item.GetSection(L"Bad").PX_Int(L"Bad", n) +
-                                 item.GetSection(L"Bad").PX_Double(L"Bad", d) +
-                                 item.PX_Int(L"Absent", n) +
-                                 // U+10049 is not 'I', whatever the width of wchar_t.
-                                 item.PX_Int(L"\U00010049nt", n) +
-                                 item.PX_String(L"\U0001F600\u540E", notNumber) +
-                                 item.GetSection(L"None").PX_String(L"Tag", notNumber));
+                EXPECT_EQ(
+                    0,
+                    item.GetSection(L"Bad").PX_Int(L"Bad", n) +
+                        item.GetSection(L"Bad").PX_Double(L"Bad", d) + item.PX_Int(L"Absent", n) +
+                        // U+10049 is not 'I', whatever the width of wchar_t.
+                        item.PX_Int(L"\U00010049nt", n) +
+                        item.PX_String(L"\U0001F600\u540E", notNumber) +
+                        // The name's UTF-8 bytes read as Latin-1 are another name.
+                        item.PX_String(L"\u00F0\u009F\u0098\u0080\u00E5\u0090\u008D", notNumber) +
+                        item.GetSection(L"None").PX_String(L"Tag", notNumber));
                 EXPECT_TRUE(n == -1 && d == -1 && notNumber == L" 12x ");
                 CString late;
                 EXPECT_EQ(mode == 0 ? 1 : 0, item.PX_String(L"Late", late));

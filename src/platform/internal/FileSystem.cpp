@@ -4,7 +4,8 @@
 
 #include "platform/internal/Text.h"
 
-// What the POSIX and the Windows file layers share: the test hooks, the names
+// What the POSIX and the Windows file layers share: reading a whole file and
+// gathering small writes over their system calls, the test hooks, the names
 // of temporary files and the file-name rule.
 
 namespace ZkFileSystem {

@@ -85,7 +85,10 @@ Writer::~Writer() = default;
 char* Writer::Reserve(size_t n)
 {
     if (m_nCap - m_nSize < n) {
-        size_t cap = m_nCap == 0 ? 65536 : m_nCap * 2;
+        // Room at once for a piece and the element that ends it: a streamed
+        // save never grows the buffer, so it never copies it. Pages not
+        // written to are not taken.
+        size_t cap = m_nCap == 0 ? kFlushSize + kFlushSize / 4 : m_nCap * 2;
         while (cap - m_nSize < n)
             cap *= 2;
         std::unique_ptr<char[]> p(new char[cap]);

@@ -77,8 +77,12 @@ bool FindDuplicateAttribute(const pugi::xml_document& doc, pugi::xml_attribute& 
 }
 
 // A real as the shortest text that reads back to the same bits.
-template <typename T>
-size_t NumberText(char* buf, size_t size, T value)
+size_t NumberText(char* buf, size_t size, double value)
+{
+    return static_cast<size_t>(ZkNumber::ShortestText(buf, buf + size, value) - buf);
+}
+
+size_t NumberText(char* buf, size_t size, int value)
 {
     return static_cast<size_t>(std::to_chars(buf, buf + size, value).ptr - buf);
 }
@@ -90,7 +94,7 @@ size_t U3Text(char* buf, size_t size, const stu3Value& v)
     for (int i = 0; i < 3; ++i) {
         if (i > 0)
             *p++ = ',';
-        p = std::to_chars(p, buf + size, parts[i]).ptr;
+        p = ZkNumber::ShortestText(p, buf + size, parts[i]);
     }
     return static_cast<size_t>(p - buf);
 }

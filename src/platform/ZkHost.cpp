@@ -57,7 +57,7 @@ CString ZkU3ValueToText(const stu3Value& val)
     for (int i = 0; i < 3; ++i) {
         if (i > 0)
             *p++ = ',';
-        p = std::to_chars(p, end, parts[i]).ptr;
+        p = ZkNumber::ShortestText(p, end, parts[i]);
     }
     const std::wstring w = ZkText::Utf8ToUtf16(buf, static_cast<size_t>(p - buf));
     return CString(w.c_str());

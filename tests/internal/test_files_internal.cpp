@@ -1,10 +1,15 @@
 // White-box tests of the file layer: CopyNode kept inside its folder, what
-// interrupted saves leave, copies in bounded memory, and the leading-number
-// conversion on long texts.
+// interrupted saves leave, copies in bounded memory; and of the number texts:
+// the leading-number conversion on long texts, plain decimals read, reals
+// written.
 
 #include <charconv>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <random>
+#include <string>
+#include <vector>
 
 #include "TestUtil.h"
 #include "platform/internal/FileSystem.h"
@@ -224,5 +229,36 @@ TEST(NumberTest, PlainDecimalsReadAsFromCharsReadsThem)
             << text;
         // Bit for bit where it reads (-0 too); untouched where it does not.
         EXPECT_EQ(0, std::memcmp(bReads ? &expected : &kUntouched, &value, sizeof value)) << text;
+    }
+}
+
+// Reals are written as std::to_chars writes them: where the shortcut for up
+// to four decimals applies and where it stops (a fifth decimal, 15 digits,
+// 10^-4), where fixed and scientific forms tie or swap, and over random
+// values of every kind.
+TEST(NumberTest, RealsWrittenAsToCharsWritesThem)
+{
+    std::vector<double> values = {
+        0.0,       -0.0,      1e-4,    9.9999e-5,       1.5e-4,     0.00012345,  1e-3,
+        0.1,       0.3,       1.0 / 3, 102.5,           -13192.046, 1e4,         1e5,
+        -12e4,     1234567e3, 1e14,    999999999999999, 1e15,       1e16,        123.4567,
+        123.45678, 5e-324,    1e300,   HUGE_VAL,        -HUGE_VAL,  std::nan("")};
+    std::mt19937_64 rng(7);
+    for (int i = 0; i < 200000; ++i) {
+        const double digits = static_cast<double>(rng() % 10000000000000000ull);
+        const double scale = std::pow(10.0, static_cast<int>(rng() % 24) - 8);
+        values.push_back((i % 2 == 0 ? 1 : -1) * std::floor(digits / scale) / 1e4);
+        uint64_t bits = rng();
+        double any = 0;
+        std::memcpy(&any, &bits, sizeof any);
+        values.push_back(any);
+    }
+    for (const double v : values) {
+        char expected[32], written[32];
+        const char* end = std::to_chars(expected, expected + sizeof expected, v).ptr;
+        const char* ours = ZkNumber::ShortestText(written, written + sizeof written, v);
+        ASSERT_EQ(std::string(expected, static_cast<size_t>(end - expected)),
+                  std::string(written, static_cast<size_t>(ours - written)))
+            << v;
     }
 }

@@ -1,5 +1,6 @@
 #include "platform/internal/Number.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -10,6 +11,10 @@
 namespace ZkNumber {
 
 namespace {
+
+// Powers of ten that are exact doubles.
+const double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8, 1e9,
+                          1e10, 1e11, 1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18};
 
 const char kCSpaces[] = " \t\n\r\v\f";
 
@@ -80,10 +85,8 @@ bool ParsePlainDecimal(const char* p, size_t n, double& out)
 {
     // The digits as an integer m and the count k after the point: m and 10^k
     // are both exact doubles, so m / 10^k is the one rounding a correctly
-    // rounded conversion makes.
-    // With a digit before the point, at most 18 come after it.
-    static const double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8, 1e9,
-                                     1e10, 1e11, 1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18};
+    // rounded conversion makes. With a digit before the point, at most 18 come
+    // after it, the last power of ten in kPowers.
     size_t i = 0;
     const bool negative = n > 0 && p[0] == '-';
     i += negative ? 1 : 0;
@@ -229,6 +232,73 @@ double ParseLeading(const wchar_t* p, size_t n)
     if (r.ec == std::errc::result_out_of_range)  // from_chars leaves value alone
         value = large ? HUGE_VAL : 0.0;
     return negative ? -value : value;
+}
+
+char* ShortestText(char* first, char* last, double value)
+{
+    // A value that m / 10^k gives exactly, for an integer m below 10^15 and
+    // k up to 4: no other decimal of 15 significant digits or fewer reads as
+    // the same double, so m's digits are the shortest text, as std::to_chars
+    // would find them.
+    const double a = std::fabs(value);
+    if (a == 0 && last - first >= 2) {
+        char* p = first;
+        if (std::signbit(value))
+            *p++ = '-';
+        *p++ = '0';
+        return p;
+    }
+    const int kMaxFraction = 4;
+    if (last - first >= 24 && a >= 1e-4 && a < 1e15) {
+        for (int k = 0; k <= kMaxFraction; ++k) {
+            const double m = std::nearbyint(a * kPowers[k]);
+            if (m >= 1e15)
+                break;
+            if (m / kPowers[k] != a)
+                continue;
+            auto digits = static_cast<uint64_t>(m);
+            int q = -k;  // the value is digits * 10^q
+            while (digits % 10 == 0) {
+                digits /= 10;
+                ++q;
+            }
+            char s[16];
+            const int d = static_cast<int>(std::to_chars(s, s + sizeof s, digits).ptr - s);
+            // Fixed or scientific, whichever is shorter; fixed on a tie.
+            const int x = q + d - 1;
+            const int nScientific = d + (d > 1 ? 1 : 0) + 4;  // |x| < 100
+            const int nFixed = q >= 0 ? d + q : d + q > 0 ? d + 1 : 2 - q;
+            char* p = first;
+            if (std::signbit(value))
+                *p++ = '-';
+            if (nScientific < nFixed) {
+                *p++ = s[0];
+                if (d > 1) {
+                    *p++ = '.';
+                    p = std::copy(s + 1, s + d, p);
+                }
+                *p++ = 'e';
+                *p++ = x < 0 ? '-' : '+';
+                const int e = x < 0 ? -x : x;
+                *p++ = static_cast<char>('0' + e / 10);
+                *p++ = static_cast<char>('0' + e % 10);
+            } else if (q >= 0) {
+                p = std::copy(s, s + d, p);
+                p = std::fill_n(p, q, '0');
+            } else if (d + q > 0) {
+                p = std::copy(s, s + d + q, p);
+                *p++ = '.';
+                p = std::copy(s + d + q, s + d, p);
+            } else {
+                *p++ = '0';
+                *p++ = '.';
+                p = std::fill_n(p, -q - d, '0');
+                p = std::copy(s, s + d, p);
+            }
+            return p;
+        }
+    }
+    return std::to_chars(first, last, value).ptr;
 }
 
 }  // namespace ZkNumber

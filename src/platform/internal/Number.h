@@ -38,4 +38,10 @@ bool IsDecimal(const wchar_t* p, size_t n);
 // (_wtof) reads it: 0.0 when there is none, +-inf on overflow.
 double ParseLeading(const wchar_t* p, size_t n);
 
+// Writes value as std::to_chars(first, last, value) does, the shortest text
+// that reads back as the same double, and returns the end; quicker for the
+// values a drawing holds (up to four decimals). [first, last) must be large
+// enough for any double (32 characters).
+char* ShortestText(char* first, char* last, double value);
+
 }  // namespace ZkNumber

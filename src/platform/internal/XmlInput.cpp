@@ -733,7 +733,7 @@ bool Prepare(ZkFileSystem::Bytes&& raw, Text& text, Capture* pCapture)
         } else {
             if (!IsEncName(name) || IsUnicodeOtherThanUtf8(name))
                 return Undecodable(pCapture, name);
-            std::string out;
+            ZkFileSystem::Bytes out;
             size_t nBad = 0;
             const DecodeResult r =
                 DecodeToUtf8(IsGbFamily(name) ? "GB18030" : name, raw.data(), n, out, nBad);
@@ -746,7 +746,7 @@ bool Prepare(ZkFileSystem::Bytes&& raw, Text& text, Capture* pCapture)
             // declaration back: its text would be garbage.
             if (out.size() < nDeclEnd || std::memcmp(out.data(), raw.data(), nDeclEnd) != 0)
                 return Undecodable(pCapture, name);
-            text.bytes.assign(out.begin(), out.end());
+            text.bytes = std::move(out);
         }
     }
     return ScanUtf8(text, pCapture);

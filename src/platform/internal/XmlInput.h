@@ -53,7 +53,7 @@ enum class DecodeResult { kOk, kUnknownEncoding, kInvalidBytes };
 // Appends [p, p + n) decoded from the named encoding to out as UTF-8. On
 // invalid bytes out holds what came before them and nBadOffset is where they
 // start.
-DecodeResult DecodeToUtf8(const std::string& strEncoding, const char* p, size_t n, std::string& out,
-                          size_t& nBadOffset);
+DecodeResult DecodeToUtf8(const std::string& strEncoding, const char* p, size_t n,
+                          ZkFileSystem::Bytes& out, size_t& nBadOffset);
 
 }  // namespace ZkXmlInput

@@ -8,8 +8,8 @@
 
 namespace ZkXmlInput {
 
-DecodeResult DecodeToUtf8(const std::string& strEncoding, const char* p, size_t n, std::string& out,
-                          size_t& nBadOffset)
+DecodeResult DecodeToUtf8(const std::string& strEncoding, const char* p, size_t n,
+                          ZkFileSystem::Bytes& out, size_t& nBadOffset)
 {
     iconv_t cd = iconv_open("UTF-8", strEncoding.c_str());
     if (cd == reinterpret_cast<iconv_t>(-1))
@@ -21,7 +21,7 @@ DecodeResult DecodeToUtf8(const std::string& strEncoding, const char* p, size_t 
     size_t used = begin;
     DecodeResult result = DecodeResult::kOk;
     while (inLeft > 0) {
-        char* dst = &out[used];
+        char* dst = out.data() + used;
         size_t outLeft = out.size() - used;
         const size_t r = iconv(cd, &in, &inLeft, &dst, &outLeft);
         used = out.size() - outLeft;

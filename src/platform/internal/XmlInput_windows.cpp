@@ -34,10 +34,16 @@ int Convert(UINT cp, const char* p, size_t n, std::wstring* pOut)
     return MultiByteToWideChar(cp, MB_ERR_INVALID_CHARS, p, nIn, &(*pOut)[0], nOut);
 }
 
+void Append(ZkFileSystem::Bytes& out, const wchar_t* p, size_t n)
+{
+    const std::string utf8 = ZkText::Utf16ToUtf8(p, n);
+    out.insert(out.end(), utf8.begin(), utf8.end());
+}
+
 }  // namespace
 
-DecodeResult DecodeToUtf8(const std::string& strEncoding, const char* p, size_t n, std::string& out,
-                          size_t& nBadOffset)
+DecodeResult DecodeToUtf8(const std::string& strEncoding, const char* p, size_t n,
+                          ZkFileSystem::Bytes& out, size_t& nBadOffset)
 {
     UINT cp = 0;
     for (const NamedCodePage& entry : kCodePages)
@@ -49,7 +55,7 @@ DecodeResult DecodeToUtf8(const std::string& strEncoding, const char* p, size_t 
         return DecodeResult::kUnknownEncoding;
     std::wstring wide;
     if (n == 0 || Convert(cp, p, n, &wide) > 0) {
-        out += ZkText::Utf16ToUtf8(wide.data(), wide.size());
+        Append(out, wide.data(), wide.size());
         return DecodeResult::kOk;
     }
     // Find the bad bytes: the first line that does not convert, then the
@@ -69,7 +75,7 @@ DecodeResult DecodeToUtf8(const std::string& strEncoding, const char* p, size_t 
         if (Convert(cp, p + lineStart, k, nullptr) > 0)
             good = k;
     Convert(cp, p, lineStart + good, &wide);
-    out += ZkText::Utf16ToUtf8(wide.data(), lineStart + good == 0 ? 0 : wide.size());
+    Append(out, wide.data(), lineStart + good == 0 ? 0 : wide.size());
     nBadOffset = lineStart + good;
     return DecodeResult::kInvalidBytes;
 }

@@ -228,32 +228,27 @@ struct CXTPPropExchange::Root {
     }
 
     // The text of a property of the element pNode: an attribute, looked for
-    // from *pNext on (records mostly ask for the one after the last read), or
-    // the text of a child element. Null when absent.
+    // from *pNext to the end (records mostly ask for the one after the last
+    // read), then from the first up to *pNext; or the text of a child
+    // element. Null when absent.
     const char* Find(void* pNode, void*& pNext, const wchar_t* pszName)
     {
         if (pNode == nullptr)
             return nullptr;
-        auto* start = static_cast<pugi::xml_attribute_struct*>(pNext);
-        if (start != nullptr) {
-            const pugi::xml_attribute next(start);
-            if (NameIs(next.name(), pszName)) {
-                pNext = next.next_attribute().internal_object();
-                return next.value();
-            }
-        }
         const pugi::xml_node node = Node(pNode);
-        pugi::xml_attribute a =
-            start != nullptr ? pugi::xml_attribute(start) : node.first_attribute();
+        const pugi::xml_attribute start(static_cast<pugi::xml_attribute_struct*>(pNext));
+        pugi::xml_attribute a = start ? start : node.first_attribute();
+        pugi::xml_attribute end;  // none: to the last
         for (int pass = 0; pass < 2; ++pass) {
-            for (; a; a = a.next_attribute())
+            for (; a != end; a = a.next_attribute())
                 if (NameIs(a.name(), pszName)) {
                     pNext = a.next_attribute().internal_object();
                     return a.value();
                 }
-            if (start == nullptr)
+            if (!start)
                 break;
             a = node.first_attribute();
+            end = start;
         }
         for (pugi::xml_node c = node.first_child(); c; c = c.next_sibling())
             if (c.type() == pugi::node_element && NameIs(c.name(), pszName))

@@ -87,18 +87,6 @@ size_t NumberText(char* buf, size_t size, int value)
     return static_cast<size_t>(std::to_chars(buf, buf + size, value).ptr - buf);
 }
 
-size_t U3Text(char* buf, size_t size, const stu3Value& v)
-{
-    char* p = buf;
-    const double parts[3] = {v.x, v.y, v.z};
-    for (int i = 0; i < 3; ++i) {
-        if (i > 0)
-            *p++ = ',';
-        p = ZkNumber::ShortestText(p, buf + size, parts[i]);
-    }
-    return static_cast<size_t>(p - buf);
-}
-
 // "x,y,z" as ZkTextToU3Value reads it, from the bytes.
 bool ParseU3(const char* p, size_t n, stu3Value& value)
 {
@@ -546,9 +534,9 @@ int ZkExchangeAccess::PX_U3Value(CXTPPropExchange* pPX, const wchar_t* pszName, 
         return 1;
     }
     char buf[128];
-    const size_t n = U3Text(buf, sizeof buf, value);
+    const char* end = ZkNumber::ThreeNumberText(buf, buf + sizeof buf, value);
     return root.writer.PropertyAscii(pPX->m_nSerial, pPX->m_nDepth, pPX->m_nCompactMode == 1,
-                                     pszName, buf, n)
+                                     pszName, buf, static_cast<size_t>(end - buf))
                ? 1
                : 0;
 }

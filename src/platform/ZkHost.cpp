@@ -1,6 +1,5 @@
 #include "platform/ZkHost.h"
 
-#include <charconv>
 #include <cwchar>
 #include <string>
 
@@ -51,15 +50,8 @@ bool ZkIsNumericText(const wchar_t* psz)
 CString ZkU3ValueToText(const stu3Value& val)
 {
     char buf[128];
-    char* p = buf;
-    char* const end = buf + sizeof buf;
-    const double parts[3] = {val.x, val.y, val.z};
-    for (int i = 0; i < 3; ++i) {
-        if (i > 0)
-            *p++ = ',';
-        p = ZkNumber::ShortestText(p, end, parts[i]);
-    }
-    const std::wstring w = ZkText::Utf8ToUtf16(buf, static_cast<size_t>(p - buf));
+    const char* end = ZkNumber::ThreeNumberText(buf, buf + sizeof buf, val);
+    const std::wstring w = ZkText::Utf8ToUtf16(buf, static_cast<size_t>(end - buf));
     return CString(w.c_str());
 }
 

@@ -301,4 +301,16 @@ char* ShortestText(char* first, char* last, double value)
     return std::to_chars(first, last, value).ptr;
 }
 
+char* ThreeNumberText(char* first, char* last, const stu3Value& value)
+{
+    const double parts[3] = {value.x, value.y, value.z};
+    char* p = first;
+    for (int i = 0; i < 3; ++i) {
+        if (i > 0)
+            *p++ = ',';
+        p = ShortestText(p, last, parts[i]);
+    }
+    return p;
+}
+
 }  // namespace ZkNumber

@@ -7,6 +7,8 @@
 
 #include <cstddef>
 
+#include "frame/stu3Value.h"
+
 namespace ZkNumber {
 
 // What a whole-text parse allows around the number. Its two users have
@@ -43,5 +45,8 @@ double ParseLeading(const wchar_t* p, size_t n);
 // values a drawing holds (up to four decimals). [first, last) must be large
 // enough for any double (32 characters).
 char* ShortestText(char* first, char* last, double value);
+// "x,y,z", each part as ShortestText writes it; [first, last) must hold three
+// of any double (100 characters).
+char* ThreeNumberText(char* first, char* last, const stu3Value& value);
 
 }  // namespace ZkNumber

@@ -14,7 +14,8 @@ cd "$(dirname "$0")/.."
 bash scripts/deps.sh build sanitize
 seconds=${1:-60}
 build=build-fuzz
-harnesses=(fuzz_fitdata_load:fitdata fuzz_nodedetail_load:nodedetail fuzz_natural_order:order)
+harnesses=(fuzz_fitdata_load:fitdata fuzz_nodedetail_load:nodedetail fuzz_xml_read:nodedetail
+           fuzz_natural_order:order)
 small=(fuzz_leading_number:number fuzz_numeric_text:numeric fuzz_three_values:threevalues
        fuzz_native_path:path fuzz_file_exists:exists fuzz_cstring:cstring
        fuzz_plain_file_name:filename)
@@ -35,7 +36,7 @@ for entry in "${harnesses[@]}" "${small[@]}"; do
     [[ " ${small[*]} " != *" $entry "* ]] || limit=$(( (seconds + 3) / 4 ))
     seeds=fuzz/seeds/${entry##*:}
     dict=()
-    [[ "$name" != *_load ]] || dict=(-dict=fuzz/xml.dict)
+    [[ "$name" != *_load && "$name" != *_read ]] || dict=(-dict=fuzz/xml.dict)
     mkdir -p "$work/$name"
     start=$SECONDS
     # New inputs go to a scratch corpus; the committed seeds are only read.

@@ -9,71 +9,45 @@
 #include <utility>
 #include <vector>
 
-#include <pugixml.hpp>
-
 #include "platform/internal/ExchangeAccess.h"
 #include "platform/internal/FileSystem.h"
 #include "platform/internal/Number.h"
 #include "platform/internal/Text.h"
 #include "platform/internal/XmlInput.h"
+#include "platform/internal/XmlTree.h"
 #include "platform/internal/XmlWriter.h"
 
 namespace {
 
-// A property or section name (ASCII in practice) against UTF-8 in the
-// document, compared in place.
-bool NameIs(const char* utf8, const wchar_t* name)
+using ZkXmlTree::Attribute;
+using ZkXmlTree::Element;
+
+// A property or section name (ASCII in practice) against the n bytes of
+// UTF-8 at utf8 in the document, compared in place.
+bool NameIs(const char* utf8, size_t n, const wchar_t* name)
 {
-    for (;; ++utf8, ++name) {
-        if (!ZkText::IsAscii(*name))
-            return std::strcmp(utf8, ZkText::NameToUtf8(name).c_str()) == 0;
-        if (*name == 0 || *name != static_cast<unsigned char>(*utf8))
-            return *name == 0 && *utf8 == 0;
+    for (size_t i = 0; i < n; ++i) {
+        if (!ZkText::IsAscii(name[i]))
+            return ZkText::NameToUtf8(name) == std::string(utf8, n);
+        if (name[i] != static_cast<unsigned char>(utf8[i]))
+            return false;
     }
+    return name[n] == 0;
 }
 
-pugi::xml_node Node(void* p)
+bool NameIs(const Element& e, const wchar_t* name)
 {
-    return pugi::xml_node(static_cast<pugi::xml_node_struct*>(p));
+    return NameIs(e.name, e.nNameSize, name);
 }
 
-// Each element's attributes have distinct names.
-bool FindDuplicateAttribute(const pugi::xml_document& doc, pugi::xml_attribute& dup)
+bool NameIs(const Element& e, const char* name)
 {
-    const char* names[32];
-    pugi::xml_attribute attributes[32];
-    pugi::xml_node n = doc.first_child();
-    while (n) {
-        size_t k = 0;
-        for (pugi::xml_attribute a = n.first_attribute(); a; a = a.next_attribute()) {
-            const char* name = a.name();
-            for (size_t j = 0; j < k; ++j)
-                if (names[j][0] == name[0] && std::strcmp(names[j], name) == 0) {
-                    dup = a;
-                    return true;
-                }
-            if (k < 32) {
-                attributes[k] = a;
-                names[k++] = name;
-            } else {
-                // Beyond the array, the plain way.
-                for (pugi::xml_attribute b = a.next_attribute(); b; b = b.next_attribute())
-                    if (std::strcmp(name, b.name()) == 0) {
-                        dup = b;
-                        return true;
-                    }
-            }
-        }
-        if (pugi::xml_node c = n.first_child()) {
-            n = c;
-            continue;
-        }
-        while (n && !n.next_sibling())
-            n = n.parent();
-        if (n)
-            n = n.next_sibling();
-    }
-    return false;
+    return e.nNameSize == std::strlen(name) && std::memcmp(e.name, name, e.nNameSize) == 0;
+}
+
+const Element* AsElement(const void* p)
+{
+    return static_cast<const Element*>(p);
 }
 
 // A real as the shortest text that reads back to the same bits.
@@ -115,9 +89,8 @@ struct CXTPPropExchange::Root {
 
     // Reading.
     ZkXmlInput::Text text;
-    pugi::xml_document doc;
+    ZkXmlTree::Tree tree;
     std::wstring strPath;
-    std::string strJoined;  // a value held in several text nodes
     // Warnings waiting for their place, by offset into the text: the text
     // was parsed in place, so lines are counted in a fresh copy.
     std::vector<std::pair<size_t, size_t>> pending;  // warning index, offset
@@ -157,17 +130,18 @@ struct CXTPPropExchange::Root {
         bErrorPending = false;
     }
 
-    void BadValue(pugi::xml_node node, const wchar_t* pszName, const char* value,
+    void BadValue(const void* pNode, const wchar_t* pszName, const char* value, size_t n,
                   ZkDiag::ValueType type)
     {
         if (pCapture == nullptr)
             return;
+        const Element& e = *AsElement(pNode);
         ZkDiag::Warning w;
         w.kind = ZkDiag::WarningKind::kBadValue;
         w.valueType = type;
-        w.strSection = ZkDiag::WideFromUtf8(node.name());
+        w.strSection = ZkDiag::WideFromUtf8(std::string(e.name, e.nNameSize));
         w.strProperty = pszName;
-        w.strText = ZkDiag::WideFromUtf8(value);
+        w.strText = ZkDiag::WideFromUtf8(std::string(value, n));
         const size_t offset = OffsetOf(value);
         if (pCapture->Add(std::move(w)) && offset != static_cast<size_t>(-1))
             pending.emplace_back(pCapture->warnings.size() - 1, offset);
@@ -175,32 +149,14 @@ struct CXTPPropExchange::Root {
 
     bool Parse(ZkXmlInput::Text& t)
     {
-        // No DOCTYPE processing: entities are never declared, fetched or
-        // expanded. A value of white space alone is kept; with comments,
-        // CDATA or PIs about, white space between them is kept too.
-        const unsigned options =
-            pugi::parse_default | (t.bMarkupInText       ? pugi::parse_ws_pcdata
-                                   : t.bWhiteSpaceValues ? pugi::parse_ws_pcdata_single
-                                                         : 0);
-        const pugi::xml_parse_result r =
-            doc.load_buffer_inplace(t.Data(), t.Size(), options, pugi::encoding_utf8);
-        if (!r)
-            return ParseFailed(r.description(), static_cast<size_t>(r.offset));
-        int nElements = 0;
-        for (pugi::xml_node n = doc.first_child(); n; n = n.next_sibling())
-            if (n.type() == pugi::node_element && ++nElements == 2)
-                return ParseFailed("more than one root element", OffsetOf(n.name()));
-        if (nElements == 0)
-            return ParseFailed("no root element", t.Size());
-        if (t.bAttributesChecked) {
-            if (t.nDuplicateAttribute != std::string::npos)
-                return ParseFailed("duplicated attribute", t.nDuplicateAttribute);
+        if (ZkXmlTree::ReadPlain(t, tree))
             return true;
-        }
-        pugi::xml_attribute dup;
-        if (FindDuplicateAttribute(doc, dup))
-            return ParseFailed("duplicated attribute", OffsetOf(dup.name()));
-        return true;
+        ZkXmlTree::Failure failure;
+        if (ZkXmlTree::ReadFull(t, pCapture, tree, failure))
+            return true;
+        if (failure.pszReason != nullptr)
+            return ParseFailed(failure.pszReason, failure.nOffset);
+        return false;  // the checks said why
     }
 
     bool ParseFailed(const char* reason, size_t offset)
@@ -211,49 +167,65 @@ struct CXTPPropExchange::Root {
             nErrorOffset = offset;
             PlacePending();
         }
-        doc.reset();
+        tree.Clear();
         return false;
     }
 
-    // The text of a property of the element pNode: an attribute, looked for
-    // from *pNext to the end (records mostly ask for the one after the last
-    // read), then from the first up to *pNext; or the text of a child
-    // element. Null when absent.
-    const char* Find(void* pNode, void*& pNext, const wchar_t* pszName)
+    // The text of a property of the element pNode, and its size: an
+    // attribute, looked for from *pNext to the end (records mostly ask for
+    // the one after the last read), then from the first up to *pNext; or the
+    // text of a child element. Null when absent.
+    const char* Find(const void* pNode, void*& pNext, const wchar_t* pszName, size_t& n) const
     {
         if (pNode == nullptr)
             return nullptr;
-        const pugi::xml_node node = Node(pNode);
-        const pugi::xml_attribute start(static_cast<pugi::xml_attribute_struct*>(pNext));
-        pugi::xml_attribute a = start ? start : node.first_attribute();
-        pugi::xml_attribute end;  // none: to the last
+        const Element& e = *AsElement(pNode);
+        const Attribute* const first = tree.Attributes(e);
+        const Attribute* const last = first + e.nAttributes;
+        const Attribute* const start = pNext != nullptr ? static_cast<Attribute*>(pNext) : first;
+        const Attribute* a = start;
+        const Attribute* end = last;
         for (int pass = 0; pass < 2; ++pass) {
-            for (; a != end; a = a.next_attribute())
-                if (NameIs(a.name(), pszName)) {
-                    pNext = a.next_attribute().internal_object();
-                    return a.value();
+            for (; a != end; ++a)
+                if (NameIs(a->name, a->nNameSize, pszName)) {
+                    pNext = const_cast<Attribute*>(a + 1);
+                    n = a->nValueSize;
+                    return a->value;
                 }
-            if (!start)
-                break;
-            a = node.first_attribute();
+            a = first;
             end = start;
         }
-        for (pugi::xml_node c = node.first_child(); c; c = c.next_sibling())
-            if (c.type() == pugi::node_element && NameIs(c.name(), pszName))
-                return TextOf(c);
+        for (const Element* c = tree.FirstChild(e); c != nullptr; c = tree.NextSibling(*c))
+            if (NameIs(*c, pszName)) {
+                n = c->nTextSize;
+                return c->text != nullptr ? c->text : "";
+            }
         return nullptr;
     }
 
-    template <typename T>
-    int ReadNumber(void* pNode, void*& pNext, const wchar_t* pszName, T& value)
+    // The first child of e named name (bChild), or the next sibling after e
+    // that is; null when there is none, or no e.
+    const Element* NamedChild(const Element* e, const char* name, bool bChild) const
     {
-        const char* text = Find(pNode, pNext, pszName);
+        if (e == nullptr)
+            return nullptr;
+        const Element* c = bChild ? tree.FirstChild(*e) : tree.NextSibling(*e);
+        while (c != nullptr && !NameIs(*c, name))
+            c = tree.NextSibling(*c);
+        return c;
+    }
+
+    template <typename T>
+    int ReadNumber(const void* pNode, void*& pNext, const wchar_t* pszName, T& value)
+    {
+        size_t n = 0;
+        const char* text = Find(pNode, pNext, pszName, n);
         if (text == nullptr)
             return 0;
-        if (ZkNumber::ParseWhole(text, std::strlen(text), ZkNumber::kPropertyValue, value))
+        if (ZkNumber::ParseWhole(text, n, ZkNumber::kPropertyValue, value))
             return 1;
         BadValue(
-            Node(pNode), pszName, text,
+            pNode, pszName, text, n,
             std::is_integral<T>::value ? ZkDiag::ValueType::kInteger : ZkDiag::ValueType::kReal);
         return 0;
     }
@@ -264,24 +236,6 @@ struct CXTPPropExchange::Root {
         char buf[64];
         const size_t n = NumberText(buf, sizeof buf, value);
         return writer.PropertyAscii(nSerial, nDepth, nMode == 1, pszName, buf, n) ? 1 : 0;
-    }
-
-    // All text and CDATA of an element, in order.
-    const char* TextOf(pugi::xml_node element)
-    {
-        pugi::xml_node first;
-        int nTexts = 0;
-        for (pugi::xml_node c = element.first_child(); c; c = c.next_sibling())
-            if (c.type() == pugi::node_pcdata || c.type() == pugi::node_cdata)
-                if (nTexts++ == 0)
-                    first = c;
-        if (nTexts <= 1)
-            return nTexts == 0 ? "" : first.value();
-        strJoined.clear();
-        for (pugi::xml_node c = first; c; c = c.next_sibling())
-            if (c.type() == pugi::node_pcdata || c.type() == pugi::node_cdata)
-                strJoined += c.value();
-        return strJoined.c_str();
     }
 };
 
@@ -338,7 +292,7 @@ int CXTPPropExchange::LoadFromFile(const wchar_t* lpszPath)
     Root& root = *m_pRoot;
     if (!root.bLoading || !m_bOwnsRoot || lpszPath == nullptr)
         return 0;
-    root.doc.reset();
+    root.tree.Clear();
     m_pNode = nullptr;
     root.strPath = lpszPath;
     ZkFileSystem::Bytes raw;
@@ -350,7 +304,7 @@ int CXTPPropExchange::LoadFromFile(const wchar_t* lpszPath)
     }
     if (!ZkXmlInput::Prepare(std::move(raw), root.text, root.pCapture) || !root.Parse(root.text))
         return 0;
-    m_pNode = root.doc.document_element().internal_object();
+    m_pNode = const_cast<Element*>(root.tree.Root());
     if (root.pCapture != nullptr && root.pCapture->outcome == ZkOutcome::kNone)
         root.pCapture->outcome = ZkOutcome::kDone;
     return 1;
@@ -358,14 +312,15 @@ int CXTPPropExchange::LoadFromFile(const wchar_t* lpszPath)
 
 int CXTPPropExchange::IsRootSectionPresent() const
 {
-    const pugi::xml_node root = m_pRoot->doc.document_element();
-    if (root && m_pRoot->strRootName == root.name())
+    const Element* root = m_pRoot->tree.Root();
+    if (root != nullptr && NameIs(*root, m_pRoot->strRootName.c_str()))
         return 1;
-    if (root && m_pRoot->pCapture != nullptr) {
-        m_pRoot->pCapture->Fail(ZkOutcome::kWrongRoot, std::string("the root element is \"") +
-                                                           root.name() + "\", not \"" +
-                                                           m_pRoot->strRootName + "\"");
-        m_pRoot->pCapture->strName = ZkDiag::WideFromUtf8(root.name());
+    if (root != nullptr && m_pRoot->pCapture != nullptr) {
+        const std::string name(root->name, root->nNameSize);
+        m_pRoot->pCapture->Fail(
+            ZkOutcome::kWrongRoot,
+            "the root element is \"" + name + "\", not \"" + m_pRoot->strRootName + "\"");
+        m_pRoot->pCapture->strName = ZkDiag::WideFromUtf8(name);
     }
     return 0;
 }
@@ -390,13 +345,11 @@ int CXTPPropExchange::IsLoading() const
 CXTPPropExchange CXTPPropExchange::GetSection(const wchar_t* lpszSection)
 {
     if (m_pRoot->bLoading) {
-        void* child = nullptr;
-        for (pugi::xml_node c = Node(m_pNode).first_child(); c; c = c.next_sibling())
-            if (c.type() == pugi::node_element && NameIs(c.name(), lpszSection)) {
-                child = c.internal_object();
-                break;
-            }
-        return CXTPPropExchange(m_pRoot, child, 0, 0, m_nCompactMode);
+        const Element* child =
+            m_pNode != nullptr ? m_pRoot->tree.FirstChild(*AsElement(m_pNode)) : nullptr;
+        while (child != nullptr && !NameIs(*child, lpszSection))
+            child = m_pRoot->tree.NextSibling(*child);
+        return CXTPPropExchange(m_pRoot, const_cast<Element*>(child), 0, 0, m_nCompactMode);
     }
     const CXTPPropExchangeEnumerator name(this, lpszSection);
     const unsigned long nChild =
@@ -423,10 +376,11 @@ int CXTPPropExchange::AfterItem(const CXTPPropExchange* pItem) const
 int CXTPPropExchange::PX_String(const wchar_t* lpszName, CString& value)
 {
     if (m_pRoot->bLoading) {
-        const char* text = m_pRoot->Find(m_pNode, m_pNextAttribute, lpszName);
+        size_t n = 0;
+        const char* text = m_pRoot->Find(m_pNode, m_pNextAttribute, lpszName, n);
         if (text == nullptr)
             return 0;
-        ZkText::AssignUtf8(ZkCStringAccess::Units(value), text, std::strlen(text));
+        ZkText::AssignUtf8(ZkCStringAccess::Units(value), text, n);
         return 1;
     }
     return m_pRoot->writer.Property(m_nSerial, m_nDepth, m_nCompactMode == 1, lpszName,
@@ -491,7 +445,8 @@ POSITION CXTPPropExchangeEnumerator::GetPosition(unsigned long /*dwCount*/, int 
 {
     if (!m_pSection->m_pRoot->bLoading)
         return reinterpret_cast<POSITION>(this);  // any non-null value: writing never tests it
-    return reinterpret_cast<POSITION>(Node(m_pSection->m_pNode).child(m_pszName).internal_object());
+    return reinterpret_cast<POSITION>(const_cast<Element*>(
+        m_pSection->m_pRoot->NamedChild(AsElement(m_pSection->m_pNode), m_pszName, true)));
 }
 
 CXTPPropExchange CXTPPropExchangeEnumerator::GetNext(POSITION& pos)
@@ -503,10 +458,10 @@ CXTPPropExchange CXTPPropExchangeEnumerator::GetNext(POSITION& pos)
         return CXTPPropExchange(parent.m_pRoot, nullptr, nChild, parent.m_nDepth + 1,
                                 parent.m_nCompactMode);
     }
-    const pugi::xml_node item(reinterpret_cast<pugi::xml_node_struct*>(pos));
-    pos =
-        item ? reinterpret_cast<POSITION>(item.next_sibling(m_pszName).internal_object()) : nullptr;
-    return CXTPPropExchange(parent.m_pRoot, item.internal_object(), 0, 0, parent.m_nCompactMode);
+    auto* item = reinterpret_cast<Element*>(pos);
+    pos = reinterpret_cast<POSITION>(
+        const_cast<Element*>(parent.m_pRoot->NamedChild(item, m_pszName, false)));
+    return CXTPPropExchange(parent.m_pRoot, item, 0, 0, parent.m_nCompactMode);
 }
 
 void ZkExchangeAccess::SetCapture(CXTPPropExchange& root, ZkDiag::Capture* pCapture)
@@ -526,11 +481,12 @@ int ZkExchangeAccess::PX_U3Value(CXTPPropExchange* pPX, const wchar_t* pszName, 
 {
     CXTPPropExchange::Root& root = *pPX->m_pRoot;
     if (root.bLoading) {
-        const char* text = root.Find(pPX->m_pNode, pPX->m_pNextAttribute, pszName);
+        size_t n = 0;
+        const char* text = root.Find(pPX->m_pNode, pPX->m_pNextAttribute, pszName, n);
         if (text == nullptr)
             return 0;
-        if (!ParseU3(text, std::strlen(text), value))
-            root.BadValue(Node(pPX->m_pNode), pszName, text, ZkDiag::ValueType::kThreeNumbers);
+        if (!ParseU3(text, n, value))
+            root.BadValue(pPX->m_pNode, pszName, text, n, ZkDiag::ValueType::kThreeNumbers);
         return 1;
     }
     char buf[128];
@@ -547,8 +503,9 @@ size_t ZkExchangeAccess::CountItems(const CXTPPropExchangeEnumerator& items)
     if (!section.m_pRoot->bLoading)
         return 0;
     size_t n = 0;
-    for (pugi::xml_node c = Node(section.m_pNode).child(items.m_pszName); c;
-         c = c.next_sibling(items.m_pszName))
+    const CXTPPropExchange::Root& root = *section.m_pRoot;
+    for (const Element* c = root.NamedChild(AsElement(section.m_pNode), items.m_pszName, true);
+         c != nullptr; c = root.NamedChild(c, items.m_pszName, false))
         ++n;
     return n;
 }

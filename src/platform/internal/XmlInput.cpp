@@ -675,9 +675,9 @@ private:
     std::vector<size_t> m_names;  // where the names of the tag's attributes end
 };
 
-// Valid UTF-8 and only characters XML allows raw, then the markup up to the
-// first byte that is not: whichever problem comes first is the one reported.
-bool ScanUtf8(Text& text, Capture* pCapture)
+// Where the text first stops being valid UTF-8 of characters XML allows raw,
+// and why.
+void FindInvalid(Text& text)
 {
     const char* reason = nullptr;
     const auto* s = reinterpret_cast<const unsigned char*>(text.Data());
@@ -685,12 +685,8 @@ bool ScanUtf8(Text& text, Capture* pCapture)
 #if defined(__SSE2__)
     from = FirstSuspectBlock(s, text.Size());
 #endif
-    const size_t bad = from + FirstInvalid(s + from, text.Size() - from, reason);
-    if (!MarkupScan(text, pCapture).Run(bad))
-        return false;
-    if (bad < text.Size())
-        return Malformed(pCapture, text.Data(), text.Size(), bad, reason);
-    return true;
+    text.nInvalid = from + FirstInvalid(s + from, text.Size() - from, reason);
+    text.pszInvalid = reason;
 }
 
 }  // namespace
@@ -749,7 +745,17 @@ bool Prepare(ZkFileSystem::Bytes&& raw, Text& text, Capture* pCapture)
             text.bytes = std::move(out);
         }
     }
-    return ScanUtf8(text, pCapture);
+    FindInvalid(text);
+    return true;
+}
+
+bool Check(Text& text, Capture* pCapture)
+{
+    if (!MarkupScan(text, pCapture).Run(text.nInvalid))
+        return false;
+    if (text.nInvalid < text.Size())
+        return Malformed(pCapture, text.Data(), text.Size(), text.nInvalid, text.pszInvalid);
+    return true;
 }
 
 }  // namespace ZkXmlInput

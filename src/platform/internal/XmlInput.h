@@ -1,13 +1,15 @@
 #pragma once
 
 // A library file's bytes made into UTF-8 text that the XML parser reads in
-// place (not exported). What XML 1.0 asks of the bytes is checked here, once,
-// before parsing: the encoding (byte-order mark, UTF-16 by its first
-// characters, or the one the declaration names), valid sequences of it, and
-// only characters that XML allows. A character reference to a character XML
-// forbids (older versions wrote &#1; for control characters) is rewritten in
-// place to read as U+0001, which the value decoding turns into U+FFFD; each
-// is recorded as a warning.
+// place (not exported). What XML 1.0 asks of the bytes is checked here before
+// parsing: the encoding (byte-order mark, UTF-16 by its first characters, or
+// the one the declaration names), valid sequences of it, and only characters
+// that XML allows. Prepare decodes and finds where the text first breaks;
+// Check, which the full parse needs and the plain read does not, follows the
+// markup too. A character reference to a character XML forbids (older
+// versions wrote &#1; for control characters) is rewritten in place to read
+// as U+0001, which the value decoding turns into U+FFFD; each is recorded as
+// a warning.
 
 #include <cstddef>
 #include <string>
@@ -30,6 +32,10 @@ struct Text {
     // DOCTYPE leaves it to the parsed document.
     size_t nDuplicateAttribute = std::string::npos;
     bool bAttributesChecked = false;
+    // Where the text first stops being valid UTF-8 of characters XML allows
+    // raw (Size(): nowhere), and why.
+    size_t nInvalid = 0;
+    const char* pszInvalid = nullptr;
 
     // An empty text still has an address to parse from.
     char* Data() { return bytes.empty() ? m_none : bytes.data() + nBegin; }
@@ -40,10 +46,15 @@ private:
     char m_none[1] = {};
 };
 
-// Decodes and checks raw (taken over). False when the file is malformed or
-// its declared encoding cannot be decoded; the capture, when given, says why
-// and where, and receives the warnings.
+// Decodes raw (taken over) and finds where it stops being valid. False when
+// it cannot be decoded: the capture, when given, says why and where, and
+// receives the warnings.
 bool Prepare(ZkFileSystem::Bytes&& raw, Text& text, ZkDiag::Capture* pCapture);
+
+// Follows the markup of prepared text and notes what the full parse needs.
+// False when the text is malformed; the capture says why and where, and
+// receives the warnings.
+bool Check(Text& text, ZkDiag::Capture* pCapture);
 
 // Whether name is upper (upper case) but for letter case.
 bool SameEncodingName(const std::string& name, const char* upper);

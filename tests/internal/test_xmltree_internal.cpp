@@ -138,7 +138,16 @@ TEST(XmlTreeTest, OnePassTakesPlainFilesAndReadsThemAsTheFullParse)
         {"<_R:x.y-z9 _a:b.c-d1=\"\"/>", true},
         {"<\xE8\x8A\x82\xE7\x82\xB9 \xE5\x90\x8D=\"\xE7\xA7\xB0\"/>", true},
         {"<R a=\"\xC3\x28\"/>", false},
+        {"<R a=\"\xE4\xB8\"/>", false},
+        {"<R a=\"\xED\xA0\x80\"/>", false},
+        {"<R a=\"\xEF\xBF\xBE\"/>", false},
+        {"<R a=\"x\x80\"/>", false},
         {"<R a=\"\x01\"/>", false},
+        {"<R a=\"\x7F\"/>", true},
+        {"<R\xE4\xB8 a=\"\"/>", false},
+        {"<R><a\xFF/></R>", false},
+        {"<R \xE4\xB8=\"\"/>", false},
+        {"<?xml version=\"1.0\" x=\"\xC3\"?><R/>", false},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(c.bPlain, Plain(c.xml).bTaken) << c.xml;

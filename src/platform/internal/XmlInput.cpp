@@ -745,6 +745,7 @@ bool Prepare(ZkFileSystem::Bytes&& raw, Text& text, Capture* pCapture)
             text.bytes = std::move(out);
         }
     }
+    text.bytes.push_back('\0');
     FindInvalid(text);
     return true;
 }

@@ -20,7 +20,8 @@
 namespace ZkXmlInput {
 
 struct Text {
-    ZkFileSystem::Bytes bytes;  // the text starts at nBegin
+    // The text, from nBegin, then a NUL that readers may look at for the end.
+    ZkFileSystem::Bytes bytes;
     size_t nBegin = 0;
     // Comments, CDATA sections or processing instructions after the
     // declaration: white space between them is part of a value.
@@ -37,10 +38,10 @@ struct Text {
     size_t nInvalid = 0;
     const char* pszInvalid = nullptr;
 
-    // An empty text still has an address to parse from.
+    // A text not yet prepared is empty, and still ends in a NUL.
     char* Data() { return bytes.empty() ? m_none : bytes.data() + nBegin; }
     const char* Data() const { return bytes.empty() ? m_none : bytes.data() + nBegin; }
-    size_t Size() const { return bytes.size() - nBegin; }
+    size_t Size() const { return bytes.empty() ? 0 : bytes.size() - 1 - nBegin; }
 
 private:
     char m_none[1] = {};

@@ -19,7 +19,9 @@ const uint32_t kMaxCount = UINT32_MAX;
 
 bool IsSpace(char c)
 {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+    const auto u = static_cast<unsigned char>(c);
+    return u <= ' ' && ((uint64_t{1} << u) &
+                        ((uint64_t{1} << ' ') | (1u << '\t') | (1u << '\n') | (1u << '\r'))) != 0;
 }
 
 // The characters the plain read takes in names, which pugixml takes too:
@@ -105,6 +107,8 @@ void Tree::Clear()
 
 // One pass over text that holds nothing the full parse alone knows how to
 // read. It writes nothing into the text until the whole of it has passed.
+// The NUL after the text ends every scan that is not bounded otherwise: no
+// byte before it is a NUL in text that passed the checks.
 class PlainReader {
 public:
     PlainReader(char* p, size_t n, Tree& tree)
@@ -162,18 +166,19 @@ private:
         uint32_t nLastChild;
     };
 
-    char At(size_t i) const { return i < m_n ? m_p[i] : '\0'; }
+    // Any byte up to the NUL after the text.
+    char At(size_t i) const { return m_p[i]; }
 
     size_t SkipSpace(size_t i) const
     {
-        while (i < m_n && IsSpace(m_p[i]))
+        while (IsSpace(m_p[i]))
             ++i;
         return i;
     }
 
     size_t NameEnd(size_t i) const
     {
-        while (i < m_n && InName(m_p[i]))
+        while (InName(m_p[i]))
             ++i;
         return i;
     }

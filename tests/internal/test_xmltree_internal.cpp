@@ -153,6 +153,30 @@ TEST(XmlTreeTest, OnePassTakesPlainFilesAndReadsThemAsTheFullParse)
         EXPECT_EQ(c.bPlain, Plain(c.xml).bTaken) << c.xml;
         ExpectPlainAgrees(c.xml);
     }
+    // Sequences slid through values long enough to be read 16 bytes at a
+    // time, with text after them: a broken one is left wherever it falls.
+    const struct {
+        const char* seq;
+        bool bValid;
+    } seqs[] = {{"\xE4\xB8\xAD", true},
+                {"\xF0\x9F\x98\x80", true},
+                {"\xC3\xA4", true},
+                {"\xE4\xB8", false},
+                {"\x80", false},
+                {"\xED\xA0\x80", false},
+                {"\xEF\xBF\xBE", false},
+                {"\xC0\x80", false},
+                {"\xF4\x90\x80\x80", false},
+                {"\x01", false}};
+    for (const auto& q : seqs)
+        for (size_t nBefore = 0; nBefore < 34; ++nBefore) {
+            const std::string value =
+                std::string(nBefore, 'a') + q.seq + std::string(33 - nBefore, 'z');
+            const std::string xml =
+                "<R><r a=\"" + value + "\" b=\"" + value + "\"/></R>" + std::string(20, ' ');
+            EXPECT_EQ(q.bValid, Plain(xml).bTaken) << xml;
+            ExpectPlainAgrees(xml);
+        }
     // Beyond 32 attributes the one pass leaves the comparisons to the full one.
     std::string many = "<R";
     for (int i = 0; i < 32; ++i)

@@ -158,37 +158,12 @@ bool IsUnicodeOtherThanUtf8(const std::string& name)
 // has its digits rewritten to stand for U+0001, and is reported.
 void CheckReference(char* p, size_t n, size_t i, Capture* pCapture, ZkDiag::LineCounter& lines)
 {
-    size_t j = i + 2;
-    const bool bHex = j < n && p[j] == 'x';
-    if (bHex)
-        ++j;
-    const size_t first = j;
-    unsigned long v = 0;
-    for (; j < n; ++j) {
-        const char c = p[j];
-        unsigned d = 0;
-        if (c >= '0' && c <= '9')
-            d = static_cast<unsigned>(c - '0');
-        else if (bHex && c >= 'a' && c <= 'f')
-            d = static_cast<unsigned>(c - 'a' + 10);
-        else if (bHex && c >= 'A' && c <= 'F')
-            d = static_cast<unsigned>(c - 'A' + 10);
-        else
-            break;
-        v = v * (bHex ? 16 : 10) + d;
-        if (v > 0x110000)
-            v = 0x110000;
-    }
-    if (j == first || j >= n || p[j] != ';')
-        return;  // not a reference: it stays text
-    const bool bForbidden = v == 0 || (v < 0x20 && v != 0x9 && v != 0xA && v != 0xD) ||
-                            (v >= 0xD800 && v <= 0xDFFF) || v == 0xFFFE || v == 0xFFFF ||
-                            v > 0x10FFFF;
-    if (!bForbidden)
+    Reference r;
+    if (!ReadReference(p, n, i, r) || !ForbiddenCharacter(r.nValue))
         return;
-    Replaced(pCapture, lines, i, v);
-    for (size_t k = first; k < j; ++k)
-        p[k] = k + 1 == j ? '1' : '0';
+    Replaced(pCapture, lines, i, r.nValue);
+    for (size_t k = r.nFirst; k < r.nEnd; ++k)
+        p[k] = k + 1 == r.nEnd ? '1' : '0';
 }
 
 // The offset of the first of the bytes a, b and c in [p, p + n), or n.
@@ -690,6 +665,39 @@ void FindInvalid(Text& text)
 }
 
 }  // namespace
+
+bool ReadReference(const char* p, size_t n, size_t i, Reference& r)
+{
+    size_t j = i + 2;
+    const bool bHex = j < n && p[j] == 'x';
+    if (bHex)
+        ++j;
+    r.nFirst = j;
+    r.nValue = 0;
+    for (; j < n; ++j) {
+        const char c = p[j];
+        unsigned d = 0;
+        if (c >= '0' && c <= '9')
+            d = static_cast<unsigned>(c - '0');
+        else if (bHex && c >= 'a' && c <= 'f')
+            d = static_cast<unsigned>(c - 'a' + 10);
+        else if (bHex && c >= 'A' && c <= 'F')
+            d = static_cast<unsigned>(c - 'A' + 10);
+        else
+            break;
+        r.nValue = r.nValue * (bHex ? 16 : 10) + d;
+        if (r.nValue > 0x110000)
+            r.nValue = 0x110000;
+    }
+    r.nEnd = j;
+    return j != r.nFirst && j < n && p[j] == ';';
+}
+
+bool ForbiddenCharacter(unsigned long v)
+{
+    return v == 0 || (v < 0x20 && v != 0x9 && v != 0xA && v != 0xD) ||
+           (v >= 0xD800 && v <= 0xDFFF) || v == 0xFFFE || v == 0xFFFF || v > 0x10FFFF;
+}
 
 bool SameEncodingName(const std::string& name, const char* upper)
 {

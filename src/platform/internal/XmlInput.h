@@ -57,6 +57,20 @@ bool Prepare(ZkFileSystem::Bytes&& raw, Text& text, ZkDiag::Capture* pCapture);
 // receives the warnings.
 bool Check(Text& text, ZkDiag::Capture* pCapture);
 
+// A character reference "&#digits;" or "&#xhex;" whose '&' is at p[i] and
+// '#' after it: its number, at most 0x110000, which stands for any larger,
+// and where its digits start and end (at the ';'). False when no digits end
+// in a ';': it is no reference then, and stays text.
+struct Reference {
+    size_t nFirst = 0;
+    size_t nEnd = 0;
+    unsigned long nValue = 0;
+};
+bool ReadReference(const char* p, size_t n, size_t i, Reference& r);
+
+// Whether XML forbids the character even written as a reference.
+bool ForbiddenCharacter(unsigned long v);
+
 // Whether name is upper (upper case) but for letter case.
 bool SameEncodingName(const std::string& name, const char* upper);
 

@@ -51,13 +51,6 @@ bool InName(char c)
     return (kNames.at[static_cast<unsigned char>(c)] & 2) != 0;
 }
 
-// A character XML does not allow, even by reference.
-bool Forbidden(unsigned long v)
-{
-    return v == 0 || (v < 0x20 && v != 0x9 && v != 0xA && v != 0xD) ||
-           (v >= 0xD800 && v <= 0xDFFF) || v == 0xFFFE || v == 0xFFFF || v > 0x10FFFF;
-}
-
 const struct {
     const char* text;  // after the '&'
     size_t size;
@@ -335,28 +328,10 @@ private:
                     return i + 1 + r.size;
             return m_n;
         }
-        const bool bHex = At(i + 2) == 'x';
-        size_t j = i + (bHex ? 3 : 2);
-        const size_t first = j;
-        unsigned long v = 0;
-        for (; j < m_n; ++j) {
-            const char c = m_p[j];
-            unsigned d = 0;
-            if (c >= '0' && c <= '9')
-                d = static_cast<unsigned>(c - '0');
-            else if (bHex && c >= 'a' && c <= 'f')
-                d = static_cast<unsigned>(c - 'a' + 10);
-            else if (bHex && c >= 'A' && c <= 'F')
-                d = static_cast<unsigned>(c - 'A' + 10);
-            else
-                break;
-            v = v * (bHex ? 16 : 10) + d;
-            if (v > 0x110000)
-                v = 0x110000;
-        }
-        if (j == first || j >= m_n || m_p[j] != ';' || Forbidden(v))
+        ZkXmlInput::Reference r;
+        if (!ZkXmlInput::ReadReference(m_p, m_n, i, r) || ZkXmlInput::ForbiddenCharacter(r.nValue))
             return m_n;
-        return j + 1;
+        return r.nEnd + 1;
     }
 
     // The values that hold references or white space other than spaces, as

@@ -40,12 +40,11 @@ struct Element {
     uint32_t nNextSibling;
 };
 
+// Not copied: it owns what the full read parsed.
 class Tree {
 public:
     Tree();
     ~Tree();
-    Tree(const Tree&) = delete;
-    Tree& operator=(const Tree&) = delete;
 
     void Clear();
 

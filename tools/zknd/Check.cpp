@@ -364,24 +364,20 @@ void CheckNodeDetails(const DataDir& dir, Progress& progress, Findings& findings
         lookups.Add(strGuid);
         vecNameHash[i] = FoldedHash(nameAt(i));
     }
-    // Equal names and GUID texts on a second thread, the files on this one.
-    std::future<std::pair<std::vector<long>, std::vector<long>>> same =
-        std::async(std::launch::async, [&] {
-            std::vector<long> vecSameName = FirstEqualNoCase(vecNameHash, [&](size_t a, size_t b) {
-                return nameAt(a).CompareNoCase(nameAt(b)) == 0;
-            });
-            std::vector<uint64_t> vecGuidHash(lookups.Size());
-            for (size_t i = 0; i < vecGuidHash.size(); ++i)
-                vecGuidHash[i] = lookups.Hash(i);
-            return std::make_pair(
-                std::move(vecSameName),
-                FirstEqualNoCase(vecGuidHash, [&vecRow](size_t a, size_t b) {
-                    return vecRow[a].GetGuid().CompareNoCase(vecRow[b].GetGuid()) == 0;
-                }));
+    // Equal names and GUID texts, and the table the files are looked up in,
+    // on this thread while the other still lists the folder.
+    const std::vector<long> vecSameName = FirstEqualNoCase(
+        vecNameHash, [&](size_t a, size_t b) { return nameAt(a).CompareNoCase(nameAt(b)) == 0; });
+    std::vector<uint64_t> vecGuidHash(lookups.Size());
+    for (size_t i = 0; i < vecGuidHash.size(); ++i)
+        vecGuidHash[i] = lookups.Hash(i);
+    const std::vector<long> vecSameGuid =
+        FirstEqualNoCase(vecGuidHash, [&vecRow](size_t a, size_t b) {
+            return vecRow[a].GetGuid().CompareNoCase(vecRow[b].GetGuid()) == 0;
         });
+    lookups.MakeTable();
     ResourceFiles files = listing.get();
     std::vector<std::array<int, 2>> vecFound = files.FindAll(lookups);
-    const auto [vecSameName, vecSameGuid] = same.get();
 
     auto add = [&](size_t i, bool bError, const char* pszCode, const std::string& strWhat) {
         const std::pair<CString, CString> record(vecRow[i].GetGuid(), nameAt(i));

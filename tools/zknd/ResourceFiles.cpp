@@ -108,29 +108,35 @@ void ResourceFiles::Lookups::Add(const CString& strGuid)
     item.nLength = static_cast<uint32_t>(m_strTexts.size() - item.nText);
     item.nHash = FoldedHash(m_strTexts.data() + item.nText, item.nLength);
     m_vecItem.push_back(item);
+    m_vecSlot.clear();  // the table, if made, no longer holds them all
 }
 
-std::vector<std::array<int, 2>> ResourceFiles::FindAll(const Lookups& lookups)
+void ResourceFiles::Lookups::MakeTable()
+{
+    int nBits = 4;
+    while ((size_t{1} << nBits) < 2 * m_vecItem.size())
+        ++nBits;
+    m_nBits = nBits;
+    const size_t nMask = (size_t{1} << nBits) - 1;
+    m_vecSlot.assign(nMask + 1, Slot{Item{0, 0, 0}, kEmpty});
+    for (size_t i = 0; i < m_vecItem.size(); ++i) {
+        size_t s = SlotOf(m_vecItem[i].nHash);
+        while (m_vecSlot[s].nLookup != kEmpty)
+            s = (s + 1) & nMask;
+        m_vecSlot[s] = Slot{m_vecItem[i], static_cast<uint32_t>(i)};
+    }
+}
+
+std::vector<std::array<int, 2>> ResourceFiles::FindAll(Lookups& lookups)
 {
     // The lookups in an open-addressed table, the entries walked against it
     // in the order listed: nothing of the listing is sorted or moved.
-    struct Slot {
-        Lookups::Item item;
-        uint32_t nLookup;  // kEmpty for a free slot
-    };
-    const uint32_t kEmpty = UINT32_MAX;
-    int nBits = 4;
-    while ((size_t{1} << nBits) < 2 * lookups.Size())
-        ++nBits;
-    const size_t nMask = (size_t{1} << nBits) - 1;
-    auto slotOf = [nBits](uint64_t nHash) { return static_cast<size_t>(nHash >> (64 - nBits)); };
-    std::vector<Slot> vecSlot(nMask + 1, Slot{Lookups::Item{0, 0, 0}, kEmpty});
-    for (size_t i = 0; i < lookups.Size(); ++i) {
-        size_t s = slotOf(lookups.m_vecItem[i].nHash);
-        while (vecSlot[s].nLookup != kEmpty)
-            s = (s + 1) & nMask;
-        vecSlot[s] = Slot{lookups.m_vecItem[i], static_cast<uint32_t>(i)};
-    }
+    if (lookups.m_vecSlot.empty())
+        lookups.MakeTable();
+    const std::vector<Lookups::Slot>& vecSlot = lookups.m_vecSlot;
+    const size_t nMask = vecSlot.size() - 1;
+    auto slotOf = [&lookups](uint64_t nHash) { return lookups.SlotOf(nHash); };
+    const uint32_t kEmpty = Lookups::kEmpty;
     std::vector<std::array<int, 2>> vecFound(lookups.Size(), std::array<int, 2>{0, 0});
     // Each entry leads to two places scattered over megabytes, one after the
     // other: its slot, then the lookup's text. Asked for ahead, in that
@@ -146,7 +152,7 @@ std::vector<std::array<int, 2>> ResourceFiles::FindAll(const Lookups& lookups)
         if (!entry.bExact)
             continue;
         for (size_t s = slotOf(entry.nHash); vecSlot[s].nLookup != kEmpty; s = (s + 1) & nMask) {
-            const Slot& slot = vecSlot[s];
+            const Lookups::Slot& slot = vecSlot[s];
             if (slot.item.nHash == entry.nHash && slot.item.nLength == entry.nLength &&
                 SystemEqual(m_strNames.data() + entry.nName, pTexts + slot.item.nText,
                             entry.nLength)) {

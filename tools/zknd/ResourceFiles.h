@@ -34,6 +34,10 @@ public:
         size_t Size() const { return m_vecItem.size(); }
         // FoldedHash of the i-th text's UTF-8 (Text.h).
         uint64_t Hash(size_t i) const { return m_vecItem[i].nHash; }
+        // Puts the texts added so far into the hash table the entries are
+        // walked against, for a caller with time to spare while the folder
+        // is listed; FindAll does it otherwise.
+        void MakeTable();
 
     private:
         friend class ResourceFiles;
@@ -42,13 +46,22 @@ public:
             uint32_t nText;
             uint32_t nLength;
         };
+        struct Slot {
+            Item item;
+            uint32_t nLookup;  // kEmpty for a free slot
+        };
+        static constexpr uint32_t kEmpty = UINT32_MAX;
+        size_t SlotOf(uint64_t nHash) const { return static_cast<size_t>(nHash >> (64 - m_nBits)); }
+
         std::vector<Item> m_vecItem;
         std::string m_strTexts;
+        std::vector<Slot> m_vecSlot;  // open addressing; empty until MakeTable
+        int m_nBits = 0;
     };
     // For each lookup, what stands at "GUID.dwg" and at "GUID.sld": 1 a
     // regular file, 0 nothing, -1 a folder or anything else. The entries found
     // count as named.
-    std::vector<std::array<int, 2>> FindAll(const Lookups& lookups);
+    std::vector<std::array<int, 2>> FindAll(Lookups& lookups);
     // Drawing and slide files that no lookup named, sorted.
     std::vector<std::string> Unnamed() const;
     size_t Size() const { return m_vecEntry.size(); }

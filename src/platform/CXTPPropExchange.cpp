@@ -106,13 +106,6 @@ struct CXTPPropExchange::Root {
 
     ~Root() { PlacePending(); }
 
-    size_t OffsetOf(const char* p) const
-    {
-        const char* base = text.Data();
-        return p >= base && p < base + text.Size() ? static_cast<size_t>(p - base)
-                                                   : static_cast<size_t>(-1);
-    }
-
     void PlacePending()
     {
         if (pCapture == nullptr || (pending.empty() && !bErrorPending))
@@ -146,7 +139,7 @@ struct CXTPPropExchange::Root {
         w.strSection = ZkDiag::WideFromUtf8(std::string(e.name, e.nNameSize));
         w.strProperty = pszName;
         w.strText = ZkDiag::WideFromUtf8(std::string(value, n));
-        const size_t offset = OffsetOf(value);
+        const size_t offset = text.OffsetOf(value);
         if (pCapture->Add(std::move(w)) && offset != static_cast<size_t>(-1))
             pending.emplace_back(pCapture->warnings.size() - 1, offset);
     }
@@ -199,17 +192,18 @@ struct CXTPPropExchange::Root {
             a = first;
             end = start;
         }
-        for (const Element* c = tree.FirstChild(e); c != nullptr; c = tree.NextSibling(*c))
-            if (NameIs(*c, pszName)) {
-                n = c->nTextSize;
-                return c->text != nullptr ? c->text : "";
-            }
-        return nullptr;
+        const Element* c = NamedChild(&e, pszName, true);
+        if (c == nullptr)
+            return nullptr;
+        n = c->nTextSize;
+        return c->text != nullptr ? c->text : "";
     }
 
     // The first child of e named name (bChild), or the next sibling after e
-    // that is; null when there is none, or no e.
-    const Element* NamedChild(const Element* e, const char* name, bool bChild) const
+    // that is; null when there is none, or no e. The name is the caller's
+    // (wide) or the document's (UTF-8).
+    template <typename Name>
+    const Element* NamedChild(const Element* e, const Name* name, bool bChild) const
     {
         if (e == nullptr)
             return nullptr;
@@ -349,10 +343,7 @@ int CXTPPropExchange::IsLoading() const
 CXTPPropExchange CXTPPropExchange::GetSection(const wchar_t* lpszSection)
 {
     if (m_pRoot->bLoading) {
-        const Element* child =
-            m_pNode != nullptr ? m_pRoot->tree.FirstChild(*AsElement(m_pNode)) : nullptr;
-        while (child != nullptr && !NameIs(*child, lpszSection))
-            child = m_pRoot->tree.NextSibling(*child);
+        const Element* child = m_pRoot->NamedChild(AsElement(m_pNode), lpszSection, true);
         return CXTPPropExchange(m_pRoot, const_cast<Element*>(child), 0, 0, m_nCompactMode);
     }
     const CXTPPropExchangeEnumerator name(this, lpszSection);

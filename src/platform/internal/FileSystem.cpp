@@ -60,11 +60,11 @@ bool ReadWholeFile(const wchar_t* path, Bytes& out, FileError* pError)
             *pError = {FileStatus::kSystemError, 0};
         return false;
     }
+    // Room for one byte more, the NUL the XML reader ends the text with.
+    out.reserve(static_cast<size_t>(file.Size()) + 1);
     // Straight into the buffer at the size the file had when opened; one that
     // grew since goes on through a small buffer, so the read that finds the
     // end copies nothing of what came before.
-    // One byte more, for the NUL the XML reader ends the text with.
-    out.reserve(static_cast<size_t>(file.Size()) + 1);
     out.resize(static_cast<size_t>(file.Size()));
     size_t done = 0;
     char spare[4096];

@@ -84,11 +84,6 @@ bool FromUtf16(const ZkFileSystem::Bytes& raw, size_t begin, bool bBigEndian, Te
     return true;
 }
 
-bool IsXmlSpace(char c)
-{
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
-}
-
 // The encoding name of a declaration at the very start, and where the
 // declaration ends; false when there is none or it names no encoding.
 bool DeclaredEncoding(const char* p, size_t n, std::string& name, size_t& nDeclEnd)

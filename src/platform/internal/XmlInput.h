@@ -12,12 +12,21 @@
 // a warning.
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 #include "platform/internal/Diagnostics.h"
 #include "platform/internal/FileSystem.h"
 
 namespace ZkXmlInput {
+
+// XML's white space: space, TAB, LF and CR.
+inline bool IsXmlSpace(char c)
+{
+    const auto u = static_cast<unsigned char>(c);
+    return u <= ' ' && ((uint64_t{1} << u) &
+                        ((uint64_t{1} << ' ') | (1u << '\t') | (1u << '\n') | (1u << '\r'))) != 0;
+}
 
 struct Text {
     // The text, from nBegin, then a NUL that readers may look at for the end.
@@ -42,6 +51,13 @@ struct Text {
     char* Data() { return bytes.empty() ? m_none : bytes.data() + nBegin; }
     const char* Data() const { return bytes.empty() ? m_none : bytes.data() + nBegin; }
     size_t Size() const { return bytes.empty() ? 0 : bytes.size() - 1 - nBegin; }
+    // Where p lies in the text, for placing a warning or an error; -1 when
+    // it lies elsewhere.
+    size_t OffsetOf(const char* p) const
+    {
+        return p >= Data() && p < Data() + Size() ? static_cast<size_t>(p - Data())
+                                                  : static_cast<size_t>(-1);
+    }
 
 private:
     char m_none[1] = {};

@@ -15,14 +15,9 @@ namespace ZkXmlTree {
 
 namespace {
 
-const uint32_t kMaxCount = UINT32_MAX;
+using ZkXmlInput::IsXmlSpace;
 
-bool IsSpace(char c)
-{
-    const auto u = static_cast<unsigned char>(c);
-    return u <= ' ' && ((uint64_t{1} << u) &
-                        ((uint64_t{1} << ' ') | (1u << '\t') | (1u << '\n') | (1u << '\r'))) != 0;
-}
+const uint32_t kMaxCount = UINT32_MAX;
 
 // The characters the plain read takes in names, which pugixml takes too:
 // ASCII letters, '_', ':' and any byte of a multi-byte character first;
@@ -51,38 +46,23 @@ bool InName(char c)
     return (kNames.at[static_cast<unsigned char>(c)] & 2) != 0;
 }
 
-const struct {
+struct NamedReference {
     const char* text;  // after the '&'
     size_t size;
     char ch;
-} kNamedReferences[] = {
+};
+const NamedReference kNamedReferences[] = {
     {"amp;", 4, '&'}, {"lt;", 3, '<'}, {"gt;", 3, '>'}, {"quot;", 5, '"'}, {"apos;", 5, '\''},
 };
 
-// "&#...;" at p[0] in a checked value: its character, and where it ends.
-unsigned long NumericReference(const char* p, const char*& end)
+// The named reference whose '&' is at p, with n bytes from p on; null when
+// none of the five stands there.
+const NamedReference* NamedReferenceAt(const char* p, size_t n)
 {
-    const bool bHex = p[2] == 'x';
-    unsigned long v = 0;
-    for (p += bHex ? 3 : 2; *p != ';'; ++p) {
-        const unsigned c = static_cast<unsigned char>(*p);
-        v = bHex ? v * 16 + (c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10) : v * 10 + (c - '0');
-    }
-    end = p + 1;
-    return v;
-}
-
-// One of the five named references at p[0] in a checked value: its
-// character, and where it ends.
-const char* NamedReference(const char* p, char& ch)
-{
-    for (const auto& r : kNamedReferences)
-        if (std::memcmp(p + 1, r.text, r.size) == 0) {
-            ch = r.ch;
-            return p + 1 + r.size;
-        }
-    ch = *p;
-    return p + 1;
+    for (const NamedReference& r : kNamedReferences)
+        if (n - 1 >= r.size && std::memcmp(p + 1, r.text, r.size) == 0)
+            return &r;
+    return nullptr;
 }
 
 }  // namespace
@@ -116,7 +96,7 @@ public:
         if (m_n >= kMaxCount)
             return false;
         size_t i = 0;
-        if (m_n >= 6 && std::memcmp(m_p, "<?xml", 5) == 0 && IsSpace(m_p[5])) {
+        if (m_n >= 6 && std::memcmp(m_p, "<?xml", 5) == 0 && IsXmlSpace(m_p[5])) {
             i = 6;
             while (i + 1 < m_n && !(m_p[i] == '?' && m_p[i + 1] == '>'))
                 ++i;
@@ -140,6 +120,7 @@ public:
                 const size_t k = SkipSpace(i);
                 if (bOpen && k > i && At(k) == '<' && At(k + 1) == '/')
                     return false;
+                i = k;
             }
             i = SkipSpace(i);
             if (m_open.empty())
@@ -164,7 +145,7 @@ private:
 
     size_t SkipSpace(size_t i) const
     {
-        while (IsSpace(m_p[i]))
+        while (IsXmlSpace(m_p[i]))
             ++i;
         return i;
     }
@@ -215,7 +196,7 @@ private:
         size_t j = nameEnd;
         for (;;) {
             char c = At(j);
-            if (IsSpace(c)) {
+            if (IsXmlSpace(c)) {
                 j = SkipSpace(j);
                 c = At(j);
                 if (StartsName(c)) {
@@ -323,10 +304,8 @@ private:
     size_t ReferenceEnd(size_t i) const
     {
         if (At(i + 1) != '#') {
-            for (const auto& r : kNamedReferences)
-                if (m_n - i - 1 >= r.size && std::memcmp(m_p + i + 1, r.text, r.size) == 0)
-                    return i + 1 + r.size;
-            return m_n;
+            const NamedReference* r = NamedReferenceAt(m_p + i, m_n - i);
+            return r != nullptr ? i + 1 + r->size : m_n;
         }
         ZkXmlInput::Reference r;
         if (!ZkXmlInput::ReadReference(m_p, m_n, i, r) || ZkXmlInput::ForbiddenCharacter(r.nValue))
@@ -350,11 +329,15 @@ private:
                     *out++ = ' ';
                     s += c == '\r' && s + 1 < end && s[1] == '\n' ? 2 : 1;
                 } else if (c == '&' && s[1] == '#') {
-                    const char* next = nullptr;
-                    out = ZkText::EncodeUtf8(out, NumericReference(s, next));
-                    s = next;
+                    ZkXmlInput::Reference r;
+                    ZkXmlInput::ReadReference(value, a.nValueSize, static_cast<size_t>(s - value),
+                                              r);
+                    out = ZkText::EncodeUtf8(out, r.nValue);
+                    s = value + r.nEnd + 1;
                 } else if (c == '&') {
-                    s = NamedReference(s, *out++);
+                    const NamedReference* r = NamedReferenceAt(s, static_cast<size_t>(end - s));
+                    *out++ = r != nullptr ? r->ch : c;
+                    s += r != nullptr ? 1 + r->size : 1;
                 } else {
                     *out++ = *s++;
                 }
@@ -517,11 +500,6 @@ bool ReadFull(ZkXmlInput::Text& text, ZkDiag::Capture* pCapture, Tree& tree, Fai
     failure = Failure();
     if (!ZkXmlInput::Check(text, pCapture))
         return false;
-    auto offsetOf = [&text](const char* p) {
-        return p >= text.Data() && p < text.Data() + text.Size()
-                   ? static_cast<size_t>(p - text.Data())
-                   : static_cast<size_t>(-1);
-    };
     auto fail = [&failure](const char* pszReason, size_t nOffset) {
         failure.pszReason = pszReason;
         failure.nOffset = nOffset;
@@ -545,7 +523,7 @@ bool ReadFull(ZkXmlInput::Text& text, ZkDiag::Capture* pCapture, Tree& tree, Fai
     int nElements = 0;
     for (pugi::xml_node n = pDocument->first_child(); n; n = n.next_sibling())
         if (n.type() == pugi::node_element && ++nElements == 2)
-            return fail("more than one root element", offsetOf(n.name()));
+            return fail("more than one root element", text.OffsetOf(n.name()));
     if (nElements == 0)
         return fail("no root element", text.Size());
     if (text.bAttributesChecked) {
@@ -554,7 +532,7 @@ bool ReadFull(ZkXmlInput::Text& text, ZkDiag::Capture* pCapture, Tree& tree, Fai
     } else {
         pugi::xml_attribute dup;
         if (FindDuplicateAttribute(*pDocument, dup))
-            return fail("duplicated attribute", offsetOf(dup.name()));
+            return fail("duplicated attribute", text.OffsetOf(dup.name()));
     }
     TreeBuilder(tree).Build(std::move(pDocument));
     return true;

@@ -135,8 +135,6 @@ std::vector<std::array<int, 2>> ResourceFiles::FindAll(Lookups& lookups)
         lookups.MakeTable();
     const std::vector<Lookups::Slot>& vecSlot = lookups.m_vecSlot;
     const size_t nMask = vecSlot.size() - 1;
-    auto slotOf = [&lookups](uint64_t nHash) { return lookups.SlotOf(nHash); };
-    const uint32_t kEmpty = Lookups::kEmpty;
     std::vector<std::array<int, 2>> vecFound(lookups.Size(), std::array<int, 2>{0, 0});
     // Each entry leads to two places scattered over megabytes, one after the
     // other: its slot, then the lookup's text. Asked for ahead, in that
@@ -145,13 +143,14 @@ std::vector<std::array<int, 2>> ResourceFiles::FindAll(Lookups& lookups)
     const size_t kAhead = 32;
     for (size_t e = 0; e < m_vecEntry.size(); ++e) {
         if (e + 2 * kAhead < m_vecEntry.size())
-            Prefetch(&vecSlot[slotOf(m_vecEntry[e + 2 * kAhead].nHash)]);
+            Prefetch(&vecSlot[lookups.SlotOf(m_vecEntry[e + 2 * kAhead].nHash)]);
         if (e + kAhead < m_vecEntry.size())
-            Prefetch(pTexts + vecSlot[slotOf(m_vecEntry[e + kAhead].nHash)].item.nText);
+            Prefetch(pTexts + vecSlot[lookups.SlotOf(m_vecEntry[e + kAhead].nHash)].item.nText);
         Entry& entry = m_vecEntry[e];
         if (!entry.bExact)
             continue;
-        for (size_t s = slotOf(entry.nHash); vecSlot[s].nLookup != kEmpty; s = (s + 1) & nMask) {
+        for (size_t s = lookups.SlotOf(entry.nHash); vecSlot[s].nLookup != Lookups::kEmpty;
+             s = (s + 1) & nMask) {
             const Lookups::Slot& slot = vecSlot[s];
             if (slot.item.nHash == entry.nHash && slot.item.nLength == entry.nLength &&
                 SystemEqual(m_strNames.data() + entry.nName, pTexts + slot.item.nText,

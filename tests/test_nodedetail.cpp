@@ -190,6 +190,50 @@ TEST_F(NodeDetailManagerTest, QueriesAndEdits)
     EXPECT_EQ(L"B|Detail2|Detail10|a", Texts());
 }
 
+// A reload reads over the list it replaces: nothing of the old records may
+// show through, whatever the new file holds.
+TEST_F(NodeDetailManagerTest, ReloadLeavesNothingOfTheListItReplaces)
+{
+    const auto write = [](const std::string& rows) {
+        zktest::WriteBytes(LibraryFile(), "<NodeDetailResData>" + rows + "</NodeDetailResData>");
+    };
+    write(
+        "<NodeDetailResDataRow GuId='0000-LONG-GUID' DisplayName='a long display name' "
+        "Description='a long description'/><NodeDetailResDataRow GuId='G1' DisplayName='b' "
+        "Description='d'/><NodeDetailResDataRow GuId='G2' DisplayName='c' Description='e'/>");
+    const auto loadMarked = [] {
+        ASSERT_TRUE(Mgr()->Load() && Mgr()->ModifyNodeCheckSta(0, true));
+        Mgr()->ModifyNodeCheckSta(2, true);
+    };
+    loadMarked();
+    write("<NodeDetailResDataRow DisplayName='x'/><NodeDetailResDataRow GuId='H'/>");
+    EXPECT_TRUE(Mgr()->Load());
+    EXPECT_EQ(L"/x//0|H///0", Texts("gndc"));
+
+    loadMarked();
+    write(
+        "<NodeDetailResDataRow Description='\u4E2D'/><NodeDetailResDataRow/>"
+        "<NodeDetailResDataRow GuId='A' DisplayName='a longer display name than before'/>"
+        "<NodeDetailResDataRow DisplayName='z'/>");
+    EXPECT_TRUE(Mgr()->Update());
+    EXPECT_EQ(L"//\u4E2D/0|///0|A/a longer display name than before//0|/z//0", Texts("gndc"));
+
+    write("<NodeDetailResDataRow DisplayName='kept'/>");
+    loadMarked();
+    EXPECT_EQ(L"kept/1", Texts("nc"));
+    zktest::WriteBytes(LibraryFile(), "<Other/>");
+    EXPECT_FALSE(Mgr()->Load());  // what cannot be read leaves an empty list
+    EXPECT_EQ(L"", Texts());
+
+    write("<NodeDetailResDataRow DisplayName='kept'/>");
+    ASSERT_TRUE(Mgr()->Load());
+    fs::remove(LibraryFile());
+    EXPECT_FALSE(Mgr()->Load());  // no file: the list stays
+    EXPECT_EQ(L"kept", Texts());
+    EXPECT_TRUE(Mgr()->Update());  // no file: the list is emptied
+    EXPECT_EQ(L"", Texts());
+}
+
 TEST_F(NodeDetailManagerTest, CopyNode)
 {
     NodeDetailResData pump = Rec(L"{src}", L"Pump", L"desc");

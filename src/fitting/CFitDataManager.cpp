@@ -55,8 +55,10 @@ bool CFitDataManager::GetVecFitInfo(std::vector<FittingInfo>& vecFitInfo) const
 
 bool CFitDataManager::Update()
 {
-    m_vecFitInfo.clear();
-    Load();
+    // Load reads over the list it replaces; only a missing file leaves the
+    // list to be emptied here.
+    if (!Load())
+        m_vecFitInfo.clear();
     return true;
 }
 

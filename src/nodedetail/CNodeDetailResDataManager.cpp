@@ -53,8 +53,15 @@ CNodeDetailResDataManager::~CNodeDetailResDataManager() = default;
 
 bool CNodeDetailResDataManager::Load()
 {
+    // Records read over keep their texts' storage: reloading a library
+    // allocates only for texts longer than the ones they replace.
     return LoadRecordList(m_strFileName, kRootSection, kRowSection, m_vecNodeDetailResData,
-                          m_bDataChanged, g_last.Start());
+                          m_bDataChanged, g_last.Start(), [](NodeDetailResData& data) {
+                              data.m_strGuid.Empty();
+                              data.m_strDisplayName.Empty();
+                              data.m_strDescription.Empty();
+                              data.m_bCheck = false;
+                          });
 }
 
 bool CNodeDetailResDataManager::Save()
@@ -70,8 +77,10 @@ const ZkReport& CNodeDetailResDataManager::GetLastReport() const
 
 bool CNodeDetailResDataManager::Update()
 {
-    m_vecNodeDetailResData.clear();
-    Load();
+    // Load reads over the list it replaces; only a missing file leaves the
+    // list to be emptied here.
+    if (!Load())
+        m_vecNodeDetailResData.clear();
     return true;
 }
 

@@ -6,6 +6,7 @@
 // found goes to the capture handed in, which the caller has started afresh.
 
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "platform/CString.h"
@@ -18,10 +19,14 @@
 
 // Replaces vecRecord with the file's records. False when the file is missing
 // (nothing changes) or cannot be read or lacks the root section (vecRecord is
-// left empty). bDataChanged is set as soon as the file is found.
-template <typename Record>
+// left empty). bDataChanged is set as soon as the file is found. The records
+// already in the list are read over, each first made ready by reset, which
+// must leave it as a fresh record would be; a reset that keeps the record's
+// storage spares a reload most of its allocations.
+template <typename Record, typename Reset = FreshRecord>
 bool LoadRecordList(const CString& strFile, const wchar_t* pszRoot, const wchar_t* pszRow,
-                    std::vector<Record>& vecRecord, bool& bDataChanged, ZkDiag::Capture& capture)
+                    std::vector<Record>& vecRecord, bool& bDataChanged, ZkDiag::Capture& capture,
+                    Reset reset = Reset())
 {
     if (!ZkIsFileExist(strFile)) {
         // Only to learn why: what is not a regular file is not read.
@@ -31,16 +36,21 @@ bool LoadRecordList(const CString& strFile, const wchar_t* pszRoot, const wchar_
         capture.FailFile(error);
         return false;
     }
-    vecRecord.clear();
+    // A fresh record frees what it replaces anyway: the old list goes first,
+    // so as not to be held while the file is read.
+    if constexpr (std::is_same_v<Reset, FreshRecord>)
+        vecRecord.clear();
     // Set before reading: a file that is there but unreadable still counts.
     bDataChanged = true;
 
     CXTPPropExchange px(1, nullptr, pszRoot);
     ZkExchangeAccess::SetCapture(px, &capture);
-    if (!px.LoadFromFile(strFile) || !px.IsRootSectionPresent())
+    if (!px.LoadFromFile(strFile) || !px.IsRootSectionPresent()) {
+        vecRecord.clear();
         return false;
+    }
     px.SetCompactMode(1);
-    ExchangeItems(px, pszRow, vecRecord);
+    ReadItems(px, pszRow, vecRecord, 0, reset);
     return true;
 }
 

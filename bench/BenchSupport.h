@@ -34,6 +34,11 @@ void ResetHeapPeak();
 // before any of them starts.
 void CountHeapFromThreads();
 
+// Finishes what the heap was asked to free: glibc keeps small freed blocks
+// unmerged until the next large request, which would otherwise pay for a
+// free made before the timing started.
+void SettleHeap();
+
 // Runs prepare() untimed and op() timed in every iteration (the benchmark
 // must use manual time), and reports as "peak_MB" the most heap that op()
 // held at once above what was live when it started.
@@ -43,6 +48,7 @@ void TimeEach(benchmark::State& state, Prepare&& prepare, Op&& op)
     int64_t nPeak = 0;
     for (auto _ : state) {
         prepare();
+        SettleHeap();
         const int64_t nBase = LiveHeapBytes();
         ResetHeapPeak();
         const auto t0 = std::chrono::steady_clock::now();
@@ -63,23 +69,27 @@ void RegisterPair(const std::string& strOperation, const std::string& strSize,
                   std::function<void(benchmark::State&)> fnOperation,
                   std::function<void(benchmark::State&)> fnBaseline, benchmark::TimeUnit unit);
 
-// One library file's Load and Save, each beside its baseline: pugixml parsing
-// the same bytes, and pugixml building the same document and saving it with
-// the same flush. The "before" steps run untimed.
+// One library file's Load, Update (a reload over the loaded list) and Save,
+// each beside its baseline: pugixml parsing the same bytes, and pugixml
+// building the same document and saving it with the same flush. The "before"
+// steps run untimed.
 struct FileCase {
-    std::function<void()> fnBeforeLoad;  // the file in place, the list empty
-    std::function<bool()> fnLoad;        // true when every record was read
-    std::function<void()> fnBeforeSave;  // the records in the list
+    std::function<void()> fnBeforeLoad;    // the file in place, the list empty
+    std::function<bool()> fnLoad;          // true when every record was read
+    std::function<void()> fnBeforeUpdate;  // the file in place, its records in the list
+    std::function<bool()> fnUpdate;        // true when every record was read
+    std::function<void()> fnBeforeSave;    // the records in the list
     std::function<bool()> fnSave;
     std::function<pugi::xml_document()> fnBuild;
     std::string strParseFile;  // a copy of the file for the baseline
     std::string strSaveFile;   // where the baseline saves, beside the library
 };
 
-// Registers "<strWhat>Load" and "<strWhat>Save"; fnCase makes the case on its
+// Registers "<strWhat>Load", "<strWhat>Update" (with bUpdate) and
+// "<strWhat>Save"; fnCase makes the case on its
 // first call, inside the first of them to run.
 void RegisterLoadSave(const std::string& strWhat, const std::string& strSize,
-                      std::function<const FileCase&()> fnCase);
+                      std::function<const FileCase&()> fnCase, bool bUpdate = false);
 
 // Parses "--large" (include the slow cases), calls registerAll, runs with 3
 // repetitions interleaved at random unless told otherwise, and prints

@@ -1,6 +1,7 @@
 // The node-detail resource library, each operation beside a baseline in the
 // same run:
 //   Load of 10k / 100k (and with --large 1M) records  vs pugixml parsing the same file;
+//   Update (a reload over the loaded list) of the same vs the same;
 //   Save of the same                                   vs pugixml building the same document
 //                                                         from the records and saving it with
 //                                                         the same flush and rename;
@@ -87,6 +88,15 @@ std::unique_ptr<Library> MakeLibrary(std::vector<Row> rows)
     };
     file.fnLoad = [p] {
         const bool bOk = Lib::Manager()->Load();
+        g_holds.pList = p;
+        return bOk && Lib::Manager()->GetDataCount() == static_cast<int>(p->rows.size());
+    };
+    file.fnBeforeUpdate = [p] {
+        HoldFile(*p);
+        HoldList(*p);
+    };
+    file.fnUpdate = [p] {
+        const bool bOk = Lib::Manager()->Update();
         g_holds.pList = p;
         return bOk && Lib::Manager()->GetDataCount() == static_cast<int>(p->rows.size());
     };
@@ -354,9 +364,9 @@ int main(int argc, char** argv)
     return zkbench::Main(argc, argv, [](bool bLarge) {
         for (const size_t n : {10000, 100000, 1000000}) {
             if (n < 1000000 || bLarge)
-                zkbench::RegisterLoadSave("", std::to_string(n), [n]() -> const zkbench::FileCase& {
-                    return Generated(n).file;
-                });
+                zkbench::RegisterLoadSave(
+                    "", std::to_string(n),
+                    [n]() -> const zkbench::FileCase& { return Generated(n).file; }, true);
         }
         RegisterSort(100000);
         RegisterCopy();

@@ -41,9 +41,12 @@ using Lib = zkbench::LibraryOf<CNodeDetailResDataManager>;
 
 zkbench::Holdings g_holds;
 
+// Fresh copies in library order, as after a Load: assigned over a list of the
+// same size, the copies would keep the old texts' storage, scattered by a sort.
 void HoldList(const Library& lib)
 {
     if (g_holds.pList != &lib) {
+        Lib::Manager()->SetVecNodeDetailResData({});
         Lib::Manager()->SetVecNodeDetailResData(lib.records);
         g_holds.pList = &lib;
     }
@@ -211,9 +214,8 @@ void RegisterSort(size_t nCount)
             zkbench::TimeEach(
                 state,
                 [&] {
-                    // Fresh copies in library order, as after a Load.
-                    Lib::Manager()->SetVecNodeDetailResData({});
-                    Lib::Manager()->SetVecNodeDetailResData(lib.records);
+                    g_holds.pList = nullptr;  // sorted: fresh copies again
+                    HoldList(lib);
                 },
                 [] { Lib::Manager()->SortData(); });
             g_holds.pList = nullptr;

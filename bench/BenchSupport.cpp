@@ -548,7 +548,7 @@ int Main(int argc, char** argv, const std::function<void(bool bLarge)>& register
 {
     // Defaults first: the command line can override them.
     std::vector<char*> args = {argv[0]};
-    static char repetitions[] = "--benchmark_repetitions=3";
+    static char repetitions[] = "--benchmark_repetitions=5";
     static char interleave[] = "--benchmark_enable_random_interleaving=true";
     static char aggregates[] = "--benchmark_display_aggregates_only=true";
     args.insert(args.end(), {repetitions, interleave, aggregates});

@@ -91,7 +91,7 @@ struct FileCase {
 void RegisterLoadSave(const std::string& strWhat, const std::string& strSize,
                       std::function<const FileCase&()> fnCase, bool bUpdate = false);
 
-// Parses "--large" (include the slow cases), calls registerAll, runs with 3
+// Parses "--large" (include the slow cases), calls registerAll, runs with 5
 // repetitions interleaved at random unless told otherwise, and prints
 // "operation, size, median, baseline, baseline median, ratio, peak memory"
 // after the console output (not with another --benchmark_format).

@@ -128,15 +128,6 @@ void HoldFile(const Library& lib)
     g_holds.File(&lib, Lib::File(), lib.strBytes);
 }
 
-void HoldList(const Library& lib)
-{
-    if (g_holds.pList != &lib) {
-        HoldFile(lib);
-        Lib::Manager()->Load();
-        g_holds.pList = &lib;
-    }
-}
-
 // Empties the manager's list untimed: Update of a missing file leaves it empty.
 void EmptyList()
 {
@@ -145,6 +136,19 @@ void EmptyList()
     Lib::Manager()->Update();
     std::rename(strAside.c_str(), Lib::File().c_str());
     g_holds.pList = nullptr;
+}
+
+// The library as a Load into an empty list leaves it: loaded straight over
+// the old list, it would take the freed blocks last freed first.
+void HoldList(const Library& lib)
+{
+    if (g_holds.pList != &lib) {
+        HoldFile(lib);
+        EmptyList();
+        zkbench::SettleHeap();
+        Lib::Manager()->Load();
+        g_holds.pList = &lib;
+    }
 }
 
 const Library& Generated(int nGroups, int nFittings)

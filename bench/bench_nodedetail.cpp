@@ -42,11 +42,14 @@ using Lib = zkbench::LibraryOf<CNodeDetailResDataManager>;
 zkbench::Holdings g_holds;
 
 // Fresh copies in library order, as after a Load: assigned over a list of the
-// same size, the copies would keep the old texts' storage, scattered by a sort.
+// same size, the copies would keep the old texts' storage, scattered by a sort,
+// and made straight after the free, they would take the freed blocks last
+// freed first.
 void HoldList(const Library& lib)
 {
     if (g_holds.pList != &lib) {
         Lib::Manager()->SetVecNodeDetailResData({});
+        zkbench::SettleHeap();
         Lib::Manager()->SetVecNodeDetailResData(lib.records);
         g_holds.pList = &lib;
     }

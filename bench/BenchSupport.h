@@ -86,8 +86,8 @@ struct FileCase {
 };
 
 // Registers "<strWhat>Load", "<strWhat>Update" (with bUpdate) and
-// "<strWhat>Save"; fnCase makes the case on its
-// first call, inside the first of them to run.
+// "<strWhat>Save"; fnCase makes the case on its first call, inside the first
+// of them to run.
 void RegisterLoadSave(const std::string& strWhat, const std::string& strSize,
                       std::function<const FileCase&()> fnCase, bool bUpdate = false);
 

@@ -6,7 +6,6 @@
 // found goes to the capture handed in, which the caller has started afresh.
 
 #include <string>
-#include <type_traits>
 #include <vector>
 
 #include "platform/CString.h"
@@ -36,10 +35,6 @@ bool LoadRecordList(const CString& strFile, const wchar_t* pszRoot, const wchar_
         capture.FailFile(error);
         return false;
     }
-    // A fresh record frees what it replaces anyway: the old list goes first,
-    // so as not to be held while the file is read.
-    if constexpr (std::is_same_v<Reset, FreshRecord>)
-        vecRecord.clear();
     // Set before reading: a file that is there but unreadable still counts.
     bDataChanged = true;
 

@@ -1,7 +1,6 @@
 #include "platform/internal/Number.h"
 
 #include <algorithm>
-#include <cfloat>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -109,22 +108,6 @@ bool ParsePlainDecimal(const char* p, size_t n, double& out)
     const double value = static_cast<double>(m) / kPowers[fraction];
     out = negative ? -value : value;
     return true;
-}
-
-// std::nearbyint for 0 <= x, without the library call, which saves and
-// restores the floating-point environment: below 2^52, adding and taking away
-// 2^52 rounds to a whole number in the current rounding mode, as it does.
-// Where expressions are evaluated in a wider type the sum would not round.
-double NearestWhole(double x)
-{
-#if defined(FLT_EVAL_METHOD) && FLT_EVAL_METHOD == 0
-    const double kTwo52 = 4503599627370496.0;
-    if (x < kTwo52) {
-        const double sum = x + kTwo52;
-        return sum - kTwo52;
-    }
-#endif
-    return std::nearbyint(x);
 }
 
 }  // namespace
@@ -268,7 +251,10 @@ char* ShortestText(char* first, char* last, double value)
     const int kMaxFraction = 4;
     if (last - first >= 24 && a >= 1e-4 && a < 1e15) {
         for (int k = 0; k <= kMaxFraction; ++k) {
-            const double m = NearestWhole(a * kPowers[k]);
+            // rint, not nearbyint: GCC inlines it, where nearbyint is a call
+            // that saves and restores the floating-point environment to leave
+            // the inexact flag alone, which nothing here reads.
+            const double m = std::rint(a * kPowers[k]);
             if (m >= 1e15)
                 break;
             if (m / kPowers[k] != a)

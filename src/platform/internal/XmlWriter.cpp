@@ -141,6 +141,8 @@ void Writer::Start(const std::string& rootName, ZkDiag::Capture* pCapture)
     m_levels[0].name = rootName;
     m_levels[0].nSerial = m_nNextSerial++;
     m_levels[0].bHasChildren = false;
+    m_levels[0].bHasAttributes = false;
+    m_levels[0].bHasSections = false;
     m_nTop = 0;
 }
 
@@ -148,6 +150,12 @@ bool Writer::IsOpen(unsigned long nSerial, int nDepth) const
 {
     return nSerial != 0 && nDepth >= 0 && nDepth <= m_nTop &&
            m_levels[static_cast<size_t>(nDepth)].nSerial == nSerial;
+}
+
+bool Writer::IsEmpty(unsigned long nSerial, int nDepth) const
+{
+    return IsOpen(nSerial, nDepth) && !m_levels[static_cast<size_t>(nDepth)].bHasChildren &&
+           !m_levels[static_cast<size_t>(nDepth)].bHasAttributes;
 }
 
 void Writer::EndContent(int nDepth)
@@ -188,18 +196,38 @@ void Writer::StartContent(int nDepth)
     }
 }
 
-unsigned long Writer::OpenChild(unsigned long nSerial, int nDepth, const char* name, size_t len)
+unsigned long Writer::OpenChild(unsigned long nSerial, int nDepth, const char* name, size_t len,
+                                bool bFirstOfName)
 {
     if (!IsOpen(nSerial, nDepth))
         return 0;
-    StartContent(nDepth);
     const size_t d = static_cast<size_t>(nDepth) + 1;
     if (m_levels.size() <= d)
         m_levels.resize(d + 1);
+    Level& parent = m_levels[d - 1];
     Level& level = m_levels[d];
-    level.name.assign(name, len);
+    // The names of the children so far, each once: the level below still
+    // holds the last one's, which repeated items share.
+    const bool bAsLast = parent.bHasSections && level.name.size() == len &&
+                         std::memcmp(level.name.data(), name, len) == 0;
+    bool bKnown = bAsLast;
+    if (!parent.bHasSections)
+        parent.sectionNames.clear();
+    for (size_t i = 0; !bKnown && i < parent.sectionNames.size(); ++i)
+        bKnown = parent.sectionNames[i].size() == len &&
+                 std::memcmp(parent.sectionNames[i].data(), name, len) == 0;
+    if (bKnown && bFirstOfName)
+        return 0;
+    if (!bKnown)
+        parent.sectionNames.emplace_back(name, len);
+    parent.bHasSections = true;
+    StartContent(nDepth);
+    if (!bAsLast)
+        level.name.assign(name, len);
     level.nSerial = m_nNextSerial++;
     level.bHasChildren = false;
+    level.bHasAttributes = false;
+    level.bHasSections = false;
     m_nTop = nDepth + 1;
     char* out = Reserve(d * 2 + 1 + len);
     std::memset(out, ' ', d * 2);
@@ -215,8 +243,10 @@ bool Writer::BeginProperty(unsigned long nSerial, int nDepth, bool bAttribute,
     if (!IsOpen(nSerial, nDepth))
         return false;
     if (bAttribute) {
-        if (m_levels[static_cast<size_t>(nDepth)].bHasChildren)
+        Level& level = m_levels[static_cast<size_t>(nDepth)];
+        if (level.bHasChildren)
             return false;
+        level.bHasAttributes = true;
         *Reserve(1) = ' ';
         ++m_nSize;
         PutName(pszName);

@@ -35,8 +35,12 @@ public:
     void SetCapture(ZkDiag::Capture* pCapture) { m_pCapture = pCapture; }
     // Whether the section (serial, depth) can still be written into.
     bool IsOpen(unsigned long nSerial, int nDepth) const;
-    // A new child section; its serial, or 0 when the section has ended.
-    unsigned long OpenChild(unsigned long nSerial, int nDepth, const char* name, size_t len);
+    // Whether it is open with nothing written into it yet.
+    bool IsEmpty(unsigned long nSerial, int nDepth) const;
+    // A new child section; its serial, or 0 when the section has ended or,
+    // with bFirstOfName, already has a child of that name.
+    unsigned long OpenChild(unsigned long nSerial, int nDepth, const char* name, size_t len,
+                            bool bFirstOfName = false);
     // A property as an attribute (compact) or as a child element holding the
     // value as text. Text is UTF-16 units; ascii is plain ASCII that needs no
     // escaping (numbers). False when the section cannot take it.
@@ -56,7 +60,10 @@ private:
     struct Level {
         std::string name;
         unsigned long nSerial = 0;
-        bool bHasChildren = false;
+        bool bHasChildren = false;  // its start tag has ended
+        bool bHasAttributes = false;
+        bool bHasSections = false;
+        std::vector<std::string> sectionNames;  // of its child sections, each once
     };
 
     char* Reserve(size_t n);

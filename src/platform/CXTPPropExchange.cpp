@@ -125,12 +125,12 @@ struct CXTPPropExchange::Root {
                                                         : 0;
     }
 
-    // What the stream took; a call it did not take breaks it.
-    bool Streamed(bool bTaken)
+    // 1 when the stream took the call; a call it did not take breaks it.
+    int Streamed(bool bTaken)
     {
         if (!bTaken)
             bStreamBroken = true;
-        return bTaken;
+        return bTaken ? 1 : 0;
     }
 
     void PlacePending()
@@ -255,28 +255,26 @@ struct CXTPPropExchange::Root {
         return 0;
     }
 
-    // A property of the writing exchange px; 1 when stored.
+    // A property of the writing exchange px; 1 when stored. The library's
+    // records stream attributes only.
     int WriteText(const CXTPPropExchange& px, const wchar_t* pszName, const wchar_t* text, size_t n)
     {
-        const bool bAttribute = px.m_nCompactMode == 1;
-        if (!bStream)
-            return pDocument->Property(Section(px.m_nSerial), bAttribute, pszName, text, n) ? 1 : 0;
-        // The library's records write attributes only.
-        return Streamed(bAttribute &&
-                        writer.Property(px.m_nSerial, px.m_nDepth, true, pszName, text, n))
+        if (bStream)
+            return Streamed(px.m_nCompactMode == 1 &&
+                            writer.Property(px.m_nSerial, px.m_nDepth, true, pszName, text, n));
+        return pDocument->Property(Section(px.m_nSerial), px.m_nCompactMode == 1, pszName, text, n)
                    ? 1
                    : 0;
     }
 
     int WriteAscii(const CXTPPropExchange& px, const wchar_t* pszName, const char* ascii, size_t n)
     {
-        const bool bAttribute = px.m_nCompactMode == 1;
-        if (!bStream)
-            return pDocument->PropertyAscii(Section(px.m_nSerial), bAttribute, pszName, ascii, n)
-                       ? 1
-                       : 0;
-        return Streamed(bAttribute &&
-                        writer.PropertyAscii(px.m_nSerial, px.m_nDepth, true, pszName, ascii, n))
+        if (bStream)
+            return Streamed(
+                px.m_nCompactMode == 1 &&
+                writer.PropertyAscii(px.m_nSerial, px.m_nDepth, true, pszName, ascii, n));
+        return pDocument->PropertyAscii(Section(px.m_nSerial), px.m_nCompactMode == 1, pszName,
+                                        ascii, n)
                    ? 1
                    : 0;
     }

@@ -142,20 +142,8 @@ void Writer::Start(const std::string& rootName, ZkDiag::Capture* pCapture)
     m_levels[0].nSerial = m_nNextSerial++;
     m_levels[0].bHasChildren = false;
     m_levels[0].bHasAttributes = false;
-    m_levels[0].bHasSections = false;
+    m_levels[0].sectionNames.clear();
     m_nTop = 0;
-}
-
-bool Writer::IsOpen(unsigned long nSerial, int nDepth) const
-{
-    return nSerial != 0 && nDepth >= 0 && nDepth <= m_nTop &&
-           m_levels[static_cast<size_t>(nDepth)].nSerial == nSerial;
-}
-
-bool Writer::IsEmpty(unsigned long nSerial, int nDepth) const
-{
-    return IsOpen(nSerial, nDepth) && !m_levels[static_cast<size_t>(nDepth)].bHasChildren &&
-           !m_levels[static_cast<size_t>(nDepth)].bHasAttributes;
 }
 
 void Writer::EndContent(int nDepth)
@@ -206,28 +194,29 @@ unsigned long Writer::OpenChild(unsigned long nSerial, int nDepth, const char* n
         m_levels.resize(d + 1);
     Level& parent = m_levels[d - 1];
     Level& level = m_levels[d];
-    // The names of the children so far, each once: the level below still
-    // holds the last one's, which repeated items share.
-    const bool bAsLast = parent.bHasSections && level.name.size() == len &&
-                         std::memcmp(level.name.data(), name, len) == 0;
-    bool bKnown = bAsLast;
-    if (!parent.bHasSections)
-        parent.sectionNames.clear();
-    for (size_t i = 0; !bKnown && i < parent.sectionNames.size(); ++i)
-        bKnown = parent.sectionNames[i].size() == len &&
-                 std::memcmp(parent.sectionNames[i].data(), name, len) == 0;
+    // The level below still holds the name of the section there last, which
+    // is this section's last child when it has had one: repeated items.
+    const bool bSameName =
+        level.name.size() == len && std::memcmp(level.name.data(), name, len) == 0;
+    bool bKnown = bSameName && !parent.sectionNames.empty();
+    for (size_t at = 0; !bKnown && at < parent.sectionNames.size();) {
+        const size_t end = parent.sectionNames.find('\0', at);
+        bKnown = end - at == len && std::memcmp(parent.sectionNames.data() + at, name, len) == 0;
+        at = end + 1;
+    }
     if (bKnown && bFirstOfName)
         return 0;
-    if (!bKnown)
-        parent.sectionNames.emplace_back(name, len);
-    parent.bHasSections = true;
+    if (!bKnown) {
+        parent.sectionNames.append(name, len);
+        parent.sectionNames.push_back('\0');
+    }
     StartContent(nDepth);
-    if (!bAsLast)
+    if (!bSameName)
         level.name.assign(name, len);
     level.nSerial = m_nNextSerial++;
     level.bHasChildren = false;
     level.bHasAttributes = false;
-    level.bHasSections = false;
+    level.sectionNames.clear();
     m_nTop = nDepth + 1;
     char* out = Reserve(d * 2 + 1 + len);
     std::memset(out, ' ', d * 2);

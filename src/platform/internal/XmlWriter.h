@@ -34,9 +34,17 @@ public:
     void Start(const std::string& rootName, ZkDiag::Capture* pCapture);
     void SetCapture(ZkDiag::Capture* pCapture) { m_pCapture = pCapture; }
     // Whether the section (serial, depth) can still be written into.
-    bool IsOpen(unsigned long nSerial, int nDepth) const;
+    bool IsOpen(unsigned long nSerial, int nDepth) const
+    {
+        return nSerial != 0 && nDepth >= 0 && nDepth <= m_nTop &&
+               m_levels[static_cast<size_t>(nDepth)].nSerial == nSerial;
+    }
     // Whether it is open with nothing written into it yet.
-    bool IsEmpty(unsigned long nSerial, int nDepth) const;
+    bool IsEmpty(unsigned long nSerial, int nDepth) const
+    {
+        return IsOpen(nSerial, nDepth) && !m_levels[static_cast<size_t>(nDepth)].bHasChildren &&
+               !m_levels[static_cast<size_t>(nDepth)].bHasAttributes;
+    }
     // A new child section; its serial, or 0 when the section has ended or,
     // with bFirstOfName, already has a child of that name.
     unsigned long OpenChild(unsigned long nSerial, int nDepth, const char* name, size_t len,
@@ -62,8 +70,7 @@ private:
         unsigned long nSerial = 0;
         bool bHasChildren = false;  // its start tag has ended
         bool bHasAttributes = false;
-        bool bHasSections = false;
-        std::vector<std::string> sectionNames;  // of its child sections, each once
+        std::string sectionNames;  // of its child sections, each once and ended by a NUL
     };
 
     char* Reserve(size_t n);

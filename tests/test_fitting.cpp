@@ -233,3 +233,40 @@ TEST_F(FitLibraryTest, LookupsMatchWholeNamesIgnoringCaseAndAddFitReachesEveryGr
     EXPECT_TRUE(mgr->SetLayOutFitName(L"New"));  // kept as given, never looked up
     EXPECT_STREQ(L"New", mgr->GetLayOutFitName());
 }
+
+// A row written again through the same exchange holds what the second write
+// gave it: its "vecConnector" section is the one already there, emptied, so
+// only the second set of connectors is in the file.
+TEST_F(FitLibraryTest, ARowWrittenAgainHoldsOnlyItsLastConnectors)
+{
+    FittingData fit = Fit(4, L"Tee");
+    fit.SetConnector({Connector(1, 0.0), Connector(2, 90.0), Connector(3, 180.0)});
+    {
+        CXTPPropExchange px(0, nullptr, L"FitData");
+        px.SetCompactMode(1);
+        px.EmptySection();
+        CXTPPropExchangeEnumerator groups = px.GetEnumerator(L"FitInfo");
+        POSITION pos = groups.GetPosition(0, 1);
+        CXTPPropExchange group = groups.GetNext(pos);
+        int nType = 4;
+        group.PX_Int(L"FitType", nType);
+        CXTPPropExchangeEnumerator rows = group.GetEnumerator(L"FitRow");
+        pos = rows.GetPosition(0, 1);
+        CXTPPropExchange row = rows.GetNext(pos);
+        fit.DoPropExchange(&row);
+        fit.SetDisplayName(L"Elbow");
+        fit.SetConnector({Connector(7, 45.0)});
+        fit.DoPropExchange(&row);
+        ASSERT_EQ(0, px.SaveToFile(Path().c_str(), 1));
+    }
+    const std::string text = zktest::ReadBytes(zktest::Native(Path()));
+    EXPECT_EQ(text.find("<vecConnector"), text.rfind("<vecConnector")) << text;
+    ASSERT_TRUE(mgr->Load());
+    std::vector<FittingData> fits;
+    ASSERT_EQ(1, mgr->FindFitDataArrByFitType(FT(4), fits));
+    std::vector<ConnectorData> cons;
+    fits[0].GetConnector(cons);
+    ASSERT_EQ(1u, cons.size());
+    EXPECT_TRUE(fits[0].GetDisplayName() == L"Elbow" && cons[0].GetIndex() == 7 &&
+                cons[0].GetAngle() == 45.0 && cons[0].GetConType() == 8);
+}

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <system_error>
 #include <type_traits>
@@ -13,6 +14,7 @@
 #include "platform/internal/FileSystem.h"
 #include "platform/internal/Number.h"
 #include "platform/internal/Text.h"
+#include "platform/internal/XmlDocument.h"
 #include "platform/internal/XmlInput.h"
 #include "platform/internal/XmlTree.h"
 #include "platform/internal/XmlWriter.h"
@@ -101,10 +103,35 @@ struct CXTPPropExchange::Root {
     bool bErrorPending = false;
     size_t nErrorOffset = 0;
 
-    // Writing.
+    // Writing: the document in memory, written out by SaveToFile; or, once
+    // the library's own save asks for it, streamed to its file, which takes
+    // only document order (bStream). A call the stream cannot take makes the
+    // save fail (bStreamBroken).
+    std::unique_ptr<ZkXmlOutput::Document> pDocument;
     ZkXmlOutput::Writer writer;
+    bool bStream = false;
+    bool bStreamBroken = false;
 
     ~Root() { PlacePending(); }
+
+    // A section's number in the document, from the exchange's serial.
+    static size_t Section(unsigned long nSerial)
+    {
+        return nSerial != 0 ? static_cast<size_t>(nSerial - 1) : ZkXmlOutput::Document::kNone;
+    }
+    static unsigned long Serial(size_t nSection)
+    {
+        return nSection != ZkXmlOutput::Document::kNone ? static_cast<unsigned long>(nSection + 1)
+                                                        : 0;
+    }
+
+    // 1 when the stream took the call; a call it did not take breaks it.
+    int Streamed(bool bTaken)
+    {
+        if (!bTaken)
+            bStreamBroken = true;
+        return bTaken ? 1 : 0;
+    }
 
     void PlacePending()
     {
@@ -228,12 +255,48 @@ struct CXTPPropExchange::Root {
         return 0;
     }
 
+    // A property of the writing exchange px; 1 when stored. The library's
+    // records stream attributes only.
+    int WriteText(const CXTPPropExchange& px, const wchar_t* pszName, const wchar_t* text, size_t n)
+    {
+        if (bStream)
+            return Streamed(px.m_nCompactMode == 1 &&
+                            writer.Property(px.m_nSerial, px.m_nDepth, true, pszName, text, n));
+        return pDocument->Property(Section(px.m_nSerial), px.m_nCompactMode == 1, pszName, text, n)
+                   ? 1
+                   : 0;
+    }
+
+    int WriteAscii(const CXTPPropExchange& px, const wchar_t* pszName, const char* ascii, size_t n)
+    {
+        if (bStream)
+            return Streamed(
+                px.m_nCompactMode == 1 &&
+                writer.PropertyAscii(px.m_nSerial, px.m_nDepth, true, pszName, ascii, n));
+        return pDocument->PropertyAscii(Section(px.m_nSerial), px.m_nCompactMode == 1, pszName,
+                                        ascii, n)
+                   ? 1
+                   : 0;
+    }
+
     template <typename T>
-    int WriteNumber(unsigned long nSerial, int nDepth, int nMode, const wchar_t* pszName, T value)
+    int WriteNumber(const CXTPPropExchange& px, const wchar_t* pszName, T value)
     {
         char buf[64];
-        const size_t n = NumberText(buf, sizeof buf, value);
-        return writer.PropertyAscii(nSerial, nDepth, nMode == 1, pszName, buf, n) ? 1 : 0;
+        return WriteAscii(px, pszName, buf, NumberText(buf, sizeof buf, value));
+    }
+
+    // A child section of the writing exchange px: the first of that name, or
+    // a new one when bNew.
+    CXTPPropExchange Child(const CXTPPropExchange& px, const char* name, bool bNew)
+    {
+        const size_t len = std::strlen(name);
+        const unsigned long nChild =
+            bStream ? writer.OpenChild(px.m_nSerial, px.m_nDepth, name, len, !bNew)
+                    : Serial(pDocument->Child(Section(px.m_nSerial), name, len, bNew));
+        if (bStream)
+            Streamed(nChild != 0);
+        return CXTPPropExchange(this, nullptr, nChild, px.m_nDepth + 1, px.m_nCompactMode);
     }
 };
 
@@ -250,8 +313,8 @@ CXTPPropExchange::CXTPPropExchange(int bLoading, const CXTPPropExchange* /*pPare
     m_pRoot->bLoading = bLoading != 0;
     m_pRoot->strRootName = ZkText::NameToUtf8(lpszSection);
     if (!m_pRoot->bLoading) {
-        m_pRoot->writer.Start(m_pRoot->strRootName, nullptr);
-        m_nSerial = 1;
+        m_pRoot->pDocument.reset(new ZkXmlOutput::Document(m_pRoot->strRootName));
+        m_nSerial = Root::Serial(0);
     }
 }
 
@@ -325,9 +388,19 @@ int CXTPPropExchange::IsRootSectionPresent() const
 
 int CXTPPropExchange::SaveToFile(const wchar_t* lpszPath, int /*bFormatted*/)
 {
-    if (m_pRoot->bLoading || !m_bOwnsRoot || lpszPath == nullptr)
+    Root& root = *m_pRoot;
+    if (root.bLoading || !m_bOwnsRoot || lpszPath == nullptr)
         return 1;
-    return m_pRoot->writer.Save(lpszPath) ? 0 : 1;
+    if (!root.bStream)
+        return root.pDocument->Save(lpszPath, root.pCapture) ? 0 : 1;
+    if (root.bStreamBroken) {
+        // The file is left as it was: what is streamed goes to a new one.
+        if (root.pCapture != nullptr)
+            root.pCapture->Fail(ZkOutcome::kSystemError,
+                                std::string("a section or property was written out of order"));
+        return 1;
+    }
+    return root.writer.Save(lpszPath) ? 0 : 1;
 }
 
 void CXTPPropExchange::SetCompactMode(int nMode)
@@ -347,9 +420,7 @@ CXTPPropExchange CXTPPropExchange::GetSection(const wchar_t* lpszSection)
         return CXTPPropExchange(m_pRoot, const_cast<Element*>(child), 0, 0, m_nCompactMode);
     }
     const CXTPPropExchangeEnumerator name(this, lpszSection);
-    const unsigned long nChild =
-        m_pRoot->writer.OpenChild(m_nSerial, m_nDepth, name.m_pszName, std::strlen(name.m_pszName));
-    return CXTPPropExchange(m_pRoot, nullptr, nChild, m_nDepth + 1, m_nCompactMode);
+    return m_pRoot->Child(*this, name.m_pszName, false);
 }
 
 CXTPPropExchangeEnumerator CXTPPropExchange::GetEnumerator(const wchar_t* lpszSection)
@@ -357,13 +428,30 @@ CXTPPropExchangeEnumerator CXTPPropExchange::GetEnumerator(const wchar_t* lpszSe
     return CXTPPropExchangeEnumerator(this, lpszSection);
 }
 
-void CXTPPropExchange::EmptySection() {}
+void CXTPPropExchange::EmptySection()
+{
+    Root& root = *m_pRoot;
+    if (root.bLoading)
+        return;
+    if (!root.bStream)
+        root.pDocument->Empty(Root::Section(m_nSerial));
+    else
+        root.Streamed(root.writer.IsEmpty(m_nSerial, m_nDepth));  // nothing to take back
+}
 
 int CXTPPropExchange::AfterItem(const CXTPPropExchange* pItem) const
 {
-    return pItem != nullptr && !m_pRoot->bLoading && pItem->m_pRoot == m_pRoot &&
-                   pItem->m_nDepth == m_nDepth + 1 && pItem->m_nSerial > m_nSerial &&
-                   m_pRoot->writer.IsOpen(m_nSerial, m_nDepth)
+    const Root& root = *m_pRoot;
+    if (pItem == nullptr || root.bLoading || pItem->m_pRoot != m_pRoot || pItem->m_nSerial == 0)
+        return 0;
+    if (root.bStream)
+        return pItem->m_nDepth == m_nDepth + 1 && pItem->m_nSerial > m_nSerial &&
+                       root.writer.IsOpen(m_nSerial, m_nDepth)
+                   ? 1
+                   : 0;
+    const size_t nItem = Root::Section(pItem->m_nSerial);
+    return root.pDocument->IsLive(nItem) &&
+                   root.pDocument->Parent(nItem) == Root::Section(m_nSerial)
                ? 1
                : 0;
 }
@@ -378,24 +466,22 @@ int CXTPPropExchange::PX_String(const wchar_t* lpszName, CString& value)
         ZkText::AssignUtf8(ZkCStringAccess::Units(value), text, n);
         return 1;
     }
-    return m_pRoot->writer.Property(m_nSerial, m_nDepth, m_nCompactMode == 1, lpszName,
-                                    value.GetString(), static_cast<size_t>(value.GetLength()))
-               ? 1
-               : 0;
+    return m_pRoot->WriteText(*this, lpszName, value.GetString(),
+                              static_cast<size_t>(value.GetLength()));
 }
 
 int CXTPPropExchange::PX_Double(const wchar_t* lpszName, double& value)
 {
     if (m_pRoot->bLoading)
         return m_pRoot->ReadNumber(m_pNode, m_pNextAttribute, lpszName, value);
-    return m_pRoot->WriteNumber(m_nSerial, m_nDepth, m_nCompactMode, lpszName, value);
+    return m_pRoot->WriteNumber(*this, lpszName, value);
 }
 
 int CXTPPropExchange::PX_Int(const wchar_t* lpszName, int& value)
 {
     if (m_pRoot->bLoading)
         return m_pRoot->ReadNumber(m_pNode, m_pNextAttribute, lpszName, value);
-    return m_pRoot->WriteNumber(m_nSerial, m_nDepth, m_nCompactMode, lpszName, value);
+    return m_pRoot->WriteNumber(*this, lpszName, value);
 }
 
 CXTPPropExchangeEnumerator::CXTPPropExchangeEnumerator(CXTPPropExchange* pSection,
@@ -447,12 +533,8 @@ POSITION CXTPPropExchangeEnumerator::GetPosition(unsigned long /*dwCount*/, int 
 CXTPPropExchange CXTPPropExchangeEnumerator::GetNext(POSITION& pos)
 {
     CXTPPropExchange& parent = *m_pSection;
-    if (!parent.m_pRoot->bLoading) {
-        const unsigned long nChild = parent.m_pRoot->writer.OpenChild(
-            parent.m_nSerial, parent.m_nDepth, m_pszName, std::strlen(m_pszName));
-        return CXTPPropExchange(parent.m_pRoot, nullptr, nChild, parent.m_nDepth + 1,
-                                parent.m_nCompactMode);
-    }
+    if (!parent.m_pRoot->bLoading)
+        return parent.m_pRoot->Child(parent, m_pszName, true);
     auto* item = reinterpret_cast<Element*>(pos);
     pos = reinterpret_cast<POSITION>(
         const_cast<Element*>(parent.m_pRoot->NamedChild(item, m_pszName, false)));
@@ -468,8 +550,13 @@ void ZkExchangeAccess::SetCapture(CXTPPropExchange& root, ZkDiag::Capture* pCapt
 
 void ZkExchangeAccess::StreamTo(CXTPPropExchange& root, const wchar_t* path)
 {
-    if (!root.m_pRoot->bLoading && root.m_bOwnsRoot)
-        root.m_pRoot->writer.StreamTo(path);
+    CXTPPropExchange::Root& r = *root.m_pRoot;
+    if (r.bLoading || !root.m_bOwnsRoot || r.bStream || !r.pDocument->IsEmpty())
+        return;
+    r.bStream = true;
+    r.pDocument.reset();
+    r.writer.Start(r.strRootName, r.pCapture);
+    r.writer.StreamTo(path);
 }
 
 int ZkExchangeAccess::PX_U3Value(CXTPPropExchange* pPX, const wchar_t* pszName, stu3Value& value)
@@ -486,10 +573,7 @@ int ZkExchangeAccess::PX_U3Value(CXTPPropExchange* pPX, const wchar_t* pszName, 
     }
     char buf[128];
     const char* end = ZkNumber::ThreeNumberText(buf, buf + sizeof buf, value);
-    return root.writer.PropertyAscii(pPX->m_nSerial, pPX->m_nDepth, pPX->m_nCompactMode == 1,
-                                     pszName, buf, static_cast<size_t>(end - buf))
-               ? 1
-               : 0;
+    return root.WriteAscii(*pPX, pszName, buf, static_cast<size_t>(end - buf));
 }
 
 size_t ZkExchangeAccess::CountItems(const CXTPPropExchangeEnumerator& items)

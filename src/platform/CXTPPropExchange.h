@@ -23,15 +23,19 @@
 // a lone surrogate in UTF-16. DOCTYPE declarations are skipped: entities are
 // never fetched or expanded.
 //
-// Writing streams UTF-8 with the declaration <?xml version="1.0"?>, two-space
-// indentation, &amp; &lt; &gt; &quot; and references for TAB, LF and CR in
-// attributes and CR in text, so that every value reads back exactly. A
-// character XML cannot carry (a control character other than TAB, LF and CR,
-// U+FFFE, U+FFFF, a lone surrogate) is written as U+FFFD: a save never fails
-// on content. Because the document is streamed, a section's properties are
-// written before its first child section, and a section ends when a sibling
-// or an ancestor's property comes next; a property written to a section that
-// has ended or already has child sections is not written (0).
+// Writing holds the document in memory until SaveToFile, so a caller may
+// write into any section it holds, in any order: every value written is
+// stored. A property written again keeps its place and takes the last value;
+// written in the other mode, it is stored once, in the mode written last. A
+// property held in an element whose name is also that of a child section is
+// written as an attribute, since reading looks for an attribute first and
+// finds sections only among elements: each then reads back as written. The
+// document goes out in UTF-8 with the declaration <?xml version="1.0"?>,
+// two-space indentation, &amp; &lt; &gt; &quot; and references for TAB, LF
+// and CR in attributes and CR in text, so that every value reads back
+// exactly. A character XML cannot carry (a control character other than TAB,
+// LF and CR, U+FFFE, U+FFFF, a lone surrogate) is written as U+FFFD: a save
+// never fails on content.
 
 #include "platform/CString.h"
 #include "platform/ZkExport.h"
@@ -58,10 +62,11 @@ public:
     // Root, reading: non-zero when the document's root element is the
     // exchange's root section.
     int IsRootSectionPresent() const;
-    // Root, writing: ends every section and writes the document by replacing
-    // the file atomically; 0 when written, non-zero on failure, in which case
-    // the old file is untouched. Documents are always indented: bFormatted is
-    // accepted for the shape of the call.
+    // Root, writing: writes the document by replacing the file atomically; 0
+    // when written, non-zero on failure, in which case the old file is
+    // untouched. The document stays: what is written afterwards goes into it,
+    // and a later save writes it all. Documents are always indented:
+    // bFormatted is accepted for the shape of the call.
     int SaveToFile(const wchar_t* lpszPath, int bFormatted);
 
     // 1: properties as attributes. Children take the mode their parent has
@@ -70,17 +75,20 @@ public:
 
     int IsLoading() const;
 
-    // The child section of that name, in this exchange's direction. Reading a
-    // section that is absent gives an exchange in which every property read
-    // fails and every enumerator is empty. Writing adds the child.
+    // The child section of that name, in this exchange's direction: the first
+    // of that name (an enumerator's item too). Reading a section that is
+    // absent gives an exchange in which every property read fails and every
+    // enumerator is empty. Writing adds the child when there is none.
     CXTPPropExchange GetSection(const wchar_t* lpszSection);
     // The repeated child sections of that name.
     CXTPPropExchangeEnumerator GetEnumerator(const wchar_t* lpszSection);
-    // Writing: a section that has nothing written yet stays empty; what is
-    // written is never taken back. Reading: no effect.
+    // Writing: removes every property and child section of this section, so
+    // that what is written afterwards replaces what it held; the exchanges of
+    // the removed sections store nothing more (0). Reading: no effect.
     void EmptySection();
     // Called after an item of this section was written; non-zero when pItem
-    // is a section written into this one. It changes nothing.
+    // is a child section of this one, still in the document. It changes
+    // nothing.
     int AfterItem(const CXTPPropExchange* pItem) const;
 
     // Property exchange: non-zero when the property was read or written. On a
@@ -100,7 +108,7 @@ private:
     void* m_pNode;            // reading: the section's element, null when absent
     void* m_pNextAttribute;   // reading: where the next property is looked for first
     unsigned long m_nSerial;  // writing: which section this is (0: none)
-    int m_nDepth;             // writing: its depth, the root's is 0
+    int m_nDepth;             // writing: its depth, the root's is 0 (used when streamed)
     int m_nCompactMode;
     bool m_bOwnsRoot;
 };

@@ -292,3 +292,224 @@ TEST_F(ExchangeTest, BlockBoundariesChangeNothing)
         }
     }
 }
+
+namespace {
+
+// The records written through a root exchange opened with the public
+// constructor and saved with SaveToFile: as the library's Save writes them,
+// or with every row section opened first and the rows written last to first.
+template <typename Record>
+std::string ThroughTheExchange(const wchar_t* pszRoot, const wchar_t* pszRow,
+                               std::vector<Record>& records, bool bRowsFirst,
+                               ZkDiag::Capture& capture)
+{
+    const std::wstring path = zktest::DataDirectory() + L"exchange.xml";
+    CXTPPropExchange px(0, nullptr, pszRoot);
+    ZkExchangeAccess::SetCapture(px, &capture);
+    px.SetCompactMode(1);
+    px.EmptySection();
+    CXTPPropExchangeEnumerator items = px.GetEnumerator(pszRow);
+    POSITION pos = items.GetPosition(0, 1);
+    std::vector<CXTPPropExchange> rows;
+    rows.reserve(records.size());
+    for (Record& record : records) {
+        rows.push_back(items.GetNext(pos));
+        if (!bRowsFirst)
+            record.DoPropExchange(&rows.back());
+    }
+    for (size_t i = records.size(); bRowsFirst && i-- > 0;)
+        records[i].DoPropExchange(&rows[i]);
+    EXPECT_EQ(0, px.SaveToFile(path.c_str(), 1));
+    return zktest::ReadBytes(zktest::Native(path));
+}
+
+// The warnings of a save as the public report gives them, and as the
+// capture holds them.
+std::vector<std::wstring> Warnings(const ZkReport& report)
+{
+    std::vector<std::wstring> out;
+    for (const ZkWarning& w : report.vecWarning)
+        out.push_back(std::to_wstring(w.nLine) + L":" + std::to_wstring(w.nColumn) + L" " +
+                      w.strSection.GetString() + L"." + w.strProperty.GetString() + L" " +
+                      w.strText.GetString());
+    return out;
+}
+
+std::vector<std::wstring> Warnings(const ZkDiag::Capture& capture)
+{
+    ZkReport report;
+    capture.Explain(L"", report);
+    return Warnings(report);
+}
+
+}  // namespace
+
+// The library's Save streams its records straight to the file; a caller's
+// exchange holds the document and writes it when saved. The same records give
+// the same bytes and the same warnings, placed in the file, either way and in
+// whichever order the rows are written: texts needing escapes,
+// TAB, CR and LF, characters beyond ASCII and beyond the BMP, characters
+// written as U+FFFD, empty texts, rows without connectors, an empty group and
+// empty libraries.
+TEST_F(ExchangeTest, TheExchangeWritesTheBytesTheLibrarysSaveStreams)
+{
+    const std::vector<std::wstring> texts = {L"",
+                                             L"<a & \"b\" 'c'> ]]>",
+                                             L"\t\n\r\r\n",
+                                             L"节点图 \U0001F600",
+                                             {L'a', 0x01, L'b'},
+                                             {0xD800, L'z'},
+                                             {L'x', 0xFFFE},
+                                             L"  "};
+    CNodeDetailResDataManager* pNode = ZkNodeDetailResDataManager();
+    const Library nodeDetail = Library::NodeDetail();
+    std::filesystem::create_directories(nodeDetail.file.parent_path());
+    for (size_t nRows : {texts.size(), size_t{0}}) {
+        std::vector<NodeDetailResData> rows;
+        for (size_t i = 0; i < nRows; ++i) {
+            NodeDetailResData r;
+            r.SetGuid(texts[i].c_str());
+            r.SetDisplayName((texts[i] + L"x").c_str());
+            r.SetDescription(texts[(i + 3) % texts.size()].c_str());
+            rows.push_back(r);
+        }
+        pNode->SetVecNodeDetailResData(rows);
+        ASSERT_TRUE(nodeDetail.save());
+        for (bool bRowsFirst : {false, true}) {
+            ZkDiag::Capture capture;
+            EXPECT_EQ(zktest::ReadBytes(nodeDetail.file),
+                      ThroughTheExchange(L"NodeDetailResData", L"NodeDetailResDataRow", rows,
+                                         bRowsFirst, capture))
+                << nRows << bRowsFirst;
+            EXPECT_EQ(Warnings(pNode->GetLastReport()), Warnings(capture)) << nRows;
+            EXPECT_EQ(nRows == 0 ? 0u : 9u, capture.warnings.size());  // three texts, thrice
+        }
+    }
+
+    CFitDataManager* pFit = ZkFitDataManager();
+    const Library fitting = Library::Fitting();
+    std::filesystem::create_directories(fitting.file.parent_path());
+    for (bool bEmpty : {false, true}) {
+        std::filesystem::remove(fitting.file);
+        pFit->Update();
+        if (!bEmpty) {
+            ConnectorData con;
+            con.SetPos(stu3Value(0.1, -2, 1e300));
+            con.SetAngle(-90);
+            con.SetIndex(2);
+            con.SetConType(static_cast<Pipe::ConnectionType>(5));
+            FittingData a, b, c, gone;
+            a.SetFitType(static_cast<NodeDetailEx::FittingType>(3));
+            b.SetFitType(a.GetFitType());
+            c.SetFitType(static_cast<NodeDetailEx::FittingType>(5));
+            gone.SetFitType(static_cast<NodeDetailEx::FittingType>(7));
+            a.SetDisplayName(texts[1].c_str());
+            a.SetDescription(texts[4].c_str());
+            a.SetBlockName(texts[3].c_str());
+            a.SetGUID(texts[2].c_str());
+            a.SetScale(0.25);
+            a.SetDirection(stu3Value(0, 0, -1));
+            a.SetConnector({con, ConnectorData(), con});
+            b.SetDisplayName(texts[5].c_str());
+            c.SetDisplayName(texts[6].c_str());
+            c.SetConnector({con});
+            for (const FittingData* f : {&b, &a, &c, &gone})
+                ASSERT_TRUE(pFit->AddFit(*f));
+            ASSERT_TRUE(pFit->DelFit(2, 0));
+        }
+        std::vector<FittingInfo> groups;
+        pFit->GetVecFitInfo(groups);
+        ASSERT_EQ(bEmpty ? 0u : 3u, groups.size());
+        ASSERT_TRUE(fitting.save());
+        for (bool bRowsFirst : {false, true}) {
+            ZkDiag::Capture capture;
+            EXPECT_EQ(zktest::ReadBytes(fitting.file),
+                      ThroughTheExchange(L"FitData", L"FitInfo", groups, bRowsFirst, capture))
+                << bEmpty << bRowsFirst;
+            EXPECT_EQ(Warnings(pFit->GetLastReport()), Warnings(capture)) << bEmpty;
+            EXPECT_EQ(bEmpty ? 0u : 3u, capture.warnings.size());
+        }
+    }
+}
+
+// Only the library's Save streams: a call the stream could not take where the
+// document wants it makes the save fail, and the file stays as it was.
+TEST_F(ExchangeTest, AStreamedSaveFailsOnACallOutOfOrder)
+{
+    struct Case {
+        const char* what;
+        bool bInOrder;
+        std::function<void(CXTPPropExchange&)> write;
+    };
+    auto put = [](CXTPPropExchange& px, const wchar_t* pszName) {
+        CString value = L"v";
+        px.PX_String(pszName, value);
+    };
+    const Case cases[] = {
+        {"in document order", true,
+         [&](CXTPPropExchange& px) {
+             put(px, L"P");
+             CXTPPropExchange a = px.GetSection(L"A");
+             put(a, L"Q");
+             CXTPPropExchange b = px.GetSection(L"B");
+             b.EmptySection();
+             CXTPPropExchangeEnumerator items = b.GetEnumerator(L"I");
+             POSITION pos = items.GetPosition(0, 1);
+             for (int i = 0; i < 2; ++i) {
+                 CXTPPropExchange item = items.GetNext(pos);
+                 put(item, L"R");
+                 b.AfterItem(&item);
+             }
+         }},
+        {"a property after a child section", false,
+         [&](CXTPPropExchange& px) {
+             px.GetSection(L"A");
+             put(px, L"P");
+         }},
+        {"into an earlier sibling", false,
+         [&](CXTPPropExchange& px) {
+             CXTPPropExchange a = px.GetSection(L"A");
+             px.GetSection(L"B");
+             put(a, L"P");
+         }},
+        {"a section asked for again", false,
+         [&](CXTPPropExchange& px) {
+             px.GetSection(L"A");
+             px.GetSection(L"A");
+         }},
+        {"a section named as an item", false,
+         [&](CXTPPropExchange& px) {
+             CXTPPropExchangeEnumerator items = px.GetEnumerator(L"I");
+             POSITION pos = items.GetPosition(0, 1);
+             items.GetNext(pos);
+             px.GetSection(L"I");
+         }},
+        {"emptying what holds a value", false,
+         [&](CXTPPropExchange& px) {
+             put(px, L"P");
+             px.EmptySection();
+         }},
+        {"a property as an element", false,
+         [&](CXTPPropExchange& px) {
+             px.SetCompactMode(0);
+             put(px, L"P");
+         }},
+    };
+    const std::wstring path = zktest::DataDirectory() + L"streamed.xml";
+    for (const Case& c : cases) {
+        zktest::WriteBytes(zktest::Native(path), "<Doc />");
+        ZkDiag::Capture capture;
+        {
+            CXTPPropExchange px(0, nullptr, L"Doc");
+            ZkExchangeAccess::SetCapture(px, &capture);
+            ZkExchangeAccess::StreamTo(px, path.c_str());
+            px.SetCompactMode(1);
+            c.write(px);
+            EXPECT_EQ(c.bInOrder ? 0 : 1, px.SaveToFile(path.c_str(), 1)) << c.what;
+        }
+        EXPECT_EQ(c.bInOrder ? ZkOutcome::kDone : ZkOutcome::kSystemError, capture.outcome)
+            << c.what;
+        EXPECT_EQ(c.bInOrder, zktest::ReadBytes(zktest::Native(path)) != "<Doc />") << c.what;
+        EXPECT_TRUE(zktest::FolderEntries(zktest::NativeDataDirectory()).size() == 1) << c.what;
+    }
+}

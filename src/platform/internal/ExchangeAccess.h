@@ -16,8 +16,14 @@ struct ZkExchangeAccess {
     // nowhere). Warnings of a read get their lines and columns when the root
     // is destroyed.
     static void SetCapture(CXTPPropExchange& root, ZkDiag::Capture* pCapture);
-    // Root, writing: from now on the document goes to its file as it is
-    // written; SaveToFile with the same path puts it in place.
+    // Root, writing, before anything is written (ignored after): from now on
+    // the document goes to its file as it is written, with no document in
+    // memory; SaveToFile with the same path puts it in place. The stream
+    // takes what the library's records write, in document order: properties
+    // as attributes, each once, before the section's first child section,
+    // and a section asked for by name only once. Any other call is refused
+    // (0) and makes SaveToFile fail, leaving the file as it was, rather than
+    // lose or misplace a value.
     static void StreamTo(CXTPPropExchange& root, const wchar_t* path);
     // A position as one text property in the host's three-number form
     // (ZkU3ValueToText, ZkTextToU3Value), read and written without a CString:

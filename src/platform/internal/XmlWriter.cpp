@@ -141,13 +141,9 @@ void Writer::Start(const std::string& rootName, ZkDiag::Capture* pCapture)
     m_levels[0].name = rootName;
     m_levels[0].nSerial = m_nNextSerial++;
     m_levels[0].bHasChildren = false;
+    m_levels[0].bHasAttributes = false;
+    m_levels[0].sectionNames.clear();
     m_nTop = 0;
-}
-
-bool Writer::IsOpen(unsigned long nSerial, int nDepth) const
-{
-    return nSerial != 0 && nDepth >= 0 && nDepth <= m_nTop &&
-           m_levels[static_cast<size_t>(nDepth)].nSerial == nSerial;
 }
 
 void Writer::EndContent(int nDepth)
@@ -188,18 +184,39 @@ void Writer::StartContent(int nDepth)
     }
 }
 
-unsigned long Writer::OpenChild(unsigned long nSerial, int nDepth, const char* name, size_t len)
+unsigned long Writer::OpenChild(unsigned long nSerial, int nDepth, const char* name, size_t len,
+                                bool bFirstOfName)
 {
     if (!IsOpen(nSerial, nDepth))
         return 0;
-    StartContent(nDepth);
     const size_t d = static_cast<size_t>(nDepth) + 1;
     if (m_levels.size() <= d)
         m_levels.resize(d + 1);
+    Level& parent = m_levels[d - 1];
     Level& level = m_levels[d];
-    level.name.assign(name, len);
+    // The level below still holds the name of the section there last, which
+    // is this section's last child when it has had one: repeated items.
+    const bool bSameName =
+        level.name.size() == len && std::memcmp(level.name.data(), name, len) == 0;
+    bool bKnown = bSameName && !parent.sectionNames.empty();
+    for (size_t at = 0; !bKnown && at < parent.sectionNames.size();) {
+        const size_t end = parent.sectionNames.find('\0', at);
+        bKnown = end - at == len && std::memcmp(parent.sectionNames.data() + at, name, len) == 0;
+        at = end + 1;
+    }
+    if (bKnown && bFirstOfName)
+        return 0;
+    if (!bKnown) {
+        parent.sectionNames.append(name, len);
+        parent.sectionNames.push_back('\0');
+    }
+    StartContent(nDepth);
+    if (!bSameName)
+        level.name.assign(name, len);
     level.nSerial = m_nNextSerial++;
     level.bHasChildren = false;
+    level.bHasAttributes = false;
+    level.sectionNames.clear();
     m_nTop = nDepth + 1;
     char* out = Reserve(d * 2 + 1 + len);
     std::memset(out, ' ', d * 2);
@@ -215,8 +232,10 @@ bool Writer::BeginProperty(unsigned long nSerial, int nDepth, bool bAttribute,
     if (!IsOpen(nSerial, nDepth))
         return false;
     if (bAttribute) {
-        if (m_levels[static_cast<size_t>(nDepth)].bHasChildren)
+        Level& level = m_levels[static_cast<size_t>(nDepth)];
+        if (level.bHasChildren)
             return false;
+        level.bHasAttributes = true;
         *Reserve(1) = ' ';
         ++m_nSize;
         PutName(pszName);

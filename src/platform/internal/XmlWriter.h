@@ -34,9 +34,21 @@ public:
     void Start(const std::string& rootName, ZkDiag::Capture* pCapture);
     void SetCapture(ZkDiag::Capture* pCapture) { m_pCapture = pCapture; }
     // Whether the section (serial, depth) can still be written into.
-    bool IsOpen(unsigned long nSerial, int nDepth) const;
-    // A new child section; its serial, or 0 when the section has ended.
-    unsigned long OpenChild(unsigned long nSerial, int nDepth, const char* name, size_t len);
+    bool IsOpen(unsigned long nSerial, int nDepth) const
+    {
+        return nSerial != 0 && nDepth >= 0 && nDepth <= m_nTop &&
+               m_levels[static_cast<size_t>(nDepth)].nSerial == nSerial;
+    }
+    // Whether it is open with nothing written into it yet.
+    bool IsEmpty(unsigned long nSerial, int nDepth) const
+    {
+        return IsOpen(nSerial, nDepth) && !m_levels[static_cast<size_t>(nDepth)].bHasChildren &&
+               !m_levels[static_cast<size_t>(nDepth)].bHasAttributes;
+    }
+    // A new child section; its serial, or 0 when the section has ended or,
+    // with bFirstOfName, already has a child of that name.
+    unsigned long OpenChild(unsigned long nSerial, int nDepth, const char* name, size_t len,
+                            bool bFirstOfName = false);
     // A property as an attribute (compact) or as a child element holding the
     // value as text. Text is UTF-16 units; ascii is plain ASCII that needs no
     // escaping (numbers). False when the section cannot take it.
@@ -56,7 +68,9 @@ private:
     struct Level {
         std::string name;
         unsigned long nSerial = 0;
-        bool bHasChildren = false;
+        bool bHasChildren = false;  // its start tag has ended
+        bool bHasAttributes = false;
+        std::string sectionNames;  // of its child sections, each once and ended by a NUL
     };
 
     char* Reserve(size_t n);

@@ -4,9 +4,120 @@
 # free function, shows up; and everything exported belongs to one of them,
 # so nothing of the runtime, of pugixml or of the internals leaks out.
 # Linux:   cmake -DNM=nm -DLIBRARY=... -DSOURCE_DIR=... -P CheckExports.cmake
-# Windows: cmake -DOBJDUMP=... -DCXXFILT=... -DLIBRARY=... -DSOURCE_DIR=... -P ...
+# MinGW:   cmake -DOBJDUMP=... -DCXXFILT=... -DLIBRARY=... -DSOURCE_DIR=... -P ...
+# MSVC:    cmake -DDUMPBIN=dumpbin -DLIBRARY=... -DSOURCE_DIR=... -P ...
 cmake_policy(VERSION 3.16)
 include(${SOURCE_DIR}/cmake/PublicApi.cmake)
+
+# Operators by their code in a Microsoft decorated name ("??H" is operator+).
+set(zk_msvc_operators
+  "2=operator new" "3=operator delete" "4=operator=" "5=operator>>" "6=operator<<"
+  "7=operator!" "8=operator==" "9=operator!=" "A=operator[]" "B=operator conversion"
+  "C=operator->" "D=operator*" "E=operator++" "F=operator--" "G=operator-" "H=operator+"
+  "I=operator&" "J=operator->*" "K=operator/" "L=operator%" "M=operator<" "N=operator<="
+  "O=operator>" "P=operator>=" "Q=operator," "R=operator()" "S=operator~" "T=operator^"
+  "U=operator|" "V=operator&&" "W=operator||" "X=operator*=" "Y=operator+=" "Z=operator-="
+  "_0=operator/=" "_1=operator%=" "_2=operator>>=" "_3=operator<<=" "_4=operator&="
+  "_5=operator|=" "_6=operator^=" "_U=operator new[]" "_V=operator delete[]")
+
+# A Microsoft decorated name written as the GNU demangler writes the same
+# entity, as far as the rule looks: "Class::Member(...)", "ns::function()" for
+# one without arguments, "vtable for Class", "typeinfo for Class", or the name
+# itself when it is not a C++ one. What this does not read (templates) stays
+# as it is, and so cannot belong to the public interface.
+function(zk_msvc_name out decorated)
+  set(name "${decorated}")
+  if(NOT decorated MATCHES "^\\?")
+    set(${out} "${decorated}" PARENT_SCOPE)  # a C name
+    return()
+  elseif(decorated MATCHES "^\\?\\?_7(.*)$")
+    set(what "vtable for ")
+    set(rest "${CMAKE_MATCH_1}")
+  elseif(decorated MATCHES "^\\?\\?_R4(.*)$" OR decorated MATCHES "^\\?\\?_R0\\?A[UV](.*)$")
+    set(what "typeinfo for ")
+    set(rest "${CMAKE_MATCH_1}")
+  elseif(decorated MATCHES "^\\?\\?(_?_?[0-9A-Z])(.*)$")
+    set(what "special")
+    set(code "${CMAKE_MATCH_1}")
+    set(rest "${CMAKE_MATCH_2}")
+  elseif(decorated MATCHES "^\\?([A-Za-z_][A-Za-z_0-9]*)@(.*)$")
+    set(what "")
+    set(name "${CMAKE_MATCH_1}")
+    set(rest "${CMAKE_MATCH_2}")
+  else()
+    set(${out} "${decorated}" PARENT_SCOPE)
+    return()
+  endif()
+  # The enclosing scopes, innermost first, up to "@@"; a digit stands for
+  # the name of that rank met before.
+  set(seen "")
+  if(what STREQUAL "")
+    list(APPEND seen "${name}")
+  endif()
+  set(scopes "")
+  while(NOT rest MATCHES "^@")
+    if(NOT rest MATCHES "^([^@]+)@(.*)$")
+      set(${out} "${decorated}" PARENT_SCOPE)
+      return()
+    endif()
+    set(part "${CMAKE_MATCH_1}")
+    set(rest "${CMAKE_MATCH_2}")
+    if(part MATCHES "^[0-9]$")
+      list(LENGTH seen count)
+      if(NOT part LESS count)
+        set(${out} "${decorated}" PARENT_SCOPE)
+        return()
+      endif()
+      list(GET seen ${part} part)
+    elseif(part MATCHES "^[A-Za-z_][A-Za-z_0-9]*$")
+      list(APPEND seen "${part}")
+    else()
+      set(${out} "${decorated}" PARENT_SCOPE)  # a template or a local scope
+      return()
+    endif()
+    list(INSERT scopes 0 "${part}")
+  endwhile()
+  string(SUBSTRING "${rest}" 1 -1 type)
+  string(REPLACE ";" "::" qualified "${scopes}")
+  if(what MATCHES " for $")
+    set(${out} "${what}${qualified}" PARENT_SCOPE)
+    return()
+  endif()
+  if(what STREQUAL "special")
+    list(LENGTH scopes count)
+    if(count GREATER 0)
+      math(EXPR last "${count} - 1")
+      list(GET scopes ${last} innermost)
+    endif()
+    if(code STREQUAL "0" AND count GREATER 0)
+      set(name "${innermost}")
+    elseif(code STREQUAL "1" AND count GREATER 0)
+      set(name "~${innermost}")
+    else()
+      set(name "")
+      foreach(entry IN LISTS zk_msvc_operators)
+        if(entry MATCHES "^${code}=(.*)$")
+          set(name "${CMAKE_MATCH_1}")
+        endif()
+      endforeach()
+      if(name STREQUAL "")
+        set(name "`${code}'")  # one of the compiler's own members
+      endif()
+    endif()
+  endif()
+  if(qualified STREQUAL "")
+    set(qualified "${name}")
+  else()
+    string(APPEND qualified "::${name}")
+  endif()
+  if(type MATCHES "^[0-4]")
+    set(${out} "${qualified}" PARENT_SCOPE)  # a variable
+  elseif(type MATCHES "XZ$")
+    set(${out} "${qualified}()" PARENT_SCOPE)  # a function of no arguments
+  else()
+    set(${out} "${qualified}(...)" PARENT_SCOPE)
+  endif()
+endfunction()
 
 # Stops with the heading and the names, one a line, when there are any.
 function(zk_fail_on names heading)
@@ -25,6 +136,27 @@ if(NM)
   endif()
   # "<address> <type> <name>"
   string(REGEX REPLACE "(^|\n)[0-9A-Fa-f]* *[A-Za-z] " "\\1" exports "${dump}")
+elseif(DUMPBIN)
+  execute_process(COMMAND ${DUMPBIN} /nologo /exports ${LIBRARY}
+                  OUTPUT_VARIABLE dump RESULT_VARIABLE rc)
+  if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "${DUMPBIN} /exports failed on ${LIBRARY}")
+  endif()
+  # "ordinal hint RVA name" heads the table; a row is "1 0 00001000 ?f@@YAXXZ",
+  # perhaps followed by " = ..." or the undecorated name.
+  string(FIND "${dump}" "ordinal hint" at)
+  if(at EQUAL -1)
+    message(FATAL_ERROR "${LIBRARY} has no export table")
+  endif()
+  string(SUBSTRING "${dump}" ${at} -1 dump)
+  string(REPLACE "\r" "" dump "${dump}")
+  string(REGEX MATCHALL "\n +[0-9]+ +[0-9A-Fa-f]+ +[0-9A-Fa-f]+ +[^ \n]+" rows "${dump}")
+  set(exports "")
+  foreach(row IN LISTS rows)
+    string(REGEX REPLACE "^\n +[0-9]+ +[0-9A-Fa-f]+ +[0-9A-Fa-f]+ +" "" decorated "${row}")
+    zk_msvc_name(name "${decorated}")
+    string(APPEND exports "${name}\n")
+  endforeach()
 else()
   execute_process(COMMAND ${OBJDUMP} -p ${LIBRARY} OUTPUT_VARIABLE dump RESULT_VARIABLE rc)
   if(NOT rc EQUAL 0)

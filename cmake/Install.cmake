@@ -15,6 +15,10 @@ install(TARGETS ZkNodeDetail EXPORT ZkNodeDetailTargets
   RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
+if(MSVC)
+  # The debugger's symbols beside the DLL, in the configurations that make them.
+  install(FILES $<TARGET_PDB_FILE:ZkNodeDetail> DESTINATION ${CMAKE_INSTALL_BINDIR} OPTIONAL)
+endif()
 
 # Every public header, in its folder: all of src/ but the internal/ folders
 # (cmake/PublicApi.cmake). The consumer test compiles each of them on its own

@@ -47,12 +47,14 @@ CString FromUtf8(const std::string& text)
     std::wstring wide;
     for (size_t i = 0; i < text.size();) {
         const unsigned cp = NextCodePoint(text, i);
-        if (sizeof(wchar_t) == 2 && cp >= 0x10000) {
-            wide += static_cast<wchar_t>(0xD800 + ((cp - 0x10000) >> 10));
-            wide += static_cast<wchar_t>(0xDC00 + ((cp - 0x10000) & 0x3FF));
-        } else {
-            wide += static_cast<wchar_t>(cp);
+        if constexpr (sizeof(wchar_t) == 2) {
+            if (cp >= 0x10000) {
+                wide += static_cast<wchar_t>(0xD800 + ((cp - 0x10000) >> 10));
+                wide += static_cast<wchar_t>(0xDC00 + ((cp - 0x10000) & 0x3FF));
+                continue;
+            }
         }
+        wide += static_cast<wchar_t>(cp);
     }
     return CString(wide.c_str());  // splits what 16 bits cannot hold into pairs
 }

@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "Hash.h"
+#include "Library.h"
 #include "ResourceFiles.h"
 #include "Text.h"
 #include "frame/ZkNodeDetail.h"
@@ -185,22 +186,6 @@ Layout ScanFile(const fs::path& file, const char* pszItem, const char* pszSub)
     return Scanner(bytes).Scan(pszItem, pszSub);
 }
 
-// The canonical GUID text: 36 characters, upper-case hexadecimal digits and
-// hyphens as in "6F9619FF-8B86-D011-B42D-00C04FC964FF".
-bool IsCanonicalGuid(const CString& strGuid)
-{
-    if (strGuid.GetLength() != 36)
-        return false;
-    const wchar_t* p = strGuid.GetString();
-    for (int i = 0; i < 36; ++i) {
-        const bool bHyphen = i == 8 || i == 13 || i == 18 || i == 23;
-        if (bHyphen ? p[i] != L'-'
-                    : !((p[i] >= L'0' && p[i] <= L'9') || (p[i] >= L'A' && p[i] <= L'F')))
-            return false;
-    }
-    return true;
-}
-
 // Problems of one library file: the file's own first, then by position. The
 // file is scanned for the records' lines only when a record has a problem.
 class FileProblems {
@@ -241,6 +226,8 @@ public:
         problem.bError = bError;
         problem.strCode = pszCode;
         problem.strMessage = std::move(strMessage);
+        problem.nItem = static_cast<long>(nItem);
+        problem.nSub = nSub == npos ? -1 : static_cast<long>(nSub);
         if (pRecord != nullptr) {
             problem.bRecord = true;
             problem.strGuid = Utf8(pRecord->first);

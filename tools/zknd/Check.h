@@ -32,6 +32,10 @@ struct Problem {
     std::string strGuid;  // of the record concerned, when there is one
     std::string strName;
     bool bRecord = false;  // strGuid and strName are a record's
+    // Where in its library the problem is: a node detail's or fitting group's
+    // position, and a fitting's in its group; -1 where none.
+    long nItem = -1;
+    long nSub = -1;
 };
 
 struct Findings {

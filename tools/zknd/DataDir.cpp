@@ -54,8 +54,14 @@ std::string DataDir::Show(const CString& strLibraryPath) const
 {
     if (!StartsWith(strLibraryPath, m_strLibrary))
         return Native(strLibraryPath).u8string();
-    const CString strBelow(strLibraryPath.GetString() + m_strLibrary.GetLength());
-    return (std::filesystem::u8path(m_strGiven) / Native(strBelow)).u8string();
+    return (std::filesystem::u8path(m_strGiven) / Native(Below(strLibraryPath))).u8string();
+}
+
+CString DataDir::Below(const CString& strLibraryPath) const
+{
+    if (!StartsWith(strLibraryPath, m_strLibrary))
+        return strLibraryPath;
+    return CString(strLibraryPath.GetString() + m_strLibrary.GetLength());
 }
 
 std::filesystem::path DataDir::Native(const CString& strLibraryPath)

@@ -21,6 +21,10 @@ public:
     const std::string& Given() const { return m_strGiven; }
     // A path of the library's form under the data directory, for showing.
     std::string Show(const CString& strLibraryPath) const;
+    // The part of such a path below the data directory, e.g.
+    // "Data\NodeDetail\...\NodeDetailDataEx.xml"; the path itself when it
+    // is not below it.
+    CString Below(const CString& strLibraryPath) const;
     // The same path as the system takes it.
     static std::filesystem::path Native(const CString& strLibraryPath);
     // The node-detail library's folder, where its drawings and slides lie, in

@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "Check.h"
+#include "Commands.h"
 #include "DataDir.h"
 #include "Progress.h"
 #include "ResourceFiles.h"
@@ -30,10 +31,19 @@ type; fittings of one group with the same name. Warnings: a value the library
 could not read as its type, a character it replaced, a GUID text not in the
 canonical form, a drawing or slide file that no node detail names.
 
-Exit status: 0 done (check: nothing found); 1 check found problems, or list or
-copy could not do what was asked (the reason is on standard error); 2 wrong
-arguments, or DATADIR is not a folder. A progress line appears on standard
-error when the work takes more than a second and standard error is a terminal.)";
+export and import copy node details with their drawing and slide files (and,
+with --fittings, fittings) into another data directory, as the library would
+add them: a name already used gets the next free name, NAME(n); a GUID text
+already used a new GUID; a detail already there is skipped. fix shows the
+repairs it can make of what check finds, and makes them with --apply, keeping
+the old library files as NodeDetailDataEx.xml.<time>.bak and FitDataEx.xml.<time>.bak
+and moving drawings and slides no record names to unreferenced/.
+
+Exit status: 0 done (check, fix: nothing left to repair); 1 check or fix found
+problems, or a command could not do all that was asked (the reason is on
+standard error); 2 wrong arguments, or a data directory that is not a folder.
+A progress line appears on standard error when the work takes more than a
+second and standard error is a terminal. docs/zknd.md has more.)";
 
 int Fail(Output& out, const std::string& strWhy)
 {
@@ -241,8 +251,8 @@ int CopyCommand(const DataDir& dir, const std::string& strName, Output& out)
 int Run(const std::vector<std::string>& vecArg, Output& out)
 {
     CLI::App app("zknd " ZKND_VERSION
-                 ": checks, lists and copies the node details and fittings "
-                 "of a data directory",
+                 ": checks, lists, copies, exports, imports and fixes the "
+                 "node details and fittings of a data directory",
                  "zknd");
     app.set_version_flag("--version", "zknd " ZKND_VERSION);
     app.require_subcommand(1);
@@ -265,6 +275,30 @@ int Run(const std::vector<std::string>& vecArg, Output& out)
         "copy", "copy a node detail and its files under a free name \"NAME(n)\", then save");
     pCopy->add_option("DATADIR", strDataDir, kDataDirHelp)->required();
     pCopy->add_option("NAME", strName, "the node detail's name (letter case ignored)")->required();
+    TransferArgs transfer;
+    bool bInto = false;
+    bool bApply = false;
+    CLI::App* pExport = app.add_subcommand(
+        "export", "a new data directory holding the node details named, with their files");
+    pExport->add_option("DATADIR", transfer.strFrom, kDataDirHelp)->required();
+    pExport->add_option("NAME", transfer.vecName, "node details' names (letter case ignored)")
+        ->required();
+    pExport->add_option("--to", transfer.strTo, "the new data directory")->required();
+    pExport->add_flag("--into", bInto, "DIR holds a library already: import into it");
+    pExport->add_flag("--fittings", transfer.bFittings, "the fitting library too");
+    pExport->add_flag("--json", transfer.bJson, "the outcome as a JSON object");
+    CLI::App* pImport = app.add_subcommand(
+        "import", "bring node details with their files (all, or those named) into TO");
+    pImport->add_option("FROM", transfer.strFrom, "the data directory they come from")->required();
+    pImport->add_option("TO", transfer.strTo, "the data directory they go to")->required();
+    pImport->add_option("NAME", transfer.vecName, "node details' names (letter case ignored)");
+    pImport->add_flag("--fittings", transfer.bFittings, "the fittings too, by group");
+    pImport->add_flag("--json", transfer.bJson, "the outcome as a JSON object");
+    CLI::App* pFix =
+        app.add_subcommand("fix", "show the repairs of what check finds; --apply makes them");
+    pFix->add_option("DATADIR", strDataDir, kDataDirHelp)->required();
+    pFix->add_flag("--apply", bApply, "make the repairs");
+    pFix->add_flag("--json", bJson, "the same as a JSON object");
 
     std::vector<const char*> argv = {"zknd"};
     for (const std::string& arg : vecArg)
@@ -280,6 +314,12 @@ int Run(const std::vector<std::string>& vecArg, Output& out)
         return nStatus == 0 ? 0 : 2;
     }
 
+    if (pExport->parsed())
+        return ExportCommand(transfer, bInto, out);
+    if (pImport->parsed())
+        return ImportCommand(transfer, out);
+    if (pFix->parsed())
+        return FixCommand(strDataDir, bApply, bJson, out);
     DataDir dir;
     std::string strError;
     if (!dir.Attach(strDataDir, strError)) {

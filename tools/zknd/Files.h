@@ -1,0 +1,28 @@
+#pragma once
+
+// What export, import and fix ask of the system about files beyond
+// std::filesystem (Files_posix.cpp, Files_windows.cpp).
+
+#include <cstdint>
+#include <filesystem>
+#include <system_error>
+
+namespace zknd {
+
+// When the file was last written, in the system's own units: comparable only
+// with another answer of WrittenAt or MadeOrWrittenAt. False when the system
+// does not tell.
+bool WrittenAt(const std::filesystem::path& file, int64_t& nTime);
+// The later of when the file was last written and when it was made. Windows'
+// file copy keeps the source's write time, so a drawing that a running
+// product copied a moment ago is told by when it was made; a POSIX copy is
+// written anew and tells by its write time alone.
+bool MadeOrWrittenAt(const std::filesystem::path& file, int64_t& nTime);
+
+// Renames a file or folder, never over an existing one: fails with
+// std::errc::file_exists instead, where std::filesystem::rename would replace
+// it on POSIX systems.
+bool RenameNoReplace(const std::filesystem::path& from, const std::filesystem::path& to,
+                     std::error_code& ec);
+
+}  // namespace zknd

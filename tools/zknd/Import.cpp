@@ -10,7 +10,6 @@
 
 #include <algorithm>
 #include <array>
-#include <map>
 #include <unordered_map>
 #include <utility>
 
@@ -39,7 +38,8 @@ std::string Quoted(const CString& text)
     return "\"" + OneLine(Utf8(text)) + "\"";
 }
 
-enum class Result { kAdded, kSkipped, kFailed };
+// kConflict: not brought in because of something else that is there.
+enum class Result { kAdded, kSkipped, kFailed, kConflict };
 
 // What became of one node detail of the source.
 struct Detail {
@@ -105,6 +105,7 @@ std::string DetailLine(const Detail& d)
     case Result::kSkipped:
         return "skipped " + strWho + ": " + d.strWhy + "\n";
     case Result::kFailed:
+    case Result::kConflict:
         break;
     }
     return "failed " + strWho + ": " + d.strWhy + "\n";
@@ -122,6 +123,7 @@ std::string FittingLine(const Fitting& f)
             return "renamed " + strWho + " to " + Quoted(f.strAsName) + "\n";
         return "added " + strWho + "\n";
     case Result::kSkipped:
+    case Result::kConflict:
         return "skipped " + strWho + ": " + f.strWhy + "\n";
     case Result::kFailed:
         break;
@@ -174,8 +176,9 @@ public:
         const bool bAllDone =
             std::none_of(m_vecDetail.begin(), m_vecDetail.end(),
                          [](const Detail& d) { return d.eResult == Result::kFailed; }) &&
-            std::none_of(m_vecFitting.begin(), m_vecFitting.end(),
-                         [](const Fitting& f) { return f.eResult == Result::kFailed; });
+            std::none_of(m_vecFitting.begin(), m_vecFitting.end(), [](const Fitting& f) {
+                return f.eResult == Result::kFailed || f.eResult == Result::kConflict;
+            });
         return bAllDone ? 0 : 1;
     }
 
@@ -425,7 +428,12 @@ private:
                     added.SetCheck(false);
                     type.names.Add(f.strAsName);
                     type.vecFit.push_back(added);
-                    m_fitsToAdd[nType].push_back(std::move(added));
+                    auto it = std::find_if(m_fitsToAdd.begin(), m_fitsToAdd.end(),
+                                           [nType](const auto& add) { return add.first == nType; });
+                    if (it == m_fitsToAdd.end())
+                        it = m_fitsToAdd.emplace(m_fitsToAdd.end(), nType,
+                                                 std::vector<FittingData>());
+                    it->second.push_back(std::move(added));
                 }
                 m_vecFitting.push_back(std::move(f));
             }
@@ -450,6 +458,7 @@ private:
                 f.eResult = Result::kSkipped;
                 f.strWhy = "already there as " + Quoted(there.GetDisplayName());
             } else if (bSameGuid) {
+                f.eResult = Result::kConflict;
                 f.strWhy = "its GUID text is that of another fitting of its type, " +
                            Quoted(there.GetDisplayName());
             } else {
@@ -539,11 +548,13 @@ private:
 
     void Report()
     {
+        // Added, skipped (conflicts too), failed.
         size_t nCount[2][3] = {};
+        const int kColumn[] = {0, 1, 2, 1};
         for (const Detail& d : m_vecDetail)
-            ++nCount[0][static_cast<int>(d.eResult)];
+            ++nCount[0][kColumn[static_cast<int>(d.eResult)]];
         for (const Fitting& f : m_vecFitting)
-            ++nCount[1][static_cast<int>(f.eResult)];
+            ++nCount[1][kColumn[static_cast<int>(f.eResult)]];
         if (m_args.bJson) {
             ReportJson(nCount);
             return;
@@ -584,10 +595,11 @@ private:
                          {"guid", Utf8(f.fit.GUID())}};
             const bool bRenamed =
                 f.eResult == Result::kAdded && f.strAsName != f.fit.GetDisplayName();
-            item["result"] = bRenamed                        ? "renamed"
-                             : f.eResult == Result::kAdded   ? "added"
-                             : f.eResult == Result::kSkipped ? "skipped"
-                                                             : "failed";
+            item["result"] = bRenamed                         ? "renamed"
+                             : f.eResult == Result::kAdded    ? "added"
+                             : f.eResult == Result::kSkipped  ? "skipped"
+                             : f.eResult == Result::kConflict ? "conflict"
+                                                              : "failed";
             if (f.eResult == Result::kAdded)
                 item["asName"] = Utf8(f.strAsName);
             else
@@ -637,7 +649,8 @@ private:
 
     std::vector<Detail> m_vecDetail;
     std::vector<Fitting> m_vecFitting;
-    std::map<int, std::vector<FittingData>> m_fitsToAdd;  // by type, in the source's order
+    // The fittings to add by type, types and fittings in the source's order.
+    std::vector<std::pair<int, std::vector<FittingData>>> m_fitsToAdd;
 };
 
 }  // namespace

@@ -26,7 +26,8 @@ struct IsForeignScale<Scale,
 
 // Stand-in for the host geometry library's three-factor scale. Beside that
 // library (platform/ZkNames.h) it converts both ways with the real one, factor
-// for factor, which it constructs from (sx, sy, sz).
+// for factor: the real one is made by its (sx, sy, sz) constructor or, without
+// one, by setting the three factors of a default one.
 class AcGeScale3d {
 public:
     AcGeScale3d() : sx(1.0), sy(1.0), sz(1.0) {}
@@ -38,11 +39,20 @@ public:
     }
     template <class Scale,
               std::enable_if_t<IsForeignScale<Scale>::value &&
-                                   std::is_constructible<Scale, double, double, double>::value,
+                                   (std::is_constructible<Scale, double, double, double>::value ||
+                                    std::is_default_constructible<Scale>::value),
                                int> = 0>
     operator Scale() const
     {
-        return Scale(sx, sy, sz);
+        if constexpr (std::is_constructible<Scale, double, double, double>::value) {
+            return Scale(sx, sy, sz);
+        } else {
+            Scale s;
+            s.sx = sx;
+            s.sy = sy;
+            s.sz = sz;
+            return s;
+        }
     }
 
     bool operator==(const AcGeScale3d& o) const { return sx == o.sx && sy == o.sy && sz == o.sz; }

@@ -56,7 +56,7 @@ public:
     }
     operator ::CString() const
     {
-        return ::CString(GetString(), GetLength());
+        return ::CString(GetString());
     }
 #endif
     // Out-of-range positions give 0 instead of undefined behaviour.
@@ -133,6 +133,46 @@ inline bool operator!=(const wchar_t* a, const CString& b)
 template <class Text>
 using IfWideText = std::enable_if_t<
     std::is_same<Text, const wchar_t*>::value || std::is_same<Text, wchar_t*>::value, int>;
+// MFC's CString itself, and nothing that converts to it, meets ours here,
+// whichever way MFC declares its own operators: joined, the text is MFC's,
+// as MFC's + gives it.
+template <class Text>
+using IfMfcText = std::enable_if_t<std::is_same<Text, ::CString>::value, int>;
+
+template <class Text, IfMfcText<Text> = 0>
+::CString operator+(const CString& a, const Text& b)
+{
+    CString r(a);
+    r += b.GetString();
+    return r;
+}
+template <class Text, IfMfcText<Text> = 0>
+::CString operator+(const Text& a, const CString& b)
+{
+    CString r(a.GetString());
+    r += b;
+    return r;
+}
+template <class Text, IfMfcText<Text> = 0>
+bool operator==(const CString& a, const Text& b)
+{
+    return a.Compare(b.GetString()) == 0;
+}
+template <class Text, IfMfcText<Text> = 0>
+bool operator==(const Text& a, const CString& b)
+{
+    return b.Compare(a.GetString()) == 0;
+}
+template <class Text, IfMfcText<Text> = 0>
+bool operator!=(const CString& a, const Text& b)
+{
+    return a.Compare(b.GetString()) != 0;
+}
+template <class Text, IfMfcText<Text> = 0>
+bool operator!=(const Text& a, const CString& b)
+{
+    return b.Compare(a.GetString()) != 0;
+}
 
 template <class Text, IfWideText<Text> = 0>
 CString operator+(const CString& a, Text b)

@@ -55,17 +55,18 @@ public:
     // Fetches the entry at nIndex; false (outputs untouched) when out of range.
     ZKND_API bool GetAt(int nIndex, CString& strName, NamedValue& value) const;
     // The same with the name going to another string class, such as the
-    // module's own CString beside MFC: any class assignable from a wide text.
+    // module's own CString beside MFC: any class made from a wide text.
     template <class Text,
               std::enable_if_t<std::is_class<Text>::value && !std::is_same<Text, CString>::value &&
-                                   std::is_assignable<Text&, const wchar_t*>::value,
+                                   std::is_constructible<Text, const wchar_t*>::value &&
+                                   std::is_assignable<Text&, Text>::value,
                                int> = 0>
     bool GetAt(int nIndex, Text& strName, NamedValue& value) const
     {
         CString name;
         if (!GetAt(nIndex, name, value))
             return false;
-        strName = name.GetString();
+        strName = Text(name.GetString());
         return true;
     }
     ZKND_API void SetAt(const wchar_t* pszName, const NamedValue& value);

@@ -315,6 +315,9 @@ void CheckTextUsage()
     CHECK(s3 == L"Base platePump base");
 
     const ZkNd::CString z = rec.GetDisplayName();
+    static_assert(std::is_same<decltype(strName + z), CString>::value &&
+                      std::is_same<decltype(z + strName), CString>::value,
+                  "joined with the module's CString, a text is the module's");
     CString mfcPlus = strName + z;
     CHECK(mfcPlus == L"Pump basePump base");
     CString plusMfc = z + CString(L"!");

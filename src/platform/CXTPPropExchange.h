@@ -39,12 +39,17 @@
 
 #include "platform/CString.h"
 #include "platform/ZkExport.h"
+#include "platform/ZkNames.h"
 
-// Opaque enumeration position; null means no (further) item.
+struct ZkExchangeAccess;
+
+namespace ZkNd {
+
+// Opaque enumeration position; null means no (further) item. Beside MFC it is
+// ZkNd::POSITION, MFC's own being another type.
 typedef struct __ZkPosition* POSITION;
 
 class CXTPPropExchangeEnumerator;
-struct ZkExchangeAccess;
 
 class ZKND_API CXTPPropExchange {
 public:
@@ -100,7 +105,7 @@ public:
 
 private:
     friend class CXTPPropExchangeEnumerator;
-    friend struct ZkExchangeAccess;
+    friend struct ::ZkExchangeAccess;
     struct Root;
     CXTPPropExchange(Root* pRoot, void* pNode, unsigned long nSerial, int nDepth, int nMode);
 
@@ -135,10 +140,20 @@ public:
 
 private:
     friend class CXTPPropExchange;
-    friend struct ZkExchangeAccess;
+    friend struct ::ZkExchangeAccess;
     CXTPPropExchangeEnumerator(CXTPPropExchange* pSection, const wchar_t* lpszName);
 
     CXTPPropExchange* m_pSection;
     char m_szName[64];  // UTF-8; a longer name is kept on the heap
     char* m_pszName;
 };
+
+}  // namespace ZkNd
+
+#if ZKND_GLOBAL_MFC_NAMES
+using ZkNd::POSITION;
+#endif
+#if ZKND_GLOBAL_XTP_NAMES
+using ZkNd::CXTPPropExchange;
+using ZkNd::CXTPPropExchangeEnumerator;
+#endif

@@ -19,32 +19,21 @@ using ZkXmlInput::IsXmlSpace;
 
 const uint32_t kMaxCount = UINT32_MAX;
 
-// The characters the plain read takes in names, which pugixml takes too:
-// ASCII letters, '_', ':' and any byte of a multi-byte character first;
-// digits, '-' and '.' after.
+// The ASCII characters of names: letters, '_' and ':' first; digits, '-'
+// and '.' after. Characters beyond ASCII are XML's own classes.
 struct NameClasses {
     unsigned char at[256] = {};
     constexpr NameClasses()
     {
-        for (int c = 0; c < 256; ++c) {
-            const bool bFirst = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' ||
-                                c == ':' || c >= 0x80;
+        for (int c = 0; c < 128; ++c) {
+            const bool bFirst =
+                (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c == ':';
             const bool bLater = bFirst || (c >= '0' && c <= '9') || c == '-' || c == '.';
             at[c] = static_cast<unsigned char>((bFirst ? 1 : 0) | (bLater ? 2 : 0));
         }
     }
 };
 constexpr NameClasses kNames;
-
-bool StartsName(char c)
-{
-    return (kNames.at[static_cast<unsigned char>(c)] & 1) != 0;
-}
-
-bool InName(char c)
-{
-    return (kNames.at[static_cast<unsigned char>(c)] & 2) != 0;
-}
 
 struct NamedReference {
     const char* text;  // after the '&'
@@ -96,13 +85,12 @@ public:
         if (m_n >= kMaxCount)
             return false;
         size_t i = 0;
-        if (m_n >= 6 && std::memcmp(m_p, "<?xml", 5) == 0 && IsXmlSpace(m_p[5])) {
-            i = 6;
-            while (i + 1 < m_n && !(m_p[i] == '?' && m_p[i + 1] == '>'))
-                ++i;
-            if (i + 1 >= m_n)
+        if (ZkXmlInput::StartsDeclaration(m_p, m_n)) {
+            size_t nError = 0;
+            const char* pszReason = nullptr;
+            i = ZkXmlInput::DeclarationEnd(m_p, m_n, nError, pszReason);
+            if (i == 0)
                 return false;
-            i += 2;
         }
         i = SkipSpace(i);
         if (At(i) != '<')
@@ -150,11 +138,22 @@ private:
         return i;
     }
 
+    // Where the name at i ends; i when none starts there.
     size_t NameEnd(size_t i) const
     {
-        while (InName(m_p[i]))
-            ++i;
-        return i;
+        for (int nClass = 1;; nClass = 2) {
+            const auto c = static_cast<unsigned char>(m_p[i]);
+            if ((kNames.at[c] & nClass) != 0) {
+                ++i;
+            } else if (c >= 0x80) {
+                const size_t len = ZkXmlInput::NameCharAt(m_p + i, nClass == 1);
+                if (len == 0)
+                    return i;
+                i += len;
+            } else {
+                return i;
+            }
+        }
     }
 
     // "</name>" at i, closing the innermost open element.
@@ -177,9 +176,9 @@ private:
     // A start tag at i, its attributes with it; bOpen when it is not empty.
     bool StartTag(size_t& i, bool& bOpen)
     {
-        if (!StartsName(At(i + 1)) || m_elements.size() >= kMaxCount - 1)
+        const size_t nameEnd = NameEnd(i + 1);
+        if (nameEnd == i + 1 || m_elements.size() >= kMaxCount - 1)
             return false;
-        const size_t nameEnd = NameEnd(i + 2);
         const auto n = static_cast<uint32_t>(m_elements.size());
         if (!m_open.empty()) {
             Open& parent = m_open.back();
@@ -199,7 +198,7 @@ private:
             if (IsXmlSpace(c)) {
                 j = SkipSpace(j);
                 c = At(j);
-                if (StartsName(c)) {
+                if (c != '>' && c != '/') {
                     if (!AddAttribute(j))
                         return false;
                     continue;
@@ -224,7 +223,9 @@ private:
     bool AddAttribute(size_t& i)
     {
         Element& e = m_elements.back();
-        const size_t nameEnd = NameEnd(i + 1);
+        const size_t nameEnd = NameEnd(i);
+        if (nameEnd == i)
+            return false;
         const auto nNameSize = static_cast<uint32_t>(nameEnd - i);
         // Repeated names are the full parse's to report; past 32 attributes
         // the comparisons would cost more than it does.

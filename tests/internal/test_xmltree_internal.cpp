@@ -148,6 +148,18 @@ TEST(XmlTreeTest, OnePassTakesPlainFilesAndReadsThemAsTheFullParse)
         {"<R><a\xFF/></R>", false},
         {"<R \xE4\xB8=\"\"/>", false},
         {"<?xml version=\"1.0\" x=\"\xC3\"?><R/>", false},
+        {"<?xml version='1.1' encoding='UTF-8' standalone='no' ?><R/>", true},
+        {"<?xml version=\"1.0\" standalone=\"YES\"?><R/>", false},
+        {"<?xml encoding=\"UTF-8\" version=\"1.0\"?><R/>", false},
+        {"<?xml version=\"1.0\"encoding=\"UTF-8\"?><R/>", false},
+        {"<?xml version=\"1.0 \"?><R/>", false},
+        {"<?xml version=\"1.0'?><R/>", false},
+        {"<?xml version=\"1.0\" standalone=\"no\" encoding=\"UTF-8\"?><R/>", false},
+        {"<\xC2\xB7R/>", false},
+        {"<R \xCC\x80" "a=\"\"/>", false},
+        {"<R><\xE2\x80\xBF" "a/></R>", false},
+        {"<R\xC3\x97/>", false},
+        {"<R a\xCC\x80=\"\" \xE4\xB8\xAD\xC2\xB7=\"\"><\xF0\x90\x80\x80/></R>", true},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(c.bPlain, Plain(c.xml).bTaken) << c.xml;

@@ -542,6 +542,8 @@ public:
                     return false;
             } else if (At(i + 1) == '!') {
                 return Fail(i, "a declaration or CDATA section where the root element belongs");
+            } else if (At(i + 1) == '/') {
+                return Fail(i, "an end tag before the root element's start tag");
             } else {
                 break;
             }
@@ -668,15 +670,16 @@ private:
     {
         const size_t e = NameEnd(i + 2);
         if (e == i + 2)
-            return Fail(i + 2, "a processing instruction without a target name");
+            return Fail(i + 2, i + 2 >= m_n ? "the file ends inside a processing instruction"
+                                            : "a processing instruction without a target name");
         if (e - i - 2 == 3 && IsXmlInAnyCase(m_p + i + 2))
             return Fail(i, std::memcmp(m_p + i + 2, "xml", 3) == 0 && IsXmlSpace(At(e))
                                ? "an XML declaration that is not at the start of the file"
                                : "a processing instruction named \"xml\", which XML reserves");
         if (!IsXmlSpace(At(e)) && !(At(e) == '?' && At(e + 1) == '>'))
-            return Fail(e,
-                        "white space or \"?>\" expected after the processing instruction's "
-                        "target");
+            return Fail(e, e >= m_n ? "the file ends inside a processing instruction"
+                                    : "white space or \"?>\" expected after the processing "
+                                      "instruction's target");
         const size_t end = EndOf(e, '?', "?>", 2);
         if (end == std::string::npos)
             return Fail(m_n, "the file ends inside a processing instruction");

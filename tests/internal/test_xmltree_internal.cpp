@@ -156,8 +156,12 @@ TEST(XmlTreeTest, OnePassTakesPlainFilesAndReadsThemAsTheFullParse)
         {"<?xml version=\"1.0'?><R/>", false},
         {"<?xml version=\"1.0\" standalone=\"no\" encoding=\"UTF-8\"?><R/>", false},
         {"<\xC2\xB7R/>", false},
-        {"<R \xCC\x80" "a=\"\"/>", false},
-        {"<R><\xE2\x80\xBF" "a/></R>", false},
+        {"<R \xCC\x80"
+         "a=\"\"/>",
+         false},
+        {"<R><\xE2\x80\xBF"
+         "a/></R>",
+         false},
         {"<R\xC3\x97/>", false},
         {"<R a\xCC\x80=\"\" \xE4\xB8\xAD\xC2\xB7=\"\"><\xF0\x90\x80\x80/></R>", true},
     };

@@ -152,13 +152,13 @@ bool DeclaredEncoding(const char* p, size_t n, std::string& name, size_t& nNameA
 
 // Whether a declared encoding name names form (UTF-8, UTF-16LE, UTF-16BE,
 // UTF-32LE or UTF-32BE), which the file's first bytes told.
-bool NamesForm(const std::string& name, const std::string& form)
+bool NamesForm(const std::string& name, const char* form)
 {
-    if (SameEncodingName(name, form.c_str()))
+    if (SameEncodingName(name, form))
         return true;
-    if (form == "UTF-8")
+    if (std::strcmp(form, "UTF-8") == 0)
         return SameEncodingName(name, "UTF8");
-    const bool b16 = form.compare(0, 6, "UTF-16") == 0;
+    const bool b16 = std::strncmp(form, "UTF-16", 6) == 0;
     for (const char* other : {"UTF-16", "UTF16", "UCS-2", "ISO-10646-UCS-2", "CSUNICODE"})
         if (b16 && SameEncodingName(name, other))
             return true;
@@ -171,8 +171,7 @@ bool NamesForm(const std::string& name, const std::string& form)
 // A file whose first bytes tell its encoding (a byte-order mark, or '<' in
 // UTF-16 or UTF-32) and whose declaration names another: XML makes that an
 // error, and one of the two is wrong.
-bool DeclarationAgrees(const Text& text, const std::string& form, bool bByteOrderMark,
-                       Capture* pCapture)
+bool DeclarationAgrees(const Text& text, const char* form, bool bByteOrderMark, Capture* pCapture)
 {
     std::string name;
     size_t nNameAt = 0;
@@ -489,6 +488,42 @@ size_t DuplicateAttribute(const char* p, size_t tagStart, const std::vector<size
     while (dup > tagStart && !EndsName(p[dup - 1]))
         --dup;
     return dup;
+}
+
+// How many bytes the character at p takes when it may stand in a name (as
+// the first character when bStart), else 0. The text at p is valid UTF-8.
+size_t NameCharAt(const char* p, bool bStart)
+{
+    const auto c = static_cast<unsigned char>(p[0]);
+    if (c < 0x80) {
+        const bool bFirst =
+            (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c == ':';
+        return bFirst || (!bStart && ((c >= '0' && c <= '9') || c == '-' || c == '.')) ? 1 : 0;
+    }
+    if (c < 0xC2)
+        return 0;
+    const auto* s = reinterpret_cast<const unsigned char*>(p);
+    unsigned long v = 0;
+    size_t len = 0;
+    if (c < 0xE0) {
+        v = ((c & 0x1Fu) << 6) | (s[1] & 0x3Fu);
+        len = 2;
+    } else if (c < 0xF0) {
+        v = ((c & 0x0Fu) << 12) | ((s[1] & 0x3Fu) << 6) | (s[2] & 0x3Fu);
+        len = 3;
+    } else {
+        v = ((c & 0x07ul) << 18) | ((s[1] & 0x3Ful) << 12) | ((s[2] & 0x3Fu) << 6) | (s[3] & 0x3Fu);
+        len = 4;
+    }
+    // XML 1.0 (fifth edition), NameStartChar and NameChar beyond ASCII.
+    const bool bFirst = (v >= 0xC0 && v <= 0xD6) || (v >= 0xD8 && v <= 0xF6) ||
+                        (v >= 0xF8 && v <= 0x2FF) || (v >= 0x370 && v <= 0x37D) ||
+                        (v >= 0x37F && v <= 0x1FFF) || v == 0x200C || v == 0x200D ||
+                        (v >= 0x2070 && v <= 0x218F) || (v >= 0x2C00 && v <= 0x2FEF) ||
+                        (v >= 0x3001 && v <= 0xD7FF) || (v >= 0xF900 && v <= 0xFDCF) ||
+                        (v >= 0xFDF0 && v <= 0xFFFD) || (v >= 0x10000 && v <= 0xEFFFF);
+    const bool bLater = v == 0xB7 || (v >= 0x300 && v <= 0x36F) || v == 0x203F || v == 0x2040;
+    return bFirst || (!bStart && bLater) ? len : 0;
 }
 
 // Whether the three letters at p are "xml" in any letter case.
@@ -1057,32 +1092,32 @@ bool Prepare(ZkFileSystem::Bytes&& raw, Text& text, Capture* pCapture)
     text.bWhiteSpaceValues = false;
     // The Unicode encoding the first bytes tell, if they tell one. FF FE 00
     // 00 is UTF-32 and not UTF-16 with a NUL, which XML does not allow.
-    std::string form;
+    const char* pszForm = nullptr;
     bool bByteOrderMark = true;
     auto zero = [&](size_t i) { return b[i] == 0; };
     if (n >= 4 && zero(0) && zero(1) &&
         ((b[2] == 0xFE && b[3] == 0xFF) || (zero(2) && b[3] == '<'))) {
-        form = "UTF-32BE";
+        pszForm = "UTF-32BE";
         bByteOrderMark = b[3] == 0xFF;
         if (!FromUtf32(raw, bByteOrderMark ? 4 : 0, true, text, pCapture))
             return false;
     } else if (n >= 4 && zero(2) && zero(3) &&
                ((b[0] == 0xFF && b[1] == 0xFE) || (b[0] == '<' && zero(1)))) {
-        form = "UTF-32LE";
+        pszForm = "UTF-32LE";
         bByteOrderMark = b[0] == 0xFF;
         if (!FromUtf32(raw, bByteOrderMark ? 4 : 0, false, text, pCapture))
             return false;
     } else if (n >= 2 && ((b[0] == 0xFF && b[1] == 0xFE) || (b[0] == 0xFE && b[1] == 0xFF))) {
-        form = b[0] == 0xFE ? "UTF-16BE" : "UTF-16LE";
+        pszForm = b[0] == 0xFE ? "UTF-16BE" : "UTF-16LE";
         if (!FromUtf16(raw, 2, b[0] == 0xFE, text, pCapture))
             return false;
     } else if (n >= 2 && ((b[0] == '<' && b[1] == 0) || (b[0] == 0 && b[1] == '<'))) {
-        form = b[0] == 0 ? "UTF-16BE" : "UTF-16LE";
+        pszForm = b[0] == 0 ? "UTF-16BE" : "UTF-16LE";
         bByteOrderMark = false;
         if (!FromUtf16(raw, 0, b[0] == 0, text, pCapture))
             return false;
     } else if (n >= 3 && b[0] == 0xEF && b[1] == 0xBB && b[2] == 0xBF) {
-        form = "UTF-8";
+        pszForm = "UTF-8";
         text.bytes = std::move(raw);
         text.nBegin = 3;
     } else {
@@ -1112,7 +1147,7 @@ bool Prepare(ZkFileSystem::Bytes&& raw, Text& text, Capture* pCapture)
         }
     }
     text.bytes.push_back('\0');
-    if (!form.empty() && !DeclarationAgrees(text, form, bByteOrderMark, pCapture))
+    if (pszForm != nullptr && !DeclarationAgrees(text, pszForm, bByteOrderMark, pCapture))
         return false;
     FindInvalid(text);
     return true;
@@ -1121,40 +1156,6 @@ bool Prepare(ZkFileSystem::Bytes&& raw, Text& text, Capture* pCapture)
 bool Check(Text& text, Capture* pCapture)
 {
     return Checker(text, pCapture).Run();
-}
-
-size_t NameCharAt(const char* p, bool bStart)
-{
-    const auto c = static_cast<unsigned char>(p[0]);
-    if (c < 0x80) {
-        const bool bFirst =
-            (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c == ':';
-        return bFirst || (!bStart && ((c >= '0' && c <= '9') || c == '-' || c == '.')) ? 1 : 0;
-    }
-    if (c < 0xC2)
-        return 0;
-    const auto* s = reinterpret_cast<const unsigned char*>(p);
-    unsigned long v = 0;
-    size_t len = 0;
-    if (c < 0xE0) {
-        v = ((c & 0x1Fu) << 6) | (s[1] & 0x3Fu);
-        len = 2;
-    } else if (c < 0xF0) {
-        v = ((c & 0x0Fu) << 12) | ((s[1] & 0x3Fu) << 6) | (s[2] & 0x3Fu);
-        len = 3;
-    } else {
-        v = ((c & 0x07ul) << 18) | ((s[1] & 0x3Ful) << 12) | ((s[2] & 0x3Fu) << 6) | (s[3] & 0x3Fu);
-        len = 4;
-    }
-    // XML 1.0 (fifth edition), NameStartChar and NameChar beyond ASCII.
-    const bool bFirst = (v >= 0xC0 && v <= 0xD6) || (v >= 0xD8 && v <= 0xF6) ||
-                        (v >= 0xF8 && v <= 0x2FF) || (v >= 0x370 && v <= 0x37D) ||
-                        (v >= 0x37F && v <= 0x1FFF) || v == 0x200C || v == 0x200D ||
-                        (v >= 0x2070 && v <= 0x218F) || (v >= 0x2C00 && v <= 0x2FEF) ||
-                        (v >= 0x3001 && v <= 0xD7FF) || (v >= 0xF900 && v <= 0xFDCF) ||
-                        (v >= 0xFDF0 && v <= 0xFFFD) || (v >= 0x10000 && v <= 0xEFFFF);
-    const bool bLater = v == 0xB7 || (v >= 0x300 && v <= 0x36F) || v == 0x203F || v == 0x2040;
-    return bFirst || (!bStart && bLater) ? len : 0;
 }
 
 bool StartsDeclaration(const char* p, size_t n)

@@ -82,10 +82,6 @@ bool StartsDeclaration(const char* p, size_t n);
 // in its form), with where and why.
 size_t DeclarationEnd(const char* p, size_t n, size_t& nError, const char*& pszReason);
 
-// How many bytes the character at p takes when it may stand in a name (as
-// the first character when bStart), else 0. The text at p is valid UTF-8.
-size_t NameCharAt(const char* p, bool bStart);
-
 // A character reference "&#digits;" or "&#xhex;" whose '&' is at p[i] and
 // '#' after it: its number, at most 0x110000, which stands for any larger,
 // and where its digits start and end (at the ';'). False when no digits end

@@ -19,8 +19,9 @@ using ZkXmlInput::IsXmlSpace;
 
 const uint32_t kMaxCount = UINT32_MAX;
 
-// The ASCII characters of names: letters, '_' and ':' first; digits, '-'
-// and '.' after. Characters beyond ASCII are XML's own classes.
+// The characters the plain read takes in names: ASCII letters, '_' and ':'
+// first; digits, '-' and '.' after. A name beyond ASCII, whose characters
+// XML's classes decide, is the full read's.
 struct NameClasses {
     unsigned char at[256] = {};
     constexpr NameClasses()
@@ -34,6 +35,16 @@ struct NameClasses {
     }
 };
 constexpr NameClasses kNames;
+
+bool StartsName(char c)
+{
+    return (kNames.at[static_cast<unsigned char>(c)] & 1) != 0;
+}
+
+bool InName(char c)
+{
+    return (kNames.at[static_cast<unsigned char>(c)] & 2) != 0;
+}
 
 struct NamedReference {
     const char* text;  // after the '&'
@@ -138,22 +149,11 @@ private:
         return i;
     }
 
-    // Where the name at i ends; i when none starts there.
     size_t NameEnd(size_t i) const
     {
-        for (int nClass = 1;; nClass = 2) {
-            const auto c = static_cast<unsigned char>(m_p[i]);
-            if ((kNames.at[c] & nClass) != 0) {
-                ++i;
-            } else if (c >= 0x80) {
-                const size_t len = ZkXmlInput::NameCharAt(m_p + i, nClass == 1);
-                if (len == 0)
-                    return i;
-                i += len;
-            } else {
-                return i;
-            }
-        }
+        while (InName(m_p[i]))
+            ++i;
+        return i;
     }
 
     // "</name>" at i, closing the innermost open element.
@@ -176,9 +176,9 @@ private:
     // A start tag at i, its attributes with it; bOpen when it is not empty.
     bool StartTag(size_t& i, bool& bOpen)
     {
-        const size_t nameEnd = NameEnd(i + 1);
-        if (nameEnd == i + 1 || m_elements.size() >= kMaxCount - 1)
+        if (!StartsName(At(i + 1)) || m_elements.size() >= kMaxCount - 1)
             return false;
+        const size_t nameEnd = NameEnd(i + 2);
         const auto n = static_cast<uint32_t>(m_elements.size());
         if (!m_open.empty()) {
             Open& parent = m_open.back();
@@ -198,7 +198,7 @@ private:
             if (IsXmlSpace(c)) {
                 j = SkipSpace(j);
                 c = At(j);
-                if (c != '>' && c != '/') {
+                if (StartsName(c)) {
                     if (!AddAttribute(j))
                         return false;
                     continue;
@@ -223,9 +223,7 @@ private:
     bool AddAttribute(size_t& i)
     {
         Element& e = m_elements.back();
-        const size_t nameEnd = NameEnd(i);
-        if (nameEnd == i)
-            return false;
+        const size_t nameEnd = NameEnd(i + 1);
         const auto nNameSize = static_cast<uint32_t>(nameEnd - i);
         // Repeated names are the full parse's to report; past 32 attributes
         // the comparisons would cost more than it does.

@@ -32,6 +32,7 @@ enum class ZkWarningKind : int {
     kCharacterReplaced,  // a character that could not be read or written, now U+FFFD
     kGuidRefused,        // CopyNode: a GUID text that cannot name a file
     kCopyFailed,         // CopyNode: one of the two file copies failed
+    kAmpersandAsText,    // a '&' in a value that begins no reference, read as itself
 };
 
 // Something an operation noticed without failing because of it.
@@ -42,7 +43,8 @@ struct ZKND_API ZkWarning {
     ZkNd::CString strSection;   // the section (XML element) of the value, or empty
     ZkNd::CString strProperty;  // the property, or empty
     // The value as read; the character replaced, as "U+XXXX"; the GUID text
-    // refused; or the source file not copied.
+    // refused; the source file not copied; or the '&' read as itself with
+    // the name after it, if any ("&", "&amp").
     ZkNd::CString strText;
     ZkNd::CString strMessage;  // one line of English, ready to show
 

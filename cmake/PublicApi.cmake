@@ -62,9 +62,11 @@ function(zk_check_headers source_dir)
   endforeach()
 endfunction()
 
-# What the public headers declare with ZKND_API: class and struct names in
-# <classes_out>; free functions, qualified by their namespace ("operator+"
-# for operators), in <functions_out>.
+# What the public headers declare with ZKND_API: the classes and structs
+# exported whole ("class ZKND_API Name") or member by member (a member
+# declaration starting with ZKND_API) in <classes_out>; free functions
+# ("operator+" for operators) in <functions_out>. Both are qualified by their
+# namespace.
 function(zk_public_api classes_out functions_out source_dir)
   zk_headers(public internal ${source_dir})
   set(classes "")
@@ -72,13 +74,19 @@ function(zk_public_api classes_out functions_out source_dir)
   foreach(header IN LISTS public)
     zk_header_lines(lines ${source_dir}/src/${header})
     set(ns "")
+    set(cls "")
     foreach(line IN LISTS lines)
       if(line MATCHES "^namespace ([A-Za-z_][A-Za-z_0-9]*) {")
         set(ns "${CMAKE_MATCH_1}::")
       elseif(line MATCHES "^}  // namespace")
         set(ns "")
-      elseif(line MATCHES "(class|struct) ZKND_API ([A-Za-z_][A-Za-z_0-9]*)")
-        list(APPEND classes ${CMAKE_MATCH_2})
+      elseif(line MATCHES "^(class|struct) ZKND_API ([A-Za-z_][A-Za-z_0-9]*)")
+        list(APPEND classes "${ns}${CMAKE_MATCH_2}")
+        set(cls "")
+      elseif(line MATCHES "^(class|struct) ([A-Za-z_][A-Za-z_0-9]*)[^A-Za-z_0-9]*[:{]")
+        set(cls "${ns}${CMAKE_MATCH_2}")
+      elseif(line MATCHES "^    ZKND_API " AND cls)
+        list(APPEND classes "${cls}")
       elseif(line MATCHES "^ZKND_API [^(]*[ *&](operator[^ (]+|[A-Za-z_][A-Za-z_0-9]*) *\\(")
         list(APPEND functions "${ns}${CMAKE_MATCH_1}")
       endif()

@@ -1,4 +1,4 @@
-// The wide string's exported operators (+, ==, !=) against std::wstring on
+// The wide string's operators (+, ==, !=) against std::wstring on
 // any two texts of UTF-16 units.
 
 #include <cstdint>

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Installs the library into a scratch prefix and builds and runs a separate
-# project against it, as a caller's own CMake project would; checks the
-# installed package and that the code of docs/usage.md is the code built here.
+# project against it, as a caller's own CMake project would: a plain caller
+# and a module that has the platform's own types (tests/consumer/lookalike.cpp);
+# checks the installed package and that the code of docs/usage.md is the code
+# built here.
 # The library comes from build/ (preset "default").
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -48,14 +50,17 @@ fi
 
 step cmake -S tests/consumer -B "$work/build" -DCMAKE_PREFIX_PATH="$work/prefix" "${versionargs[@]}"
 step cmake --build "$work/build" -j"$jobs"
-app="$work/build/app"
-if command -v ldd >/dev/null; then
-  libs=$(ldd "$app")
-  if [[ "$libs" != *"$work/prefix/"*"/libZkNodeDetail.so"* ]]; then
-    echo "consumer test: app does not load the installed library:" >&2
-    echo "$libs" >&2
-    exit 1
+# app, the plain caller, and lookalike, a module with the platform's own
+# CString, AcGeScale3d and the rest, on the same installed library.
+for program in app lookalike; do
+  if command -v ldd >/dev/null; then
+    libs=$(ldd "$work/build/$program")
+    if [[ "$libs" != *"$work/prefix/"*"/libZkNodeDetail.so"* ]]; then
+      echo "consumer test: $program does not load the installed library:" >&2
+      echo "$libs" >&2
+      exit 1
+    fi
   fi
-fi
-"$app" "$work/data"
+  "$work/build/$program" "$work/$program-data"
+done
 echo "consumer test: passed"

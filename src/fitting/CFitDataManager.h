@@ -38,7 +38,7 @@ public:
     int GetDataCount();
     // Full path of "FitDataEx.xml" in the fitting folder under the data
     // directory, with backslashes.
-    CString GetFileName() const;
+    ZkNd::CString GetFileName() const;
     // What the last Load, Update or Save did, and why it failed
     // (platform/ZkReport.h); made when first asked after the operation, and
     // valid until the next one. Copies of the manager share one report.
@@ -60,7 +60,7 @@ public:
     bool CheckNameExist(const wchar_t* pszFitName, int& nGroup, int& nRow);
     // Display name of the first fitting whose GUID text matches ignoring case,
     // or empty.
-    CString GetFitName(const wchar_t* pszGUID);
+    ZkNd::CString GetFitName(const wchar_t* pszGUID);
 
     // Editing. Indices are (group, row); an invalid one gives false and no
     // change.
@@ -86,7 +86,7 @@ public:
     // A fitting name parked for the layout step; kept in memory only, never
     // checked against the library. Set always returns true.
     bool SetLayOutFitName(const wchar_t* pszFitName);
-    CString GetLayOutFitName();
+    ZkNd::CString GetLayOutFitName();
 
 private:
     CFitDataManager();
@@ -96,7 +96,7 @@ private:
     int FindFirstGroup(NodeDetailEx::FittingType fitType);
 
     std::vector<FittingInfo> m_vecFitInfo;
-    CString m_strFileName;
+    ZkNd::CString m_strFileName;
     bool m_bDataChanged;
-    CString m_strLayOutFitName;
+    ZkNd::CString m_strLayOutFitName;
 };

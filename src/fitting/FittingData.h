@@ -10,7 +10,9 @@
 #include "platform/CString.h"
 #include "platform/ZkExport.h"
 
+namespace ZkNd {
 class CXTPPropExchange;
+}  // namespace ZkNd
 
 // One connection point of a fitting.
 class ZKND_API ConnectorData {
@@ -33,7 +35,7 @@ public:
     // Reads or writes "Pos", "Angle", "ConType" and "Index"; a property
     // missing while reading leaves its field as it was. A null exchange does
     // nothing.
-    void DoPropExchange(CXTPPropExchange* pPX);
+    void DoPropExchange(ZkNd::CXTPPropExchange* pPX);
 
 private:
     stu3Value m_pos;
@@ -55,15 +57,15 @@ public:
     ~FittingData();
 
     // The fitting's GUID text, stored as given.
-    CString GUID() const;
+    ZkNd::CString GUID() const;
     void SetGUID(const wchar_t* pszGUID);
     stu3Value GetPos() const;
     void SetPos(const stu3Value& pos);
-    CString GetBlockName() const;
+    ZkNd::CString GetBlockName() const;
     void SetBlockName(const wchar_t* pszName);
-    CString GetDisplayName() const;
+    ZkNd::CString GetDisplayName() const;
     void SetDisplayName(const wchar_t* pszName);
-    CString GetDescription() const;
+    ZkNd::CString GetDescription() const;
     void SetDescription(const wchar_t* pszDescription);
     stu3Value GetDirection() const;
     void SetDirection(const stu3Value& direction);
@@ -91,17 +93,17 @@ public:
     // Reads or writes everything but Check and FitType, the connectors as
     // "Connector" items of a "vecConnector" section. Reading appends to the
     // connectors already held. A null exchange does nothing.
-    void DoPropExchange(CXTPPropExchange* pPX);
+    void DoPropExchange(ZkNd::CXTPPropExchange* pPX);
 
 private:
     // The library's lookups compare names and GUID texts in place.
     friend class CFitDataManager;
 
-    CString m_strGUID;
+    ZkNd::CString m_strGUID;
     stu3Value m_pos;
-    CString m_strBlockName;
-    CString m_strDisplayName;
-    CString m_strDescription;
+    ZkNd::CString m_strBlockName;
+    ZkNd::CString m_strDisplayName;
+    ZkNd::CString m_strDescription;
     stu3Value m_direction;
     stu3Value m_buttressPos;
     double m_dScale;
@@ -131,7 +133,7 @@ public:
     // "FitType", then one "FitRow" item per fitting. Fittings read take the
     // group's type and are appended to those already held. A null exchange
     // does nothing.
-    void DoPropExchange(CXTPPropExchange* pPX);
+    void DoPropExchange(ZkNd::CXTPPropExchange* pPX);
 
 private:
     NodeDetailEx::FittingType m_fitType;

@@ -34,7 +34,7 @@ public:
     // Full path of "NodeDetailDataEx.xml" in the resource folder under the
     // data directory, with backslashes. The drawing and slide files lie
     // beside it.
-    CString GetFileName() const;
+    ZkNd::CString GetFileName() const;
     // What the last Load, Update, Save or CopyNode did, and why it failed
     // (platform/ZkReport.h); made when first asked after the operation, and
     // valid until the next one. Copies of the manager share one report.
@@ -94,9 +94,9 @@ private:
 
     bool IsValidIndex(int nIndex) const;
     int FindByName(const wchar_t* pszName) const;
-    int CopyNodeAt(int nIndex, const CString& strFolder);
+    int CopyNodeAt(int nIndex, const ZkNd::CString& strFolder);
 
     std::vector<NodeDetailResData> m_vecNodeDetailResData;
-    CString m_strFileName;
+    ZkNd::CString m_strFileName;
     bool m_bDataChanged;
 };

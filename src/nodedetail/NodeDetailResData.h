@@ -4,7 +4,9 @@
 #include "platform/ZkExport.h"
 #include "platform/ZkGuid.h"
 
+namespace ZkNd {
 class CXTPPropExchange;
+}  // namespace ZkNd
 
 // One node detail of the resource library. The GUID text also names the
 // detail's drawing (".dwg") and slide (".sld") files.
@@ -21,16 +23,16 @@ public:
     NodeDetailResData& operator=(NodeDetailResData&& other) noexcept;
     ~NodeDetailResData();
 
-    CString GetGuid() const;
+    ZkNd::CString GetGuid() const;
     // Stores the canonical 36-character upper-case text, without braces.
     void SetGuid(const _GUID& guid);
     // Stores the text as it is.
     void SetGuid(const wchar_t* pszGuid);
 
-    CString GetDisplayName() const;
+    ZkNd::CString GetDisplayName() const;
     void SetDisplayName(const wchar_t* pszName);
 
-    CString GetDescription() const;
+    ZkNd::CString GetDescription() const;
     void SetDescription(const wchar_t* pszDescription);
 
     // Selection mark for DelNode(); not persisted.
@@ -43,14 +45,14 @@ public:
 
     // Reads or writes "GuId", "DisplayName" and "Description"; the check mark
     // is not persisted.
-    void DoPropExchange(CXTPPropExchange* pPX);
+    void DoPropExchange(ZkNd::CXTPPropExchange* pPX);
 
 private:
     // The library's lookups compare names and GUID texts in place.
     friend class CNodeDetailResDataManager;
 
-    CString m_strGuid;
-    CString m_strDisplayName;
-    CString m_strDescription;
+    ZkNd::CString m_strGuid;
+    ZkNd::CString m_strDisplayName;
+    ZkNd::CString m_strDescription;
     bool m_bCheck;
 };

@@ -12,13 +12,13 @@
 // on. Defaults: nValue1 -1, nValue2 300, nValue3 100, the rest zero or empty.
 struct ZKND_API PIPE_FIT_COUNT_INFO {
     stu3Value ptPos;
-    CString strText1;
+    ZkNd::CString strText1;
     int nValue1;
-    CString strText2;
+    ZkNd::CString strText2;
     int nValue2;
     int nValue3;
-    CString strText3;
-    CString strText4;
+    ZkNd::CString strText3;
+    ZkNd::CString strText4;
 
     PIPE_FIT_COUNT_INFO();
     PIPE_FIT_COUNT_INFO(const PIPE_FIT_COUNT_INFO& src);
@@ -36,8 +36,8 @@ struct ZKND_API PIPE_FIT_COUNT_INFO {
 // The two names of a fitting rename, carried from one module to another; both
 // empty by default.
 struct ZKND_API PIPE_FIT_MODIFYNAME {
-    CString strName1;
-    CString strName2;
+    ZkNd::CString strName1;
+    ZkNd::CString strName2;
 
     PIPE_FIT_MODIFYNAME();
     PIPE_FIT_MODIFYNAME(const PIPE_FIT_MODIFYNAME& src);
@@ -51,7 +51,7 @@ struct ZKND_API stConnector {
     stu3Value ptPos;
     double dValue;
     int nValue1;
-    CString strText;
+    ZkNd::CString strText;
     int nValue2;
 
     stConnector();

@@ -40,6 +40,8 @@ size_t Len(const wchar_t* psz)
 
 }  // namespace
 
+namespace ZkNd {
+
 CString::CString(const wchar_t* psz)
 {
     AppendUnits(m_str, psz, Len(psz));
@@ -162,41 +164,9 @@ CString operator+(const CString& a, const CString& b)
     return r;
 }
 
-CString operator+(const CString& a, const wchar_t* b)
-{
-    CString r(a);
-    r += b;
-    return r;
-}
-
-CString operator+(const wchar_t* a, const CString& b)
-{
-    CString r(a);
-    r += b;
-    return r;
-}
-
 bool operator==(const CString& a, const CString& b)
 {
     return a.Compare(b) == 0;
 }
-bool operator==(const CString& a, const wchar_t* b)
-{
-    return a.Compare(b) == 0;
-}
-bool operator==(const wchar_t* a, const CString& b)
-{
-    return b.Compare(a) == 0;
-}
-bool operator!=(const CString& a, const CString& b)
-{
-    return !(a == b);
-}
-bool operator!=(const CString& a, const wchar_t* b)
-{
-    return !(a == b);
-}
-bool operator!=(const wchar_t* a, const CString& b)
-{
-    return !(a == b);
-}
+
+}  // namespace ZkNd

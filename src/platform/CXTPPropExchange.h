@@ -10,18 +10,23 @@
 // elements holding the value as text; reading accepts both. A property missing
 // while reading leaves the caller's field unchanged.
 //
-// Reading follows XML 1.0. The encoding is UTF-8 or UTF-16 (byte-order mark,
-// or UTF-16 told by its first characters) or the one the declaration names:
-// GB2312, GBK and GB18030 read as GB18030, any other that the system can
-// decode is decoded; one it cannot decode makes the read fail. Invalid bytes,
-// characters XML does not allow, a duplicated attribute, more than one root
-// element or anything else not well-formed makes the read fail too. Line ends
-// are normalised (CR LF and CR become LF; in attributes TAB, LF and CR then
-// become spaces), and a value held in an element is all of its text and CDATA,
-// whatever comments and processing instructions stand between. A character
-// reference to a character XML forbids (such as &#1;) reads as U+FFFD, as does
-// a lone surrogate in UTF-16. DOCTYPE declarations are skipped: entities are
-// never fetched or expanded.
+// Reading follows XML 1.0 (fifth edition). The encoding is UTF-8, UTF-16 or
+// UTF-32 (byte-order mark, or told by the first character '<') or the one
+// the declaration names: GB2312, GBK and GB18030 read as GB18030, any other
+// that the system can decode is decoded; one it cannot decode makes the read
+// fail, and so does a declaration that names another encoding than the first
+// bytes tell. Anything not well-formed makes the read fail with line, column
+// and reason: invalid bytes, characters XML does not allow, an XML
+// declaration out of form or place, anything but comments, PIs and white
+// space after the root, malformed character references, references to
+// entities other than the five predefined (a DOCTYPE is skipped: entities
+// are never fetched or expanded), and the rest of XML's grammar. Two things
+// read with a warning: a '&' in a value that begins no reference reads as
+// itself, and a character reference to a character XML forbids (such as
+// &#1;) or a lone surrogate in UTF-16 reads as U+FFFD. Line ends are
+// normalised (CR LF and CR become LF; in attributes TAB, LF and CR then
+// become spaces), and a value held in an element is all of its text and
+// CDATA, whatever comments and processing instructions stand between.
 //
 // Writing holds the document in memory until SaveToFile, so a caller may
 // write into any section it holds, in any order: every value written is
@@ -39,12 +44,17 @@
 
 #include "platform/CString.h"
 #include "platform/ZkExport.h"
+#include "platform/ZkNames.h"
 
-// Opaque enumeration position; null means no (further) item.
+struct ZkExchangeAccess;
+
+namespace ZkNd {
+
+// Opaque enumeration position; null means no (further) item. Beside MFC it is
+// ZkNd::POSITION, MFC's own being another type.
 typedef struct __ZkPosition* POSITION;
 
 class CXTPPropExchangeEnumerator;
-struct ZkExchangeAccess;
 
 class ZKND_API CXTPPropExchange {
 public:
@@ -100,7 +110,7 @@ public:
 
 private:
     friend class CXTPPropExchangeEnumerator;
-    friend struct ZkExchangeAccess;
+    friend struct ::ZkExchangeAccess;
     struct Root;
     CXTPPropExchange(Root* pRoot, void* pNode, unsigned long nSerial, int nDepth, int nMode);
 
@@ -135,10 +145,20 @@ public:
 
 private:
     friend class CXTPPropExchange;
-    friend struct ZkExchangeAccess;
+    friend struct ::ZkExchangeAccess;
     CXTPPropExchangeEnumerator(CXTPPropExchange* pSection, const wchar_t* lpszName);
 
     CXTPPropExchange* m_pSection;
     char m_szName[64];  // UTF-8; a longer name is kept on the heap
     char* m_pszName;
 };
+
+}  // namespace ZkNd
+
+#if ZKND_GLOBAL_MFC_NAMES
+using ZkNd::POSITION;
+#endif
+#if ZKND_GLOBAL_XTP_NAMES
+using ZkNd::CXTPPropExchange;
+using ZkNd::CXTPPropExchangeEnumerator;
+#endif

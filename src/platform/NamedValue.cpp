@@ -1,5 +1,7 @@
 #include "platform/NamedValue.h"
 
+namespace ZkNd {
+
 bool NamedValue::operator==(const NamedValue& o) const
 {
     if (m_type != o.m_type)
@@ -39,3 +41,5 @@ void NamedValueSet::SetAt(const wchar_t* pszName, const NamedValue& value)
     }
     m_entries.emplace_back(name, value);
 }
+
+}  // namespace ZkNd

@@ -14,7 +14,7 @@ class ZKND_API IZkHostApplication {
 public:
     virtual ~IZkHostApplication();
     // The product data directory, ending with a backslash.
-    virtual CString GetProductDataDirectory() const = 0;
+    virtual ZkNd::CString GetProductDataDirectory() const = 0;
 };
 
 // Registers the host application object (not owned; null unregisters). It
@@ -33,6 +33,6 @@ ZKND_API bool ZkIsFileExist(const wchar_t* pszPath);
 ZKND_API bool ZkIsNumericText(const wchar_t* psz);
 
 // Three reals as text ("x,y,z", shortest form that reads back bit-exact).
-ZKND_API CString ZkU3ValueToText(const stu3Value& val);
+ZKND_API ZkNd::CString ZkU3ValueToText(const stu3Value& val);
 // Reads such a text; the value is left unchanged unless all three parse.
 ZKND_API void ZkTextToU3Value(const wchar_t* psz, stu3Value& val);

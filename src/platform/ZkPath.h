@@ -36,4 +36,4 @@ ZKND_API bool ZkIsPlainFileName(const wchar_t* pszName, const wchar_t** ppszWhy 
 // A native path in the library's form: each '/' becomes a backslash, and on
 // Linux the UTF-8 bytes are decoded (an invalid sequence becomes U+FFFD). A
 // folder gains no trailing backslash; append one before adding a file name.
-ZKND_API CString ZkFromNativePath(const ZkNativeString& nativePath);
+ZKND_API ZkNd::CString ZkFromNativePath(const ZkNativeString& nativePath);

@@ -32,19 +32,21 @@ enum class ZkWarningKind : int {
     kCharacterReplaced,  // a character that could not be read or written, now U+FFFD
     kGuidRefused,        // CopyNode: a GUID text that cannot name a file
     kCopyFailed,         // CopyNode: one of the two file copies failed
+    kAmpersandAsText,    // a '&' in a value that begins no reference, read as itself
 };
 
 // Something an operation noticed without failing because of it.
 struct ZKND_API ZkWarning {
     ZkWarningKind eKind;
-    int nLine;            // 1-based; 0 when not known
-    int nColumn;          // 1-based, in characters of the line; 0 when not known
-    CString strSection;   // the section (XML element) of the value, or empty
-    CString strProperty;  // the property, or empty
+    int nLine;                  // 1-based; 0 when not known
+    int nColumn;                // 1-based, in characters of the line; 0 when not known
+    ZkNd::CString strSection;   // the section (XML element) of the value, or empty
+    ZkNd::CString strProperty;  // the property, or empty
     // The value as read; the character replaced, as "U+XXXX"; the GUID text
-    // refused; or the source file not copied.
-    CString strText;
-    CString strMessage;  // one line of English, ready to show
+    // refused; the source file not copied; or the '&' read as itself with
+    // the name after it, if any ("&", "&amp").
+    ZkNd::CString strText;
+    ZkNd::CString strMessage;  // one line of English, ready to show
 
     ZkWarning();
 };
@@ -55,14 +57,14 @@ struct ZKND_API ZkReport {
     // file for Load, Update and Save; for CopyNode the first source file that
     // was not copied (empty when both were, or when the GUID text could name
     // no file).
-    CString strPath;
-    int nLine;          // where a malformed file stops making sense; 0 when not known
-    int nColumn;        // 1-based, in characters of the line; 0 when not known
-    CString strReason;  // the system's or the parser's reason; empty on success and
-                        // where the outcome says it all
-    CString strName;    // kWrongRoot: the root element found; kUndecodableEncoding: the
-                        // encoding the file declares
-    int nSystemCode;    // errno, or GetLastError() on Windows; 0 when none
+    ZkNd::CString strPath;
+    int nLine;                // where a malformed file stops making sense; 0 when not known
+    int nColumn;              // 1-based, in characters of the line; 0 when not known
+    ZkNd::CString strReason;  // the system's or the parser's reason; empty on success and
+                              // where the outcome says it all
+    ZkNd::CString strName;    // kWrongRoot: the root element found; kUndecodableEncoding: the
+                              // encoding the file declares
+    int nSystemCode;          // errno, or GetLastError() on Windows; 0 when none
     std::vector<ZkWarning> vecWarning;  // in the order they were noticed
 
     ZkReport();
@@ -70,5 +72,5 @@ struct ZKND_API ZkReport {
     bool Succeeded() const;
     // One line of English: what happened, then the reason when there is one,
     // e.g. "malformed XML: Start-end tags mismatch".
-    CString Describe() const;
+    ZkNd::CString Describe() const;
 };

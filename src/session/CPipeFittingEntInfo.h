@@ -18,11 +18,11 @@
 struct ZKND_API stEntDetail {
     int nValue1;
     stu3Value ptPos1;
-    CString strText1;
-    CString strText2;
+    ZkNd::CString strText1;
+    ZkNd::CString strText2;
     stu3Value ptPos2;
-    CString strText3;
-    CString strText4;
+    ZkNd::CString strText3;
+    ZkNd::CString strText4;
     int nValue2;
 
     stEntDetail();
@@ -43,10 +43,10 @@ public:
     // The snapshot itself.
     CPipeFittingEntInfo* Data();
 
-    AcGeScale3d m_scale;
+    ZkNd::AcGeScale3d m_scale;
     std::vector<stConnector> m_vecConnector;
     stEntDetail m_detail;
-    NamedValueSet m_values;
+    ZkNd::NamedValueSet m_values;
 
 private:
     void CopyFrom(const CPipeFittingEntInfo& src);

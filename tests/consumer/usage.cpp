@@ -135,9 +135,9 @@ void ReadSelection(CString& strDetail, int& nCount)
 #include "platform/ZkReport.h"
 
 // Loads the resource library. When it cannot, strWhy says why in one line,
-// such as "...\NodeDetailDataEx.xml:3:3: malformed XML: Start-end tags
-// mismatch". A Load that succeeds may still have warnings: values that could
-// not be read as their type kept their defaults.
+// such as "...\NodeDetailDataEx.xml:3:1: malformed XML: the end tag </a>
+// does not close <b>". A Load that succeeds may still have warnings: values
+// that could not be read as their type kept their defaults.
 bool LoadResourceLibrary(CString& strWhy, std::vector<CString>& vecWarning)
 {
     CNodeDetailResDataManager* pLib = ZkNodeDetailResDataManager();

@@ -136,7 +136,9 @@ TEST(XmlTreeTest, OnePassTakesPlainFilesAndReadsThemAsTheFullParse)
         {"<1R/>", false},
         {"<-R/>", false},
         {"<_R:x.y-z9 _a:b.c-d1=\"\"/>", true},
-        {"<\xE8\x8A\x82\xE7\x82\xB9 \xE5\x90\x8D=\"\xE7\xA7\xB0\"/>", true},
+        {"<\xE8\x8A\x82\xE7\x82\xB9 \xE5\x90\x8D=\"\xE7\xA7\xB0\"/>", false},
+        {"<R \xE5\x90\x8D=\"\xE7\xA7\xB0\"/>", false},
+        {"<R a=\"\xE7\xA7\xB0\"><\xE8\x8A\x82/></R>", false},
         {"<R a=\"\xC3\x28\"/>", false},
         {"<R a=\"\xE4\xB8\"/>", false},
         {"<R a=\"\xED\xA0\x80\"/>", false},
@@ -148,6 +150,22 @@ TEST(XmlTreeTest, OnePassTakesPlainFilesAndReadsThemAsTheFullParse)
         {"<R><a\xFF/></R>", false},
         {"<R \xE4\xB8=\"\"/>", false},
         {"<?xml version=\"1.0\" x=\"\xC3\"?><R/>", false},
+        {"<?xml version='1.1' encoding='UTF-8' standalone='no' ?><R/>", true},
+        {"<?xml version=\"1.0\" standalone=\"YES\"?><R/>", false},
+        {"<?xml encoding=\"UTF-8\" version=\"1.0\"?><R/>", false},
+        {"<?xml version=\"1.0\"encoding=\"UTF-8\"?><R/>", false},
+        {"<?xml version=\"1.0 \"?><R/>", false},
+        {"<?xml version=\"1.0'?><R/>", false},
+        {"<?xml version=\"1.0\" standalone=\"no\" encoding=\"UTF-8\"?><R/>", false},
+        {"<\xC2\xB7R/>", false},
+        {"<R \xCC\x80"
+         "a=\"\"/>",
+         false},
+        {"<R><\xE2\x80\xBF"
+         "a/></R>",
+         false},
+        {"<R\xC3\x97/>", false},
+        {"<R a\xCC\x80=\"\" \xE4\xB8\xAD\xC2\xB7=\"\"><\xF0\x90\x80\x80/></R>", false},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(c.bPlain, Plain(c.xml).bTaken) << c.xml;
@@ -220,5 +238,5 @@ TEST(XmlTreeTest, OnePassAgreesOnMutatedDocuments)
         ExpectPlainAgrees(xml);
     }
     // Enough of them stay plain for the comparison to mean something.
-    EXPECT_GT(nTaken, 2000u);
+    EXPECT_GT(nTaken, 1500u);
 }

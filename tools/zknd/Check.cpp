@@ -501,8 +501,8 @@ const char* OutcomeCode(ZkOutcome eOutcome)
 const char* WarningCode(ZkWarningKind eKind)
 {
     static const char* const kCodes[] = {"value-not-read", "character-replaced", "guid-refused",
-                                         "copy-failed"};
-    static_assert(std::size(kCodes) == static_cast<size_t>(ZkWarningKind::kCopyFailed) + 1,
+                                         "copy-failed", "ampersand-as-text"};
+    static_assert(std::size(kCodes) == static_cast<size_t>(ZkWarningKind::kAmpersandAsText) + 1,
                   "a code for every warning");
     return CodeOf(eKind, kCodes, "copy-failed");
 }

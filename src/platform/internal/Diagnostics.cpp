@@ -95,15 +95,17 @@ ZkWarning Explained(const Warning& w)
     out.eKind = w.kind == WarningKind::kBadValue            ? ZkWarningKind::kValueNotRead
                 : w.kind == WarningKind::kReplacedCharacter ? ZkWarningKind::kCharacterReplaced
                 : w.kind == WarningKind::kGuidRefused       ? ZkWarningKind::kGuidRefused
-                                                            : ZkWarningKind::kCopyFailed;
+                : w.kind == WarningKind::kCopyFailed        ? ZkWarningKind::kCopyFailed
+                                                            : ZkWarningKind::kAmpersandAsText;
     out.nLine = static_cast<int>(w.at.nLine);
     out.nColumn = static_cast<int>(w.at.nColumn);
     out.strSection = Text(w.strSection);
     out.strProperty = Text(w.strProperty);
     out.strText = Text(w.strText);
     // "Scale" of "FitRow", when the value has a place in the document.
-    const std::wstring where = w.strProperty.empty()
-                                   ? std::wstring()
+    const std::wstring where = w.strProperty.empty() ? std::wstring()
+                               : w.strSection.empty()
+                                   ? L"\"" + w.strProperty + L"\""
                                    : L"\"" + w.strProperty + L"\" of \"" + w.strSection + L"\"";
     std::wstring message;
     switch (w.kind) {
@@ -129,6 +131,12 @@ ZkWarning Explained(const Warning& w)
     case WarningKind::kCopyFailed:
         message = FileNameOf(w.strText) + L" was not copied: " +
                   WideFromUtf8(ZkFileSystem::DescribeFileError(w.error));
+        break;
+    case WarningKind::kAmpersandAsText:
+        message = (where.empty() ? std::wstring() : where + L": ") + L"\"" + w.strText +
+                  (w.strText.size() > 1 ? L"\" has no ';' and is no reference"
+                                        : L"\" begins no reference") +
+                  L": read as written, and saved as \"&amp;" + w.strText.substr(1) + L"\"";
         break;
     }
     out.strMessage = Text(message);

@@ -29,6 +29,7 @@ enum class WarningKind {
     kReplacedCharacter,  // nCharacter became U+FFFD
     kGuidRefused,        // CopyNode: strText cannot name a file, so nothing was copied
     kCopyFailed,         // CopyNode: strText, a source file, was not copied: error
+    kAmpersandAsText,    // a '&' that begins no reference, read as itself; strText from it
 };
 
 // What a value that did not read should have been.

@@ -1,6 +1,7 @@
 #include "platform/internal/XmlInput.h"
 
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <utility>
@@ -84,9 +85,39 @@ bool FromUtf16(const ZkFileSystem::Bytes& raw, size_t begin, bool bBigEndian, Te
     return true;
 }
 
-// The encoding name of a declaration at the very start, and where the
-// declaration ends; false when there is none or it names no encoding.
-bool DeclaredEncoding(const char* p, size_t n, std::string& name, size_t& nDeclEnd)
+// UTF-32 to UTF-8. A unit that is no character at all (a surrogate, or
+// beyond U+10FFFF) is malformed: unlike a lone UTF-16 surrogate, no older
+// version ever wrote one.
+bool FromUtf32(const ZkFileSystem::Bytes& raw, size_t begin, bool bBigEndian, Text& text,
+               Capture* pCapture)
+{
+    const auto* s = reinterpret_cast<const unsigned char*>(raw.data());
+    const size_t n = raw.size();
+    ZkFileSystem::Bytes& out = text.bytes;
+    out.clear();
+    out.reserve((n - begin) / 2 + 1);
+    size_t i = begin;
+    for (; i + 3 < n; i += 4) {
+        const unsigned long c = bBigEndian ? (static_cast<unsigned long>(s[i]) << 24) |
+                                                 (s[i + 1] << 16) | (s[i + 2] << 8) | s[i + 3]
+                                           : (static_cast<unsigned long>(s[i + 3]) << 24) |
+                                                 (s[i + 2] << 16) | (s[i + 1] << 8) | s[i];
+        if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))
+            return Malformed(pCapture, out.data(), out.size(), out.size(),
+                             "a UTF-32 unit that is no Unicode character");
+        char buf[4];
+        out.insert(out.end(), buf, ZkText::EncodeUtf8(buf, c));
+    }
+    if (i != n)
+        return Malformed(pCapture, out.data(), out.size(), out.size(),
+                         "UTF-32 text ends in the middle of a character");
+    return true;
+}
+
+// The encoding name of a declaration at the very start, where the name
+// stands and where the declaration ends; false when there is none or it
+// names no encoding.
+bool DeclaredEncoding(const char* p, size_t n, std::string& name, size_t& nNameAt, size_t& nDeclEnd)
 {
     if (n < 6 || std::memcmp(p, "<?xml", 5) != 0 || !IsXmlSpace(p[5]))
         return false;
@@ -115,7 +146,43 @@ bool DeclaredEncoding(const char* p, size_t n, std::string& name, size_t& nDeclE
     if (close == std::string::npos)
         return false;
     name = decl.substr(at + 1, close - at - 1);
+    nNameAt = at + 1;
     return true;
+}
+
+// Whether a declared encoding name names form (UTF-8, UTF-16LE, UTF-16BE,
+// UTF-32LE or UTF-32BE), which the file's first bytes told.
+bool NamesForm(const std::string& name, const char* form)
+{
+    if (SameEncodingName(name, form))
+        return true;
+    if (std::strcmp(form, "UTF-8") == 0)
+        return SameEncodingName(name, "UTF8");
+    const bool b16 = std::strncmp(form, "UTF-16", 6) == 0;
+    for (const char* other : {"UTF-16", "UTF16", "UCS-2", "ISO-10646-UCS-2", "CSUNICODE"})
+        if (b16 && SameEncodingName(name, other))
+            return true;
+    for (const char* other : {"UTF-32", "UTF32", "UCS-4", "ISO-10646-UCS-4", "CSUCS4"})
+        if (!b16 && SameEncodingName(name, other))
+            return true;
+    return false;
+}
+
+// A file whose first bytes tell its encoding (a byte-order mark, or '<' in
+// UTF-16 or UTF-32) and whose declaration names another: XML makes that an
+// error, and one of the two is wrong.
+bool DeclarationAgrees(const Text& text, const char* form, bool bByteOrderMark, Capture* pCapture)
+{
+    std::string name;
+    size_t nNameAt = 0;
+    size_t nDeclEnd = 0;
+    if (!DeclaredEncoding(text.Data(), text.Size(), name, nNameAt, nDeclEnd) ||
+        NamesForm(name, form))
+        return true;
+    const std::string reason =
+        "the declaration names the encoding \"" + name + "\", but the file is " + form +
+        (bByteOrderMark ? " by its byte-order mark" : " by its first character");
+    return Malformed(pCapture, text.Data(), text.Size(), nNameAt, reason.c_str());
 }
 
 // XML's EncName: a letter, then letters, digits, '.', '_' and '-'.
@@ -147,18 +214,6 @@ bool IsUnicodeOtherThanUtf8(const std::string& name)
     return upper.compare(0, 6, "UTF-16") == 0 || upper.compare(0, 6, "UTF-32") == 0 ||
            upper.compare(0, 4, "UCS-") == 0 || upper.compare(0, 4, "UCS2") == 0 ||
            upper.compare(0, 4, "UCS4") == 0;
-}
-
-// A character reference at p[i] ("&#"): one to a character that XML forbids
-// has its digits rewritten to stand for U+0001, and is reported.
-void CheckReference(char* p, size_t n, size_t i, Capture* pCapture, ZkDiag::LineCounter& lines)
-{
-    Reference r;
-    if (!ReadReference(p, n, i, r) || !ForbiddenCharacter(r.nValue))
-        return;
-    Replaced(pCapture, lines, i, r.nValue);
-    for (size_t k = r.nFirst; k < r.nEnd; ++k)
-        p[k] = k + 1 == r.nEnd ? '1' : '0';
 }
 
 // The offset of the first of the bytes a, b and c in [p, p + n), or n.
@@ -398,20 +453,6 @@ bool EndsName(char c)
     return static_cast<unsigned char>(c) <= ' ' || c == '"' || c == '\'';
 }
 
-// Where the name of the attribute whose value opens with the quote at q
-// ends: before "=" and any white space around it.
-size_t AttributeNameEnd(const char* p, size_t tagStart, size_t q)
-{
-    size_t e = q;
-    while (e > tagStart && IsXmlSpace(p[e - 1]))
-        --e;
-    if (e > tagStart && p[e - 1] == '=')
-        --e;
-    while (e > tagStart && IsXmlSpace(p[e - 1]))
-        --e;
-    return e;
-}
-
 // Whether the names that end at a and at b are the same, compared from their
 // ends back, where names mostly differ at once; tagStart bounds both.
 bool SameName(const char* p, size_t tagStart, size_t a, size_t b)
@@ -449,183 +490,524 @@ size_t DuplicateAttribute(const char* p, size_t tagStart, const std::vector<size
     return dup;
 }
 
-// Bit k set when byte k of the 64 at p is '<', '>', '&' or a quote: all that
-// can matter in text, in tags and in attribute values.
-uint64_t MarkupBytes(const char* p)
+// How many bytes the character at p takes when it may stand in a name (as
+// the first character when bStart), else 0. The text at p is valid UTF-8.
+size_t NameCharAt(const char* p, bool bStart)
 {
-    uint64_t mask = 0;
-#if defined(__SSE2__)
-    for (int k = 0; k < 4; ++k) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
-        const __m128i hit =
-            _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('<')),
-                                      _mm_cmpeq_epi8(v, _mm_set1_epi8('>'))),
-                         _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('&')),
-                                      _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('"')),
-                                                   _mm_cmpeq_epi8(v, _mm_set1_epi8('\'')))));
-        mask |= static_cast<uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(hit))) << (16 * k);
+    const auto c = static_cast<unsigned char>(p[0]);
+    if (c < 0x80) {
+        const bool bFirst =
+            (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c == ':';
+        return bFirst || (!bStart && ((c >= '0' && c <= '9') || c == '-' || c == '.')) ? 1 : 0;
     }
-#else
-    for (int k = 0; k < 64; ++k) {
-        const char c = p[k];
-        if (c == '<' || c == '>' || c == '&' || c == '"' || c == '\'')
-            mask |= uint64_t{1} << k;
+    if (c < 0xC2)
+        return 0;
+    const auto* s = reinterpret_cast<const unsigned char*>(p);
+    unsigned long v = 0;
+    size_t len = 0;
+    if (c < 0xE0) {
+        v = ((c & 0x1Fu) << 6) | (s[1] & 0x3Fu);
+        len = 2;
+    } else if (c < 0xF0) {
+        v = ((c & 0x0Fu) << 12) | ((s[1] & 0x3Fu) << 6) | (s[2] & 0x3Fu);
+        len = 3;
+    } else {
+        v = ((c & 0x07ul) << 18) | ((s[1] & 0x3Ful) << 12) | ((s[2] & 0x3Fu) << 6) | (s[3] & 0x3Fu);
+        len = 4;
     }
-#endif
-    return mask;
+    // XML 1.0 (fifth edition), NameStartChar and NameChar beyond ASCII.
+    const bool bFirst = (v >= 0xC0 && v <= 0xD6) || (v >= 0xD8 && v <= 0xF6) ||
+                        (v >= 0xF8 && v <= 0x2FF) || (v >= 0x370 && v <= 0x37D) ||
+                        (v >= 0x37F && v <= 0x1FFF) || v == 0x200C || v == 0x200D ||
+                        (v >= 0x2070 && v <= 0x218F) || (v >= 0x2C00 && v <= 0x2FEF) ||
+                        (v >= 0x3001 && v <= 0xD7FF) || (v >= 0xF900 && v <= 0xFDCF) ||
+                        (v >= 0xFDF0 && v <= 0xFFFD) || (v >= 0x10000 && v <= 0xEFFFF);
+    const bool bLater = v == 0xB7 || (v >= 0x300 && v <= 0x36F) || v == 0x203F || v == 0x2040;
+    return bFirst || (!bStart && bLater) ? len : 0;
 }
 
-// Follows tags, attribute values, comments, CDATA sections, processing
-// instructions and declarations over [0, limit) of the text: a '<' in an
-// attribute value fails; references outside comments, CDATA and PIs are
-// checked; what the parse needs to know is noted, and the first duplicated
-// attribute.
-class MarkupScan {
+// Whether the three letters at p are "xml" in any letter case.
+bool IsXmlInAnyCase(const char* p)
+{
+    return (p[0] == 'x' || p[0] == 'X') && (p[1] == 'm' || p[1] == 'M') &&
+           (p[2] == 'l' || p[2] == 'L');
+}
+
+// XML 1.0's grammar of a document over [0, nInvalid) of the text, and its
+// well-formedness constraints but the legal characters (FirstInvalid's):
+// what is refused fails with where and why. What the parse needs to know is
+// noted on the way, and the first duplicated attribute. A reference to a
+// character XML forbids is rewritten to &#1; and reported; a '&' that begins
+// no reference is reported and left to read as itself.
+class Checker {
 public:
-    MarkupScan(Text& text, Capture* pCapture)
-        : m_text(text), m_p(text.Data()), m_n(text.Size()), m_pCapture(pCapture), m_lines(m_p, m_n)
+    Checker(Text& text, Capture* pCapture)
+        : m_text(text),
+          m_p(text.Data()),
+          m_n(text.nInvalid),
+          m_pCapture(pCapture),
+          m_lines(m_p, text.Size())
     {
         m_text.nDuplicateAttribute = std::string::npos;
         m_text.bAttributesChecked = true;
     }
 
-    bool Run(size_t limit)
+    bool Run()
     {
         size_t i = 0;
-        while (i < limit) {
-            if (m_state == State::kRaw || m_state == State::kDeclaration) {
-                i = SkipStep(i, limit);
+        if (StartsDeclaration(m_p, m_n)) {
+            size_t nError = 0;
+            const char* pszReason = nullptr;
+            i = DeclarationEnd(m_p, m_n, nError, pszReason);
+            if (i == 0)
+                return Fail(nError, pszReason);
+        }
+        // White space, comments, PIs and one DOCTYPE, then the root.
+        for (;;) {
+            i = Space(i);
+            if (At(i) != '<')
+                return Fail(i, i >= m_n ? "no root element" : "text before the root element");
+            if (At(i + 1) == '?' || Starts(i, "<!--")) {
+                if (!(At(i + 1) == '?' ? Pi(i, true) : Comment(i, true)))
+                    return false;
+            } else if (Starts(i, "<!DOCTYPE")) {
+                if (m_bDoctype)
+                    return Fail(i, "a second DOCTYPE");
+                if (!Doctype(i))
+                    return false;
+            } else if (At(i + 1) == '!') {
+                return Fail(i, "a declaration or CDATA section where the root element belongs");
+            } else if (At(i + 1) == '/') {
+                return Fail(i, "an end tag before the root element's start tag");
+            } else {
+                break;
+            }
+        }
+        if (!Element(i))
+            return false;
+        // After the root: white space, comments and PIs.
+        for (;;) {
+            i = Space(i);
+            if (i >= m_n)
+                break;
+            if (Starts(i, "<!--") || (At(i + 1) == '?' && At(i) == '<')) {
+                if (!(At(i + 1) == '?' ? Pi(i, true) : Comment(i, true)))
+                    return false;
                 continue;
             }
-            // Text, tags and values, 64 bytes at a time: the bytes that can
-            // matter in any of them are visited in order, each state ignoring
-            // those it does not look for. Until a comment, CDATA section, PI
-            // or declaration opens, the rest of the 64 are still to come.
-            const size_t nChunk = limit - i < 64 ? limit - i : 64;
-            uint64_t mask = 0;
-            if (nChunk == 64) {
-                mask = MarkupBytes(m_p + i);
-            } else {
-                char tail[64] = {};
-                std::memcpy(tail, m_p + i, nChunk);
-                mask = MarkupBytes(tail);
-            }
-            size_t next = i + nChunk;
-            while (mask != 0) {
-                const size_t j = i + static_cast<size_t>(__builtin_ctzll(mask));
-                mask &= mask - 1;
-                if (!Visit(j))
-                    return false;
-                if (m_state == State::kRaw || m_state == State::kDeclaration) {
-                    next = j + 1;
-                    break;
-                }
-            }
-            i = next;
+            if (At(i) == '<' && NameEnd(i + 1) > i + 1)
+                return Fail(i + 1, "more than one root element");
+            return Fail(i, At(i) == '&'             ? "a reference after the root element"
+                           : Starts(i, "<![CDATA[") ? "a CDATA section after the root element"
+                           : At(i) == '<'           ? "markup after the root element"
+                                                    : "text after the root element");
         }
-        return true;
+        return i == m_text.Size() || Fail(i, nullptr);
     }
 
 private:
-    enum class State { kText, kTag, kQuote, kRaw, kDeclaration };
+    struct Name {
+        size_t nAt;
+        size_t nSize;
+    };
 
-    // A '<', '>', '&' or quote at i, in text, a tag or a value.
-    bool Visit(size_t i)
+    // Any byte up to the first invalid one, then NUL.
+    char At(size_t i) const { return i < m_n ? m_p[i] : '\0'; }
+
+    template <size_t N>
+    bool Starts(size_t i, const char (&s)[N]) const
     {
-        const char c = m_p[i];
-        switch (m_state) {
-        case State::kText:
-            if (c == '&')
-                CheckReferenceAt(i);
-            else if (c == '<' && i + 1 < m_n)
-                OpenMarkup(i);
-            break;
-        case State::kTag:
-            if (c == '>') {
-                m_state = State::kText;
-                m_startTagEnd = !m_bInEndTag && m_p[i - 1] != '/' ? i + 1 : 0;
-                if (!m_bInEndTag && m_names.size() > 1 &&
-                    m_text.nDuplicateAttribute == std::string::npos)
-                    m_text.nDuplicateAttribute = DuplicateAttribute(m_p, m_tagStart, m_names);
-            } else if (c == '"' || c == '\'') {
-                m_state = State::kQuote;
-                m_quote = c;
-                if (!m_bInEndTag)
-                    m_names.push_back(AttributeNameEnd(m_p, m_tagStart, i));
-            }
-            break;
-        case State::kQuote:
-            if (c == m_quote)
-                m_state = State::kTag;
-            else if (c == '<')
-                return Malformed(m_pCapture, m_p, m_n, i, "'<' in an attribute value");
-            else if (c == '&')
-                CheckReferenceAt(i);
-            break;
-        default:
-            break;
+        return i <= m_n && m_n - i >= N - 1 && std::memcmp(m_p + i, s, N - 1) == 0;
+    }
+
+    size_t Space(size_t i) const
+    {
+        while (IsXmlSpace(At(i)))
+            ++i;
+        return i;
+    }
+
+    // Where the name that starts at i ends; i when none starts there.
+    size_t NameEnd(size_t i) const
+    {
+        size_t len = i < m_n ? NameCharAt(m_p + i, true) : 0;
+        if (len == 0)
+            return i;
+        for (i += len; i < m_n && (len = NameCharAt(m_p + i, false)) != 0;)
+            i += len;
+        return i;
+    }
+
+    // Why no name starts at i, where one must.
+    std::string NoName(size_t i, const char* what) const
+    {
+        if (i >= m_n || NameCharAt(m_p + i, false) == 0)
+            return what;
+        // A character that may stand in a name, but not first.
+        const auto* s = reinterpret_cast<const unsigned char*>(m_p + i);
+        unsigned long v = s[0];
+        if (v >= 0xC0)
+            v = v < 0xE0 ? ((v & 0x1F) << 6) | (s[1] & 0x3F)
+                         : ((v & 0x0F) << 12) | ((s[1] & 0x3Ful) << 6) | (s[2] & 0x3F);
+        char code[16];
+        std::snprintf(code, sizeof code, "U+%04lX", v);
+        return std::string("a name that begins with ") +
+               (v < 0x80 ? std::string(1, m_p[i]) : code) +
+               ", which may follow a name's first character but not be it";
+    }
+
+    std::string NameText(const Name& name) const { return std::string(m_p + name.nAt, name.nSize); }
+
+    // The file breaks XML's rules at offset; where the text ran out before
+    // its first invalid byte, that byte is why.
+    bool Fail(size_t offset, const char* reason)
+    {
+        if (offset >= m_n && m_n < m_text.Size())
+            return Malformed(m_pCapture, m_p, m_text.Size(), m_n, m_text.pszInvalid);
+        return Malformed(m_pCapture, m_p, m_text.Size(), offset,
+                         reason != nullptr ? reason : "the file ends too early");
+    }
+
+    bool Fail(size_t offset, const std::string& reason) { return Fail(offset, reason.c_str()); }
+
+    // Just past the first close (nClose bytes, the first of them c) from
+    // from on; npos when the text ends first.
+    size_t EndOf(size_t from, char c, const char* close, size_t nClose) const
+    {
+        for (size_t j = from; j < m_n; ++j) {
+            j += FindAny(m_p + j, m_n - j, c, c, c);
+            if (j + nClose <= m_n && std::memcmp(m_p + j, close, nClose) == 0)
+                return j + nClose;
         }
+        return std::string::npos;
+    }
+
+    // "<!--" at i; '--' must not stand within.
+    bool Comment(size_t& i, bool bNote)
+    {
+        for (size_t j = i + 4;; ++j) {
+            j += FindAny(m_p + j, m_n - j, '-', '-', '-');
+            if (j >= m_n)
+                return Fail(j, "the file ends inside a comment");
+            if (At(j + 1) == '-') {
+                if (At(j + 2) != '>')
+                    return Fail(j, "\"--\" inside a comment");
+                Note(i, bNote);
+                i = j + 3;
+                return true;
+            }
+        }
+    }
+
+    // "<?" at i: a target, not "xml" in any letter case, then what ends
+    // with "?>".
+    bool Pi(size_t& i, bool bNote)
+    {
+        const size_t e = NameEnd(i + 2);
+        if (e == i + 2)
+            return Fail(i + 2, i + 2 >= m_n ? "the file ends inside a processing instruction"
+                                            : "a processing instruction without a target name");
+        if (e - i - 2 == 3 && IsXmlInAnyCase(m_p + i + 2))
+            return Fail(i, std::memcmp(m_p + i + 2, "xml", 3) == 0 && IsXmlSpace(At(e))
+                               ? "an XML declaration that is not at the start of the file"
+                               : "a processing instruction named \"xml\", which XML reserves");
+        if (!IsXmlSpace(At(e)) && !(At(e) == '?' && At(e + 1) == '>'))
+            return Fail(e, e >= m_n ? "the file ends inside a processing instruction"
+                                    : "white space or \"?>\" expected after the processing "
+                                      "instruction's target");
+        const size_t end = EndOf(e, '?', "?>", 2);
+        if (end == std::string::npos)
+            return Fail(m_n, "the file ends inside a processing instruction");
+        Note(i, bNote);
+        i = end;
         return true;
     }
 
-    void CheckReferenceAt(size_t i)
+    // "<![CDATA[" at i.
+    bool CData(size_t& i)
     {
-        if (i + 1 < m_n && m_p[i + 1] == '#')
-            CheckReference(m_p, m_n, i, m_pCapture, m_lines);
+        const size_t end = EndOf(i + 9, ']', "]]>", 3);
+        if (end == std::string::npos)
+            return Fail(m_n, "the file ends inside a CDATA section");
+        Note(i, true);
+        i = end;
+        return true;
     }
 
-    // A '<' in text at i, with a byte after it.
-    void OpenMarkup(size_t i)
+    // Comments, CDATA sections and PIs after the declaration: white space
+    // between them is part of a value.
+    void Note(size_t i, bool bNote)
     {
-        m_bInEndTag = m_p[i + 1] == '/';
-        if (m_bInEndTag && m_startTagEnd != 0 && m_startTagEnd < i) {
-            size_t k = m_startTagEnd;
-            while (k < i && IsXmlSpace(m_p[k]))
-                ++k;
-            m_text.bWhiteSpaceValues = m_text.bWhiteSpaceValues || k == i;
+        m_text.bMarkupInText = m_text.bMarkupInText || (bNote && i > 0);
+    }
+
+    // A quoted literal at i, skipped.
+    bool Literal(size_t& i)
+    {
+        const char quote = At(i);
+        if (quote != '"' && quote != '\'')
+            return Fail(i, "a quoted literal expected in the DOCTYPE");
+        const size_t end = EndOf(i + 1, quote, &quote, 1);
+        if (end == std::string::npos)
+            return Fail(m_n, "the file ends inside a quoted literal");
+        i = end;
+        return true;
+    }
+
+    // "<!DOCTYPE" at i: its name, external identifier and internal subset
+    // are skipped as XML delimits them; nothing is declared or fetched.
+    bool Doctype(size_t& i)
+    {
+        m_bDoctype = true;
+        m_text.bAttributesChecked = false;
+        size_t j = i + 9;
+        if (!IsXmlSpace(At(j)))
+            return Fail(j, "white space expected after \"<!DOCTYPE\"");
+        j = Space(j);
+        const size_t e = NameEnd(j);
+        if (e == j)
+            return Fail(j, "a name expected in the DOCTYPE");
+        j = Space(e);
+        const bool bSystem = Starts(j, "SYSTEM");
+        if (bSystem || Starts(j, "PUBLIC")) {
+            j += 6;
+            for (int k = bSystem ? 1 : 2; k > 0; --k) {
+                const size_t s = j;
+                j = Space(j);
+                if (j == s)
+                    return Fail(j, "white space expected in the DOCTYPE's external identifier");
+                if (!Literal(j))
+                    return false;
+            }
+            j = Space(j);
         }
-        m_startTagEnd = 0;
-        m_close = nullptr;
-        if (m_n - i >= 4 && std::memcmp(m_p + i, "<!--", 4) == 0)
-            m_close = "-->", m_nCloseLen = 3, m_rawStart = i + 4;
-        else if (m_n - i >= 9 && std::memcmp(m_p + i, "<![CDATA[", 9) == 0)
-            m_close = "]]>", m_nCloseLen = 3, m_rawStart = i + 9;
-        else if (m_p[i + 1] == '?')
-            m_close = "?>", m_nCloseLen = 2, m_rawStart = i + 2;
-        if (m_close != nullptr) {
-            m_state = State::kRaw;
-            m_text.bMarkupInText = m_text.bMarkupInText || i > 0;
-        } else if (m_p[i + 1] == '!') {
-            m_state = State::kDeclaration;
-            m_nDeclDepth = 1;
-            // Declarations are skipped here but parsed apart: the walk over
-            // the parsed attributes decides.
-            m_text.bAttributesChecked = false;
-        } else {
-            m_state = State::kTag;
-            m_tagStart = i + 1;
-            m_names.clear();
+        if (At(j) == '[') {
+            for (j = Space(j + 1); At(j) != ']'; j = Space(j)) {
+                if (Starts(j, "<!--")) {
+                    if (!Comment(j, false))
+                        return false;
+                } else if (Starts(j, "<?")) {
+                    if (!Pi(j, false))
+                        return false;
+                } else if (At(j) == '%') {
+                    const size_t pe = NameEnd(j + 1);
+                    if (pe == j + 1 || At(pe) != ';')
+                        return Fail(j, "a parameter-entity reference is \"%name;\"");
+                    j = pe + 1;
+                } else if (Starts(j, "<!")) {
+                    // A markup declaration: to its '>', quoted literals and all.
+                    for (j += 2; At(j) != '>';) {
+                        if (At(j) == '"' || At(j) == '\'') {
+                            if (!Literal(j))
+                                return false;
+                        } else if (j >= m_n) {
+                            return Fail(j, "the file ends inside the DOCTYPE");
+                        } else {
+                            ++j;
+                        }
+                    }
+                    ++j;
+                } else {
+                    return Fail(j, j >= m_n ? "the file ends inside the DOCTYPE"
+                                            : "not a declaration in the DOCTYPE's internal subset");
+                }
+            }
+            j = Space(j + 1);
+        }
+        if (At(j) != '>')
+            return Fail(j, "'>' expected to end the DOCTYPE");
+        i = j + 1;
+        return true;
+    }
+
+    // A '&' at i, in an attribute value (bAttribute) or in text: a
+    // reference, or a '&' that stands for itself.
+    bool Reference(size_t& i, bool bAttribute)
+    {
+        if (At(i + 1) == '#') {
+            ZkXmlInput::Reference r;
+            if (!ReadReference(m_p, m_n, i, r))
+                return Fail(i,
+                            "a character reference is \"&#\" and decimal digits or \"&#x\" "
+                            "and hexadecimal digits, then \";\"");
+            if (ForbiddenCharacter(r.nValue)) {
+                // Rewritten to stand for U+0001, which values read as U+FFFD.
+                Replaced(m_pCapture, m_lines, i, r.nValue);
+                for (size_t k = r.nFirst; k < r.nEnd; ++k)
+                    m_p[k] = k + 1 == r.nEnd ? '1' : '0';
+            }
+            i = r.nEnd + 1;
+            return true;
+        }
+        const size_t e = NameEnd(i + 1);
+        if (e > i + 1 && At(e) == ';') {
+            static const char* const kPredefined[] = {"amp", "lt", "gt", "quot", "apos"};
+            for (const char* name : kPredefined)
+                if (e - i - 1 == std::strlen(name) &&
+                    std::memcmp(m_p + i + 1, name, e - i - 1) == 0) {
+                    i = e + 1;
+                    return true;
+                }
+            const std::string ref(m_p + i, e + 1 - i);
+            return Fail(i, m_bDoctype ? "a reference to the entity " + ref +
+                                            ", which this reader does not expand"
+                                      : "a reference to the undeclared entity " + ref +
+                                            " (without a DOCTYPE only &amp; &lt; &gt; &quot; "
+                                            "&apos; exist)");
+        }
+        if (m_pCapture != nullptr) {
+            ZkDiag::Warning w;
+            w.kind = ZkDiag::WarningKind::kAmpersandAsText;
+            w.at = m_lines.At(i);
+            w.strText = ZkDiag::WideFromUtf8(std::string(m_p + i, e - i));
+            const Name property = bAttribute       ? m_attribute
+                                  : m_open.empty() ? Name{0, 0}
+                                                   : m_open.back();
+            const Name section = bAttribute          ? m_open.back()
+                                 : m_open.size() > 1 ? m_open[m_open.size() - 2]
+                                                     : Name{0, 0};
+            w.strSection = ZkDiag::WideFromUtf8(NameText(section));
+            w.strProperty = ZkDiag::WideFromUtf8(NameText(property));
+            m_pCapture->Add(std::move(w));
+        }
+        i = e;
+        return true;
+    }
+
+    // A start tag at i (a '<' and a name); bEmpty when it ends with "/>".
+    // Its name is pushed on m_open while its attributes are read.
+    bool StartTag(size_t& i, bool& bEmpty)
+    {
+        const size_t e = NameEnd(i + 1);
+        if (e == i + 1)
+            return Fail(i + 1, NoName(i + 1,
+                                      "a '<' that begins no tag (the character is "
+                                      "written \"&lt;\")"));
+        m_open.push_back(Name{i + 1, e - i - 1});
+        m_names.clear();
+        for (size_t j = e;;) {
+            const size_t k = Space(j);
+            const char c = At(k);
+            if (c == '>' || (c == '/' && At(k + 1) == '>')) {
+                bEmpty = c == '/';
+                i = k + (bEmpty ? 2 : 1);
+                break;
+            }
+            if (c == '/')
+                return Fail(k + 1, "'>' expected after '/'");
+            const size_t ne = NameEnd(k);
+            if (ne == k)
+                return Fail(k, k >= m_n ? "the file ends inside a tag"
+                                        : NoName(k,
+                                                 "an attribute, '>' or \"/>\" expected in the "
+                                                 "tag"));
+            if (k == j)
+                return Fail(k, "white space expected before the attribute");
+            size_t q = Space(ne);
+            if (At(q) != '=')
+                return Fail(q, "'=' expected after the attribute's name");
+            q = Space(q + 1);
+            const char quote = At(q);
+            if (quote != '"' && quote != '\'')
+                return Fail(q, "the attribute's value expected, in quotes");
+            m_attribute = Name{k, ne - k};
+            m_names.push_back(ne);
+            for (j = q + 1;;) {
+                j += FindAny(m_p + j, m_n - j, quote, '<', '&');
+                if (j >= m_n)
+                    return Fail(j, "the file ends inside an attribute value");
+                if (m_p[j] == quote)
+                    break;
+                if (m_p[j] == '<')
+                    return Fail(j, "'<' in an attribute value");
+                if (!Reference(j, true))
+                    return false;
+            }
+            ++j;
+        }
+        if (m_names.size() > 1 && m_text.nDuplicateAttribute == std::string::npos)
+            m_text.nDuplicateAttribute = DuplicateAttribute(m_p, m_open.back().nAt, m_names);
+        if (bEmpty)
+            m_open.pop_back();
+        return true;
+    }
+
+    // The element whose start tag is at i, and all within it; i ends past
+    // its end.
+    bool Element(size_t& i)
+    {
+        m_open.clear();
+        for (;;) {
+            bool bEmpty = false;
+            if (!StartTag(i, bEmpty))
+                return false;
+            if (m_open.empty())
+                return true;
+            size_t nStartTagEnd = bEmpty ? 0 : i;
+            // Content up to the next start tag.
+            for (;;) {
+                // Text, "]]>" excluded.
+                for (;; ++i) {
+                    i += FindAny(m_p + i, m_n - i, '<', '&', ']');
+                    if (At(i) != ']')
+                        break;
+                    if (At(i + 1) == ']' && At(i + 2) == '>')
+                        return Fail(i, "\"]]>\" in text (written \"]]&gt;\" there)");
+                }
+                if (At(i) == '&') {
+                    if (!Reference(i, false))
+                        return false;
+                    continue;
+                }
+                if (At(i) != '<')
+                    return Fail(
+                        i, "the file ends before the end tag of <" + NameText(m_open.back()) + ">");
+                const size_t since = nStartTagEnd;
+                nStartTagEnd = 0;
+                if (At(i + 1) == '/') {
+                    if (since != 0 && since < i) {
+                        size_t k = since;
+                        while (k < i && IsXmlSpace(m_p[k]))
+                            ++k;
+                        m_text.bWhiteSpaceValues = m_text.bWhiteSpaceValues || k == i;
+                    }
+                    if (!EndTag(i))
+                        return false;
+                    if (m_open.empty())
+                        return true;
+                } else if (Starts(i, "<!--")) {
+                    if (!Comment(i, true))
+                        return false;
+                } else if (Starts(i, "<![CDATA[")) {
+                    if (!CData(i))
+                        return false;
+                } else if (At(i + 1) == '?') {
+                    if (!Pi(i, true))
+                        return false;
+                } else if (At(i + 1) == '!') {
+                    return Fail(i, "a declaration inside an element");
+                } else {
+                    break;
+                }
+            }
         }
     }
 
-    // In a comment, CDATA section, PI or declaration from i: where to go on.
-    size_t SkipStep(size_t i, size_t limit)
+    // "</" at i, which must close the innermost open element.
+    bool EndTag(size_t& i)
     {
-        if (m_state == State::kRaw) {
-            i += FindAny(m_p + i, limit - i, '>', '>', '>');
-            if (i < limit && i + 1 >= m_rawStart + m_nCloseLen &&
-                std::memcmp(m_p + i + 1 - m_nCloseLen, m_close, m_nCloseLen) == 0)
-                m_state = State::kText;
-            return i + 1;
-        }
-        // A DOCTYPE or other declaration: skipped, brackets and all.
-        i += FindAny(m_p + i, limit - i, '[', ']', '>');
-        if (i < limit) {
-            m_nDeclDepth += m_p[i] == '[' ? 1 : m_p[i] == ']' ? -1 : 0;
-            if (m_nDeclDepth == 0 || (m_p[i] == '>' && m_nDeclDepth == 1))
-                m_state = State::kText;
-        }
-        return i + 1;
+        const Name& open = m_open.back();
+        const size_t e = NameEnd(i + 2);
+        if (e - i - 2 != open.nSize || std::memcmp(m_p + i + 2, m_p + open.nAt, open.nSize) != 0)
+            return Fail(i, e >= m_n ? "the file ends inside an end tag"
+                                    : "the end tag </" + std::string(m_p + i + 2, e - i - 2) +
+                                          "> does not close <" + NameText(open) + ">");
+        const size_t j = Space(e);
+        if (At(j) != '>')
+            return Fail(j, "'>' expected to end the end tag");
+        m_open.pop_back();
+        i = j + 1;
+        return true;
     }
 
     Text& m_text;
@@ -633,15 +1015,9 @@ private:
     const size_t m_n;
     Capture* const m_pCapture;
     ZkDiag::LineCounter m_lines;
-    State m_state = State::kText;
-    const char* m_close = nullptr;  // the end of the comment, CDATA or PI we are in
-    size_t m_nCloseLen = 0;
-    size_t m_rawStart = 0;
-    int m_nDeclDepth = 0;  // inside "<!...>": 1 + open brackets
-    bool m_bInEndTag = false;
-    char m_quote = 0;             // the quote of the attribute value we are in
-    size_t m_startTagEnd = 0;     // just past the '>' of the last start tag, 0: none since
-    size_t m_tagStart = 0;        // just past the '<' of the tag we are in
+    bool m_bDoctype = false;
+    std::vector<Name> m_open;     // the open elements' names, the innermost last
+    Name m_attribute{0, 0};       // the name of the attribute being read
     std::vector<size_t> m_names;  // where the names of the tag's attributes end
 };
 
@@ -714,20 +1090,42 @@ bool Prepare(ZkFileSystem::Bytes&& raw, Text& text, Capture* pCapture)
     text.nBegin = 0;
     text.bMarkupInText = false;
     text.bWhiteSpaceValues = false;
-    if (n >= 2 && ((b[0] == 0xFF && b[1] == 0xFE) || (b[0] == 0xFE && b[1] == 0xFF))) {
+    // The Unicode encoding the first bytes tell, if they tell one. FF FE 00
+    // 00 is UTF-32 and not UTF-16 with a NUL, which XML does not allow.
+    const char* pszForm = nullptr;
+    bool bByteOrderMark = true;
+    auto zero = [&](size_t i) { return b[i] == 0; };
+    if (n >= 4 && zero(0) && zero(1) &&
+        ((b[2] == 0xFE && b[3] == 0xFF) || (zero(2) && b[3] == '<'))) {
+        pszForm = "UTF-32BE";
+        bByteOrderMark = b[3] == 0xFF;
+        if (!FromUtf32(raw, bByteOrderMark ? 4 : 0, true, text, pCapture))
+            return false;
+    } else if (n >= 4 && zero(2) && zero(3) &&
+               ((b[0] == 0xFF && b[1] == 0xFE) || (b[0] == '<' && zero(1)))) {
+        pszForm = "UTF-32LE";
+        bByteOrderMark = b[0] == 0xFF;
+        if (!FromUtf32(raw, bByteOrderMark ? 4 : 0, false, text, pCapture))
+            return false;
+    } else if (n >= 2 && ((b[0] == 0xFF && b[1] == 0xFE) || (b[0] == 0xFE && b[1] == 0xFF))) {
+        pszForm = b[0] == 0xFE ? "UTF-16BE" : "UTF-16LE";
         if (!FromUtf16(raw, 2, b[0] == 0xFE, text, pCapture))
             return false;
     } else if (n >= 2 && ((b[0] == '<' && b[1] == 0) || (b[0] == 0 && b[1] == '<'))) {
+        pszForm = b[0] == 0 ? "UTF-16BE" : "UTF-16LE";
+        bByteOrderMark = false;
         if (!FromUtf16(raw, 0, b[0] == 0, text, pCapture))
             return false;
     } else if (n >= 3 && b[0] == 0xEF && b[1] == 0xBB && b[2] == 0xBF) {
+        pszForm = "UTF-8";
         text.bytes = std::move(raw);
         text.nBegin = 3;
     } else {
         std::string name;
+        size_t nNameAt = 0;
         size_t nDeclEnd = 0;
-        if (!DeclaredEncoding(raw.data(), n, name, nDeclEnd) || SameEncodingName(name, "UTF-8") ||
-            SameEncodingName(name, "UTF8")) {
+        if (!DeclaredEncoding(raw.data(), n, name, nNameAt, nDeclEnd) ||
+            SameEncodingName(name, "UTF-8") || SameEncodingName(name, "UTF8")) {
             text.bytes = std::move(raw);
         } else {
             if (!IsEncName(name) || IsUnicodeOtherThanUtf8(name))
@@ -749,17 +1147,99 @@ bool Prepare(ZkFileSystem::Bytes&& raw, Text& text, Capture* pCapture)
         }
     }
     text.bytes.push_back('\0');
+    if (pszForm != nullptr && !DeclarationAgrees(text, pszForm, bByteOrderMark, pCapture))
+        return false;
     FindInvalid(text);
     return true;
 }
 
 bool Check(Text& text, Capture* pCapture)
 {
-    if (!MarkupScan(text, pCapture).Run(text.nInvalid))
-        return false;
-    if (text.nInvalid < text.Size())
-        return Malformed(pCapture, text.Data(), text.Size(), text.nInvalid, text.pszInvalid);
-    return true;
+    return Checker(text, pCapture).Run();
+}
+
+bool StartsDeclaration(const char* p, size_t n)
+{
+    return n >= 6 && std::memcmp(p, "<?xml", 5) == 0 && IsXmlSpace(p[5]);
+}
+
+size_t DeclarationEnd(const char* p, size_t n, size_t& nError, const char*& pszReason)
+{
+    size_t i = 5;
+    auto fail = [&](size_t at, const char* reason) -> size_t {
+        nError = at;
+        pszReason = reason;
+        return 0;
+    };
+    auto space = [&]() {
+        const size_t from = i;
+        while (i < n && IsXmlSpace(p[i]))
+            ++i;
+        return i > from;
+    };
+    auto word = [&](const char* w) {
+        const size_t len = std::strlen(w);
+        return n - i >= len && std::memcmp(p + i, w, len) == 0;
+    };
+    // name="value" at i, where name is known to stand; the value's bounds.
+    size_t nValue = 0;
+    size_t nValueEnd = 0;
+    auto pair = [&](size_t nName) -> const char* {
+        i += nName;
+        space();
+        if (i >= n || p[i] != '=')
+            return "'=' expected in the XML declaration";
+        ++i;
+        space();
+        if (i >= n || (p[i] != '"' && p[i] != '\''))
+            return "a value in quotes expected in the XML declaration";
+        const char quote = p[i];
+        nValue = ++i;
+        while (i < n && p[i] != quote && p[i] != '?' && p[i] != '>' && p[i] != '"' && p[i] != '\'')
+            ++i;
+        if (i >= n || p[i] != quote)
+            return "a value in the XML declaration not closed by the quote that opens it";
+        nValueEnd = i++;
+        return nullptr;
+    };
+    auto is = [&](const char* value) {
+        return nValueEnd - nValue == std::strlen(value) &&
+               std::memcmp(p + nValue, value, nValueEnd - nValue) == 0;
+    };
+    bool bSpace = space();
+    if (!word("version"))
+        return fail(i, "the XML declaration begins with version");
+    if (const char* reason = pair(7))
+        return fail(i, reason);
+    bool bVersion = nValueEnd - nValue >= 3 && p[nValue] == '1' && p[nValue + 1] == '.';
+    for (size_t k = nValue + 2; bVersion && k < nValueEnd; ++k)
+        bVersion = p[k] >= '0' && p[k] <= '9';
+    if (!bVersion)
+        return fail(nValue, "the XML declaration's version is not 1.0 (\"1.\" and digits)");
+    bSpace = space();
+    if (bSpace && word("encoding")) {
+        if (const char* reason = pair(8))
+            return fail(i, reason);
+        if (!IsEncName(std::string(p + nValue, nValueEnd - nValue)))
+            return fail(nValue, "not an encoding name in the XML declaration");
+        bSpace = space();
+    }
+    if (bSpace && word("standalone")) {
+        if (const char* reason = pair(10))
+            return fail(i, reason);
+        if (!is("yes") && !is("no"))
+            return fail(nValue, "standalone is \"yes\" or \"no\" in the XML declaration");
+        space();
+    }
+    if (n - i >= 2 && p[i] == '?' && p[i + 1] == '>')
+        return i + 2;
+    if (word("version") || word("encoding") || word("standalone"))
+        return fail(i, bSpace ? "the XML declaration holds version, encoding and standalone in "
+                                "this order, each once"
+                              : "white space expected in the XML declaration");
+    return fail(i,
+                "\"?>\" expected to end the XML declaration, which holds only version, "
+                "encoding and standalone");
 }
 
 }  // namespace ZkXmlInput

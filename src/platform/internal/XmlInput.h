@@ -2,14 +2,15 @@
 
 // A library file's bytes made into UTF-8 text that the XML parser reads in
 // place (not exported). What XML 1.0 asks of the bytes is checked here before
-// parsing: the encoding (byte-order mark, UTF-16 by its first characters, or
-// the one the declaration names), valid sequences of it, and only characters
-// that XML allows. Prepare decodes and finds where the text first breaks;
-// Check, which the full parse needs and the plain read does not, follows the
-// markup too. A character reference to a character XML forbids (older
-// versions wrote &#1; for control characters) is rewritten in place to read
-// as U+0001, which the value decoding turns into U+FFFD; each is recorded as
-// a warning.
+// parsing: the encoding (byte-order mark, UTF-16 or UTF-32 by its first
+// characters, or the one the declaration names), valid sequences of it, and
+// only characters that XML allows. Prepare decodes and finds where the text
+// first breaks; Check, which the full parse needs and the plain read does
+// not, follows XML's grammar of a whole document. A character reference to a
+// character XML forbids (older versions wrote &#1; for control characters)
+// is rewritten in place to read as U+0001, which the value decoding turns
+// into U+FFFD; each is recorded as a warning, and so is a '&' that begins no
+// reference, which reads as itself.
 
 #include <cstddef>
 #include <cstdint>
@@ -72,6 +73,14 @@ bool Prepare(ZkFileSystem::Bytes&& raw, Text& text, ZkDiag::Capture* pCapture);
 // False when the text is malformed; the capture says why and where, and
 // receives the warnings.
 bool Check(Text& text, ZkDiag::Capture* pCapture);
+
+// Whether p starts with an XML declaration: "<?xml" and white space.
+bool StartsDeclaration(const char* p, size_t n);
+
+// Where the XML declaration that starts p ends, just past its "?>"; 0 when
+// it breaks XML's rule for it (version, then encoding and standalone, each
+// in its form), with where and why.
+size_t DeclarationEnd(const char* p, size_t n, size_t& nError, const char*& pszReason);
 
 // A character reference "&#digits;" or "&#xhex;" whose '&' is at p[i] and
 // '#' after it: its number, at most 0x110000, which stands for any larger,

@@ -19,16 +19,16 @@ using ZkXmlInput::IsXmlSpace;
 
 const uint32_t kMaxCount = UINT32_MAX;
 
-// The characters the plain read takes in names, which pugixml takes too:
-// ASCII letters, '_', ':' and any byte of a multi-byte character first;
-// digits, '-' and '.' after.
+// The characters the plain read takes in names: ASCII letters, '_' and ':'
+// first; digits, '-' and '.' after. A name beyond ASCII, whose characters
+// XML's classes decide, is the full read's.
 struct NameClasses {
     unsigned char at[256] = {};
     constexpr NameClasses()
     {
-        for (int c = 0; c < 256; ++c) {
-            const bool bFirst = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' ||
-                                c == ':' || c >= 0x80;
+        for (int c = 0; c < 128; ++c) {
+            const bool bFirst =
+                (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c == ':';
             const bool bLater = bFirst || (c >= '0' && c <= '9') || c == '-' || c == '.';
             at[c] = static_cast<unsigned char>((bFirst ? 1 : 0) | (bLater ? 2 : 0));
         }
@@ -96,13 +96,12 @@ public:
         if (m_n >= kMaxCount)
             return false;
         size_t i = 0;
-        if (m_n >= 6 && std::memcmp(m_p, "<?xml", 5) == 0 && IsXmlSpace(m_p[5])) {
-            i = 6;
-            while (i + 1 < m_n && !(m_p[i] == '?' && m_p[i + 1] == '>'))
-                ++i;
-            if (i + 1 >= m_n)
+        if (ZkXmlInput::StartsDeclaration(m_p, m_n)) {
+            size_t nError = 0;
+            const char* pszReason = nullptr;
+            i = ZkXmlInput::DeclarationEnd(m_p, m_n, nError, pszReason);
+            if (i == 0)
                 return false;
-            i += 2;
         }
         i = SkipSpace(i);
         if (At(i) != '<')

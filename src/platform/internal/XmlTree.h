@@ -69,11 +69,11 @@ private:
     std::unique_ptr<pugi::xml_document> m_pDocument;
 };
 
-// Reads prepared text that holds only an optional declaration, white space,
-// and one element of elements with attributes whose values hold at most the
-// five named references, character references to characters XML allows, and
-// TAB, LF and CR. False for anything else, with the text unchanged and the
-// tree empty: the full read decides then.
+// Reads prepared text that holds only an optional declaration in XML's form,
+// white space, and one element of elements with ASCII names and attributes
+// whose values hold at most the five named references, character references
+// to characters XML allows, and TAB, LF and CR. False for anything else,
+// with the text unchanged and the tree empty: the full read decides then.
 bool ReadPlain(ZkXmlInput::Text& text, Tree& tree);
 
 // Why the full read failed, when the checks had not already reported it.

@@ -36,7 +36,7 @@ std::string Quoted(const CString& text)
 enum class FileAct { kKeep, kCopy, kRename, kMissing };
 
 struct Repair {
-    std::string strAction;   // rename, new-guid, canonical-guid, file-case, character, move,
+    std::string strAction;   // rename, new-guid, canonical-guid, file-case, as-read, move,
                              // rename-fitting
     std::string strMessage;  // made when the plan is complete
     long nRecord = -1;
@@ -115,7 +115,7 @@ public:
             return Fail(progress);
         if (m_pFit->GetLastReport().Succeeded())
             PlanFittings();
-        PlanCharacters();
+        PlanAsRead();
         for (size_t p = 0; p < m_vecRepairOf.size(); ++p)
             if (m_vecRepairOf[p] < 0 && m_vecWhyNot[p].empty())
                 m_vecWhyNot[p] = WhyNotRepaired(m_findings.vecProblem[p]);
@@ -476,22 +476,23 @@ private:
                            });
     }
 
-    // A character the library could not read is written as it reads it when
-    // its library is written anyway; the ".bak" keeps the original.
-    void PlanCharacters()
+    // A character the library could not read, or an ampersand it read as
+    // written, is written as the library reads it when its library is
+    // written anyway; the ".bak" keeps the original.
+    void PlanAsRead()
     {
         for (size_t p = 0; p < m_findings.vecProblem.size(); ++p) {
             const Problem& problem = m_findings.vecProblem[p];
-            if (problem.strCode != "character-replaced")
+            if (problem.strCode != "character-replaced" && problem.strCode != "ampersand-as-text")
                 continue;
             const bool bRewritten = (problem.strPath == m_strNdShown && m_bNdRewritten) ||
                                     (problem.strPath == m_strFitShown && m_bFitRewritten);
             if (!bRewritten) {
-                m_vecWhyNot[p] = "fix does not change values; the library reads it as U+FFFD";
+                m_vecWhyNot[p] = "fix rewrites a library file only to repair something else";
                 continue;
             }
             Repair repair;
-            repair.strAction = "character";
+            repair.strAction = "as-read";
             repair.strMessage = problem.strMessage;
             AddRepair(std::move(repair), p);
         }
@@ -554,8 +555,8 @@ private:
                    OneLine(repair.from.filename().u8string()) + " is renamed " +
                    Utf8(repair.strGuid + kExtensions[repair.nKind]) +
                    ", as its GUID text spells it";
-        if (repair.strAction == "character")
-            return repair.strMessage + "; the library file is written with U+FFFD in its place";
+        if (repair.strAction == "as-read")
+            return repair.strMessage + "; the library file is written so";
         if (repair.strAction == "move")
             return "no node detail names it; it is moved to " + m_places.Show(repair.to);
         return "fitting " + Quoted(repair.strName) + " is renamed " + Quoted(repair.strNewName);

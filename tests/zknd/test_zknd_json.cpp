@@ -1,5 +1,6 @@
-// zknd check --json on the damaged example data directory, field by field
-// against the text form of the same check, in this process.
+// zknd's --json: check on the damaged example data directory, field by field
+// against the text form of the same check, in this process; fix, export and
+// import run as programs.
 
 #include <gtest/gtest.h>
 
@@ -8,6 +9,7 @@
 #include <sstream>
 
 #include "Zknd.h"
+#include "ZkndTestSupport.h"
 
 namespace {
 
@@ -79,4 +81,183 @@ TEST(ZkndJsonTest, SameProblemsAsTheTextFieldByField)
     const nlohmann::json& guid = problems.at(3);
     EXPECT_EQ("guid-not-file-name", guid.at("code"));
     EXPECT_EQ(u8"..\\..\\\u7BA1\u4EF6\u5E93\\FitDataEx", guid.at("guid"));
+}
+
+// The commands that write, run as programs: each works on data directories
+// of its own, and the managers serve one per process.
+
+namespace {
+
+using zkndtest::RunZknd;
+namespace fs = std::filesystem;
+
+// A problem of check --json as fix --json names one it did not repair: by
+// its record where it has one (a rewritten library moves the lines), else by
+// its place.
+std::string ProblemKey(const nlohmann::json& p)
+{
+    std::string key = p.at("path").get<std::string>() + "|" + p.at("code").get<std::string>();
+    if (p.contains("guid"))
+        return key + "|" + p.at("guid").get<std::string>() + "|" + p.at("name").get<std::string>();
+    return key + "|" + std::to_string(p.at("line").get<int>()) + ":" +
+           std::to_string(p.at("column").get<int>());
+}
+
+}  // namespace
+
+TEST(ZkndFixTest, TheExampleKeepsOnlyWhatFixCannotRepairAndItsBakIsTheOldLibrary)
+{
+    zkndtest::TempDir temp;
+    const fs::path data = temp.Path() / "data";
+    fs::copy(zkndtest::BuiltPath(ZK_EXAMPLE_DATA), data, fs::copy_options::recursive);
+    const fs::path library = data / zkndtest::NodeDetailFolder() / "NodeDetailDataEx.xml";
+    const std::string strOld = zkndtest::ReadBytes(library);
+    // Saved after the drawing and slide no record names were made.
+    fs::last_write_time(library, fs::file_time_type::clock::now() + std::chrono::hours(1));
+
+    const zkndtest::Ran plan = RunZknd({"fix", "--json", data.u8string()});
+    ASSERT_EQ(1, plan.nStatus) << plan.err;
+    EXPECT_EQ(strOld, zkndtest::ReadBytes(library));
+    const zkndtest::Ran done = RunZknd({"fix", "--apply", "--json", data.u8string()});
+    ASSERT_EQ(1, done.nStatus) << done.err;
+    const nlohmann::json planned = nlohmann::json::parse(plan.out);
+    const nlohmann::json made = nlohmann::json::parse(done.out);
+    EXPECT_FALSE(planned.at("applied").get<bool>());
+    EXPECT_TRUE(made.at("applied").get<bool>());
+    EXPECT_TRUE(planned.at("files").empty());
+
+    // What the plan said is what was done, place by place.
+    const nlohmann::json& repairs = made.at("repairs");
+    ASSERT_EQ(planned.at("repairs").size(), repairs.size());
+    std::vector<std::string> vecAction;
+    for (size_t i = 0; i < repairs.size(); ++i) {
+        EXPECT_EQ(planned["repairs"][i].at("path"), repairs[i].at("path"));
+        EXPECT_EQ(planned["repairs"][i].at("line"), repairs[i].at("line"));
+        EXPECT_EQ(planned["repairs"][i].at("action"), repairs[i].at("action"));
+        vecAction.push_back(repairs[i].at("action"));
+    }
+    EXPECT_EQ((std::vector<std::string>{"rename", "new-guid", "canonical-guid", "as-read", "move",
+                                        "move"}),
+              vecAction);
+    EXPECT_EQ(planned.at("notRepaired"), made.at("notRepaired"));
+
+    // Every file named in the list is where the list says; the .bak is the
+    // old library byte for byte.
+    int nBackups = 0;
+    for (const nlohmann::json& step : made.at("files")) {
+        const std::string action = step.at("action");
+        const fs::path from = fs::u8path(step.at("from").get<std::string>());
+        const fs::path to = fs::u8path(step.at("to").get<std::string>());
+        EXPECT_TRUE(fs::is_regular_file(to)) << to;
+        if (action == "renamed" || action == "moved") {
+            EXPECT_FALSE(fs::exists(from)) << from;
+        } else {
+            EXPECT_TRUE(fs::is_regular_file(from)) << from;
+        }
+        if (action == "copied") {
+            EXPECT_EQ(zkndtest::ReadBytes(from), zkndtest::ReadBytes(to));
+        }
+        if (action == "backup") {
+            ++nBackups;
+            EXPECT_EQ(library, from);
+            EXPECT_EQ(strOld, zkndtest::ReadBytes(to));
+        }
+    }
+    EXPECT_EQ(1, nBackups);
+    EXPECT_TRUE(fs::is_directory(data / zkndtest::NodeDetailFolder() / "unreferenced"));
+
+    // check finds what fix said it cannot repair, and nothing else.
+    const zkndtest::Ran check = RunZknd({"check", "--json", data.u8string()});
+    ASSERT_EQ(1, check.nStatus) << check.err;
+    const nlohmann::json checked = nlohmann::json::parse(check.out);
+    const nlohmann::json& left = checked.at("problems");
+    const nlohmann::json& notRepaired = made.at("notRepaired");
+    ASSERT_EQ(notRepaired.size(), left.size()) << check.out;
+    for (size_t i = 0; i < left.size(); ++i)
+        EXPECT_EQ(ProblemKey(notRepaired[i]), ProblemKey(left[i]));
+
+    // A second fix has nothing more to do.
+    const zkndtest::Ran again = RunZknd({"fix", "--apply", "--json", data.u8string()});
+    ASSERT_EQ(1, again.nStatus) << again.err;
+    EXPECT_TRUE(nlohmann::json::parse(again.out).at("repairs").empty());
+}
+
+TEST(ZkndTransferTest, ExportedAndImportedIntoAnEmptyDirectoryTheLibrariesAreTheSame)
+{
+    zkndtest::TempDir temp;
+    const std::string src = temp / "src";
+    const std::string out = temp / "out";
+    const std::string in = temp / "in";
+    zkndtest::MakeDataDir(
+        fs::u8path(src),
+        u8"  <NodeDetailResDataRow GuId=\"11111111-1111-1111-1111-111111111111\" "
+        u8"DisplayName=\"Pump\" Description=\"\u6CF5\u57FA\u7840\" />\n"
+        u8"  <NodeDetailResDataRow GuId=\"22222222-2222-2222-2222-222222222222\" "
+        u8"DisplayName=\"Pit\" Description=\"Valve pit\" />\n"
+        u8"  <NodeDetailResDataRow GuId=\"11111111-1111-1111-1111-111111111111\" "
+        u8"DisplayName=\"Pump DN50\" Description=\"Shares the files of Pump\" />\n"
+        u8"  <NodeDetailResDataRow GuId=\"33333333-3333-3333-3333-333333333333\" "
+        u8"DisplayName=\"Left\" Description=\"Not exported\" />\n",
+        u8"  <FitInfo FitType=\"7\">\n"
+        u8"    <FitRow GUID=\"44444444-4444-4444-4444-444444444444\" BlockName=\"TEE\" "
+        u8"DisplayName=\"Tee\" Scale=\"2\" />\n"
+        u8"  </FitInfo>\n",
+        {"11111111-1111-1111-1111-111111111111", "22222222-2222-2222-2222-222222222222",
+         "33333333-3333-3333-3333-333333333333"});
+
+    const zkndtest::Ran exported =
+        RunZknd({"export", src, "pump", "PIT", "pump dn50", "--to", out, "--fittings", "--json"});
+    ASSERT_EQ(0, exported.nStatus) << exported.err;
+    const nlohmann::json e = nlohmann::json::parse(exported.out);
+    EXPECT_EQ(src, e.at("from"));
+    EXPECT_EQ(out, e.at("to"));
+    const nlohmann::json& details = e.at("nodeDetails");
+    ASSERT_EQ(3u, details.size());
+    EXPECT_EQ("added", details[0].at("result"));
+    EXPECT_EQ("Pump", details[0].at("asName"));
+    EXPECT_EQ("added", details[1].at("result"));
+    // The second holder of a GUID text takes a new one, with its own files.
+    EXPECT_EQ("new-guid", details[2].at("result"));
+    EXPECT_EQ("Pump DN50", details[2].at("asName"));
+    EXPECT_NE("11111111-1111-1111-1111-111111111111", details[2].at("asGuid"));
+    EXPECT_EQ(3, e.at("counts").at("nodeDetails").at("added"));
+    ASSERT_EQ(1u, e.at("fittings").size());
+    EXPECT_EQ(7, e.at("fittings")[0].at("fitType"));
+    EXPECT_EQ("added", e.at("fittings")[0].at("result"));
+    EXPECT_EQ(0, RunZknd({"check", out}).nStatus);
+
+    fs::create_directories(fs::u8path(in));
+    const zkndtest::Ran imported = RunZknd({"import", out, in, "--fittings", "--json"});
+    ASSERT_EQ(0, imported.nStatus) << imported.err;
+    for (const nlohmann::json& d : nlohmann::json::parse(imported.out).at("nodeDetails"))
+        EXPECT_EQ("added", d.at("result")) << d;
+    const zkndtest::Ran checked = RunZknd({"check", "--json", in});
+    EXPECT_EQ(0, checked.nStatus) << checked.out;
+    EXPECT_EQ(3, nlohmann::json::parse(checked.out).at("counts").at("nodeDetails"));
+    EXPECT_EQ(RunZknd({"list", out}).out, RunZknd({"list", in}).out);
+    EXPECT_EQ(RunZknd({"list", out, "fitting"}).out, RunZknd({"list", in, "fitting"}).out);
+    size_t nFiles = 0;
+    for (const fs::directory_entry& entry : fs::recursive_directory_iterator(fs::u8path(out))) {
+        if (!entry.is_regular_file())
+            continue;
+        const fs::path below = entry.path().lexically_relative(fs::u8path(out));
+        EXPECT_EQ(zkndtest::ReadBytes(entry.path()), zkndtest::ReadBytes(fs::u8path(in) / below))
+            << below;
+        ++nFiles;
+    }
+    EXPECT_EQ(8u, nFiles);  // two libraries, three drawings, three slides
+
+    // Again: nothing changes, and each detail is found where it went.
+    const fs::path library = fs::u8path(in) / zkndtest::NodeDetailFolder() / "NodeDetailDataEx.xml";
+    const std::string strBefore = zkndtest::ReadBytes(library);
+    const zkndtest::Ran again = RunZknd({"import", out, in, "--fittings", "--json"});
+    ASSERT_EQ(0, again.nStatus) << again.err;
+    const nlohmann::json a = nlohmann::json::parse(again.out);
+    for (size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ("skipped", a.at("nodeDetails")[i].at("result"));
+        EXPECT_EQ(details[i].at("asGuid"), a.at("nodeDetails")[i].at("asGuid"));
+    }
+    EXPECT_EQ("skipped", a.at("fittings")[0].at("result"));
+    EXPECT_EQ(0, a.at("counts").at("nodeDetails").at("added"));
+    EXPECT_EQ(strBefore, zkndtest::ReadBytes(library));
 }

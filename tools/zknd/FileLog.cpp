@@ -72,20 +72,10 @@ bool FileLog::CopyNew(const fs::path& from, const fs::path& to, std::error_code&
             ec = std::make_error_code(std::errc::invalid_argument);
         return false;
     }
-    if (fs::exists(fs::symlink_status(to, ec))) {
-        ec = std::make_error_code(std::errc::file_exists);
+    if (!CopyToNewFile(from, to, ec))
         return false;
-    }
-    if (fs::copy_file(from, to, fs::copy_options::none, ec)) {
-        m_vecStep.push_back(Step{Kind::kFile, fs::path(), to});
-        return true;
-    }
-    // Made here and left half written (a full disk): it goes now.
-    if (ec != std::errc::file_exists) {
-        std::error_code ignored;
-        fs::remove(to, ignored);
-    }
-    return false;
+    m_vecStep.push_back(Step{Kind::kFile, fs::path(), to});
+    return true;
 }
 
 bool FileLog::Rename(const fs::path& from, const fs::path& to, std::error_code& ec)

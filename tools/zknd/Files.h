@@ -19,6 +19,12 @@ bool WrittenAt(const std::filesystem::path& file, int64_t& nTime);
 // written anew and tells by its write time alone.
 bool MadeOrWrittenAt(const std::filesystem::path& file, int64_t& nTime);
 
+// Makes `to`, which must not exist (std::errc::file_exists otherwise), a
+// copy of the file `from`, with the system's reason for a failure (a full
+// disk says so); a copy that failed half way is removed.
+bool CopyToNewFile(const std::filesystem::path& from, const std::filesystem::path& to,
+                   std::error_code& ec);
+
 // Renames a file or folder, never over an existing one: fails with
 // std::errc::file_exists instead, where std::filesystem::rename would replace
 // it on POSIX systems.

@@ -1,6 +1,7 @@
 // File times and a rename that never replaces, on POSIX systems.
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -26,6 +27,53 @@ bool MadeOrWrittenAt(const fs::path& file, int64_t& nTime)
     // change time would not do: restoring a folder from an archive or a
     // backup changes it for every file.
     return WrittenAt(file, nTime);
+}
+
+bool CopyToNewFile(const fs::path& from, const fs::path& to, std::error_code& ec)
+{
+    ec.clear();
+    const int src = open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    struct stat st;
+    if (src < 0 || fstat(src, &st) != 0) {
+        ec.assign(errno, std::generic_category());
+        if (src >= 0)
+            close(src);
+        return false;
+    }
+    const int dst = open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, st.st_mode & 0777);
+    if (dst < 0) {
+        ec.assign(errno, std::generic_category());
+        close(src);
+        return false;
+    }
+    char buffer[1 << 16];
+    for (;;) {
+        const ssize_t nRead = read(src, buffer, sizeof buffer);
+        if (nRead < 0 && errno == EINTR)
+            continue;
+        if (nRead <= 0) {
+            if (nRead < 0)
+                ec.assign(errno, std::generic_category());
+            break;
+        }
+        for (ssize_t nDone = 0; nDone < nRead && !ec;) {
+            const ssize_t nWritten = write(dst, buffer + nDone, static_cast<size_t>(nRead - nDone));
+            if (nWritten < 0 && errno != EINTR)
+                ec.assign(errno, std::generic_category());
+            nDone += nWritten > 0 ? nWritten : 0;
+        }
+        if (ec)
+            break;
+    }
+    // A full disk may tell only when the data goes out.
+    if (!ec && (fsync(dst) != 0 && errno != EINVAL))
+        ec.assign(errno, std::generic_category());
+    if (close(dst) != 0 && !ec)
+        ec.assign(errno, std::generic_category());
+    close(src);
+    if (ec)
+        unlink(to.c_str());
+    return !ec;
 }
 
 bool RenameNoReplace(const fs::path& from, const fs::path& to, std::error_code& ec)

@@ -42,6 +42,24 @@ bool MadeOrWrittenAt(const fs::path& file, int64_t& nTime)
     return true;
 }
 
+bool CopyToNewFile(const fs::path& from, const fs::path& to, std::error_code& ec)
+{
+    ec.clear();
+    // Fails when `to` exists.
+    if (CopyFileW(from.c_str(), to.c_str(), TRUE) != 0)
+        return true;
+    const DWORD nError = GetLastError();
+    if (nError == ERROR_ALREADY_EXISTS || nError == ERROR_FILE_EXISTS) {
+        ec = std::make_error_code(std::errc::file_exists);
+        return false;
+    }
+    ec.assign(static_cast<int>(nError), std::system_category());
+    // `to` was not there before (the copy would have failed for that): what
+    // stands there now is a copy that failed half way.
+    DeleteFileW(to.c_str());
+    return false;
+}
+
 bool RenameNoReplace(const fs::path& from, const fs::path& to, std::error_code& ec)
 {
     ec.clear();

@@ -548,7 +548,8 @@ private:
             return strDetail +
                    (repair.bGuidMadeUp
                         ? " gets " + strNew + " in place of " + Quoted(repair.strGuid)
-                        : " has its GUID text written " + Utf8(repair.strNewGuid)) +
+                        : ": its GUID text is written in canonical form, " +
+                              Utf8(repair.strNewGuid)) +
                    FilesPhrase(repair);
         if (repair.strAction == "file-case")
             return strDetail + ": its " + kFileWords[repair.nKind] + " file " +
@@ -730,14 +731,15 @@ private:
             const Problem& problem = m_findings.vecProblem[p];
             const long r = m_vecRepairOf[p];
             if (r < 0) {
-                Json item = place(problem);
-                item["severity"] = problem.bError ? "error" : "warning";
-                item["message"] = problem.strMessage;
-                item["reason"] = m_vecWhyNot[p];
+                Json item = {
+                    {"path", problem.strPath},   {"line", problem.nLine},
+                    {"column", problem.nColumn}, {"severity", problem.bError ? "error" : "warning"},
+                    {"code", problem.strCode},   {"message", problem.strMessage}};
                 if (problem.bRecord) {
                     item["guid"] = problem.strGuid;
                     item["name"] = problem.strName;
                 }
+                item["reason"] = m_vecWhyNot[p];
                 left.push_back(std::move(item));
                 continue;
             }

@@ -36,8 +36,9 @@ int FixCommand(const std::string& strDataDir, bool bApply, bool bJson, Output& o
 // undone when the import fails as a whole, and kept otherwise.
 int ImportInto(const TransferArgs& args, const DataDir& target, FileLog& log, Output& out);
 
-// For tests: runs once an import has copied its files, just before it saves
-// the target's libraries, as another process saving then would.
+// For tests: runs once an import or a fix has made its files, just before it
+// saves the libraries, as another process saving then would.
 void SetBeforeSave(std::function<void()> fnBeforeSave);
+void RunBeforeSave();
 
 }  // namespace zknd

@@ -619,6 +619,7 @@ private:
             }
             m_vecDone.push_back(FileStep{"moved", step.from, step.to});
         }
+        RunBeforeSave();
         if (m_bNdRewritten) {
             progress.Step("saving " + m_places.Show(m_places.nodeDetails));
             m_pNd->SetVecNodeDetailResData(m_vecNewRecord);

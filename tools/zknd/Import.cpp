@@ -500,8 +500,7 @@ private:
                     return false;
                 }
         }
-        if (BeforeSave())
-            BeforeSave()();
+        RunBeforeSave();
 
         progress.Step("saving " + m_to.Show(m_to.nodeDetails));
         if (bNdChanged || !m_bNdExisted) {
@@ -658,6 +657,12 @@ private:
 void SetBeforeSave(std::function<void()> fnBeforeSave)
 {
     BeforeSave() = std::move(fnBeforeSave);
+}
+
+void RunBeforeSave()
+{
+    if (BeforeSave())
+        BeforeSave()();
 }
 
 int ImportInto(const TransferArgs& args, const DataDir& target, FileLog& log, Output& out)

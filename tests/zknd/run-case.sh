@@ -45,8 +45,8 @@
 # names one file. In PATH, LINE and REGEX, @ND@ and @FIT@ stand for the two
 # library files and @RES@ for the resource folder (with a separator at its
 # end) of "data", and @ND:DIR@, @FIT:DIR@ and @RES:DIR@ for those of the data
-# directory DIR, as zknd shows them; @ENOENT@ for the system's text of a
-# missing file.
+# directory DIR, as zknd shows them; @/@ for the separator zknd shows;
+# @ENOENT@ for the system's text of a missing file.
 set -euo pipefail
 export LC_ALL=C.UTF-8
 cases=$1 name=$2 zknd=$(realpath "$3")
@@ -86,6 +86,9 @@ expand() {
     text=${text#*"${BASH_REMATCH[0]}"}
   done
   text=$done$text
+  local shown_sep=$sep
+  [ -z "$quote" ] || [ "$sep" != '\' ] || shown_sep='\\'
+  text=${text//@\/@/$shown_sep}
   printf '%s' "${text//@ENOENT@/$enoent}"
 }
 

@@ -91,6 +91,16 @@ namespace {
 using zkndtest::RunZknd;
 namespace fs = std::filesystem;
 
+// Whether the folder lists the file by that very name: a system that ignores
+// letter case finds it by any spelling.
+bool Listed(const fs::path& file)
+{
+    for (const fs::directory_entry& entry : fs::directory_iterator(file.parent_path()))
+        if (entry.path().filename().native() == file.filename().native())
+            return entry.is_regular_file();
+    return false;
+}
+
 // A problem of check --json as fix --json names one it did not repair: by
 // its record where it has one (a rewritten library moves the lines), else by
 // its place.
@@ -148,12 +158,8 @@ TEST(ZkndFixTest, TheExampleKeepsOnlyWhatFixCannotRepairAndItsBakIsTheOldLibrary
         const std::string action = step.at("action");
         const fs::path from = fs::u8path(step.at("from").get<std::string>());
         const fs::path to = fs::u8path(step.at("to").get<std::string>());
-        EXPECT_TRUE(fs::is_regular_file(to)) << to;
-        if (action == "renamed" || action == "moved") {
-            EXPECT_FALSE(fs::exists(from)) << from;
-        } else {
-            EXPECT_TRUE(fs::is_regular_file(from)) << from;
-        }
+        EXPECT_TRUE(Listed(to)) << to;
+        EXPECT_EQ(action != "renamed" && action != "moved", Listed(from)) << from;
         if (action == "copied") {
             EXPECT_EQ(zkndtest::ReadBytes(from), zkndtest::ReadBytes(to));
         }

@@ -379,33 +379,38 @@ private:
         int64_t nLibrary = 0;
         const bool bLibraryTime = WrittenAt(m_places.nodeDetails, nLibrary);
         const fs::path folder = m_places.resources / "unreferenced";
-        std::map<fs::path, size_t> unnamed;  // by file name, as check names them
-        for (const char* pszCode : {"unnamed-drawing", "unnamed-slide"})
-            for (size_t p = 0; p < m_findings.vecProblem.size(); ++p)
-                if (m_findings.vecProblem[p].strCode == pszCode)
-                    unnamed.emplace(fs::u8path(m_findings.vecProblem[p].strPath).filename(), p);
+        // In check's order, which is the names' order: the listing's own is
+        // the system's.
+        std::map<fs::path, size_t> entries;
+        for (size_t e = 0; e < m_files.Entries().size(); ++e)
+            entries.emplace(m_files.Entries()[e].path.filename(), e);
         std::vector<fs::path> vecTaken;
-        for (size_t e = 0; e < m_files.Entries().size(); ++e) {
-            const FolderFiles::Entry& entry = m_files.Entries()[e];
-            const auto problem = unnamed.find(entry.path.filename());
-            if (problem == unnamed.end())
+        for (size_t p = 0; p < m_findings.vecProblem.size(); ++p) {
+            const std::string& strCode = m_findings.vecProblem[p].strCode;
+            if (strCode != "unnamed-drawing" && strCode != "unnamed-slide")
                 continue;
+            const auto found =
+                entries.find(fs::u8path(m_findings.vecProblem[p].strPath).filename());
+            if (found == entries.end())
+                continue;
+            const size_t e = found->second;
+            const FolderFiles::Entry& entry = m_files.Entries()[e];
             if (m_vecLeaving[e] >= 0) {
                 // A node detail's file in other letter case, renamed above.
-                m_vecRepairOf[problem->second] = m_vecLeaving[e];
+                m_vecRepairOf[p] = m_vecLeaving[e];
                 continue;
             }
             if (m_vecClaims[e] > 0) {
-                m_vecWhyNot[problem->second] =
+                m_vecWhyNot[p] =
                     "a node detail names it in other letter case, and it is not a regular file";
                 continue;
             }
             int64_t nFile = 0;
             if (vecProtected[e]) {
-                m_vecWhyNot[problem->second] =
+                m_vecWhyNot[p] =
                     "several files differ from a node detail's GUID text only in letter case";
             } else if (!bLibraryTime || !MadeOrWrittenAt(entry.path, nFile) || nFile >= nLibrary) {
-                m_vecWhyNot[problem->second] =
+                m_vecWhyNot[p] =
                     "it is not older than the library file, as a copy that a running product "
                     "has not saved yet would be";
             } else {
@@ -414,13 +419,14 @@ private:
                 fs::path to = FreeName(folder, entry.path.filename());
                 for (int n = 2; std::find(vecTaken.begin(), vecTaken.end(), to) != vecTaken.end();
                      ++n)
-                    to = FreeName(folder, entry.path.stem().u8string() + "(" + std::to_string(n) +
-                                              ")" + entry.path.extension().u8string());
+                    to = FreeName(
+                        folder, fs::u8path(entry.path.stem().u8string() + "(" + std::to_string(n) +
+                                           ")" + entry.path.extension().u8string()));
                 vecTaken.push_back(to);
                 repair.from = entry.path;
                 repair.to = to;
                 m_vecMove.push_back(FileStep{"", entry.path, to});
-                AddRepair(std::move(repair), problem->second);
+                AddRepair(std::move(repair), p);
             }
         }
     }

@@ -25,6 +25,10 @@ bool MadeOrWrittenAt(const std::filesystem::path& file, int64_t& nTime);
 bool CopyToNewFile(const std::filesystem::path& from, const std::filesystem::path& to,
                    std::error_code& ec);
 
+// Puts what was written to the folder's file system on the disk, so that a
+// library saved next never names files a crash would have lost.
+void WriteOut(const std::filesystem::path& folder);
+
 // Renames a file or folder, never over an existing one: fails with
 // std::errc::file_exists instead, where std::filesystem::rename would replace
 // it on POSIX systems.

@@ -65,15 +65,26 @@ bool CopyToNewFile(const fs::path& from, const fs::path& to, std::error_code& ec
         if (ec)
             break;
     }
-    // A full disk may tell only when the data goes out.
-    if (!ec && (fsync(dst) != 0 && errno != EINVAL))
-        ec.assign(errno, std::generic_category());
     if (close(dst) != 0 && !ec)
         ec.assign(errno, std::generic_category());
     close(src);
     if (ec)
         unlink(to.c_str());
     return !ec;
+}
+
+void WriteOut(const fs::path& folder)
+{
+#if defined(__linux__)
+    const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        syncfs(fd);
+        close(fd);
+    }
+#else
+    (void)folder;
+    sync();
+#endif
 }
 
 bool RenameNoReplace(const fs::path& from, const fs::path& to, std::error_code& ec)

@@ -60,6 +60,11 @@ bool CopyToNewFile(const fs::path& from, const fs::path& to, std::error_code& ec
     return false;
 }
 
+void WriteOut(const fs::path&)
+{
+    // CopyFileW has written each file through by the time it returns.
+}
+
 bool RenameNoReplace(const fs::path& from, const fs::path& to, std::error_code& ec)
 {
     ec.clear();

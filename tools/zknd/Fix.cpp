@@ -625,6 +625,8 @@ private:
             }
             m_vecDone.push_back(FileStep{"moved", step.from, step.to});
         }
+        if (!m_vecCopy.empty() || !m_vecRename.empty() || !m_vecMove.empty())
+            WriteOut(m_places.resources);
         RunBeforeSave();
         if (m_bNdRewritten) {
             progress.Step("saving " + m_places.Show(m_places.nodeDetails));

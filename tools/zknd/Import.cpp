@@ -15,6 +15,7 @@
 
 #include "Check.h"
 #include "Commands.h"
+#include "Files.h"
 #include "Library.h"
 #include "Progress.h"
 #include "Text.h"
@@ -296,7 +297,7 @@ private:
     // The node detail of the target, there before this import, that the
     // source's detail already is: the same GUID text, or another with the
     // same description, and the same files' bytes either way.
-    long AlreadyThere(const NodeDetailResData& source, const std::array<fs::path, 2>& from) const
+    long AlreadyThere(const NodeDetailResData& source, const std::array<fs::path, 2>& from)
     {
         auto sameFiles = [&](size_t j) {
             const CString strThere = m_vecTarget[j].GetGuid();
@@ -313,12 +314,35 @@ private:
             if (!strGuid.IsEmpty() && it != m_oldGuids.end() && sameFiles(it->second))
                 return static_cast<long>(it->second);
         }
-        const std::wstring description = source.GetDescription().GetString();
-        const auto range = m_oldDescriptions.equal_range(description);
+        if (m_oldContents.empty())
+            for (size_t j = 0; j < m_vecOriginal.size(); ++j) {
+                const CString strGuid = m_vecOriginal[j].GetGuid();
+                if (ZkIsPlainFileName(strGuid))
+                    m_oldContents.emplace(ContentKey(m_vecOriginal[j].GetDescription(),
+                                                     FilesOf(m_to.resources, strGuid)),
+                                          j);
+            }
+        const auto range = m_oldContents.equal_range(ContentKey(source.GetDescription(), from));
         for (auto it = range.first; it != range.second; ++it)
             if (sameFiles(it->second))
                 return static_cast<long>(it->second);
         return -1;
+    }
+
+    // A description and the sizes of the two files: details of the same
+    // key are compared byte for byte, so that a library of many details of
+    // one description (or none) is not read whole for each.
+    static std::wstring ContentKey(const CString& strDescription,
+                                   const std::array<fs::path, 2>& files)
+    {
+        std::wstring key(strDescription.GetString(),
+                         static_cast<size_t>(strDescription.GetLength()));
+        for (const fs::path& file : files) {
+            std::error_code ec;
+            const auto nSize = fs::file_size(file, ec);
+            key += L'\n' + (ec ? std::wstring(L"-") : std::to_wstring(nSize));
+        }
+        return key;
     }
 
     bool PlanDetails()
@@ -328,7 +352,6 @@ private:
             m_names.Add(data.GetDisplayName());
             m_guids.emplace(Folded(data.GetGuid()), j);
             m_oldGuids.emplace(Folded(data.GetGuid()), j);
-            m_oldDescriptions.emplace(data.GetDescription().GetString(), j);
         }
         for (size_t i : m_vecPick) {
             const NodeDetailResData& source = m_vecSource[i];
@@ -500,6 +523,8 @@ private:
                     return false;
                 }
         }
+        if (bNdChanged)
+            WriteOut(m_to.resources);
         RunBeforeSave();
 
         progress.Step("saving " + m_to.Show(m_to.nodeDetails));
@@ -642,9 +667,9 @@ private:
     std::vector<FittingInfo> m_vecTargetGroup;
     FolderFiles m_files;
     NameSet m_names;
-    std::unordered_map<std::wstring, size_t> m_guids;     // folded, with those added
-    std::unordered_map<std::wstring, size_t> m_oldGuids;  // folded, those there before
-    std::unordered_multimap<std::wstring, size_t> m_oldDescriptions;
+    std::unordered_map<std::wstring, size_t> m_guids;             // folded, with those added
+    std::unordered_map<std::wstring, size_t> m_oldGuids;          // folded, those there before
+    std::unordered_multimap<std::wstring, size_t> m_oldContents;  // by ContentKey, made on demand
 
     std::vector<Detail> m_vecDetail;
     std::vector<Fitting> m_vecFitting;

@@ -247,12 +247,21 @@ bool FolderFiles::List(const fs::path& folder, std::error_code& ec)
     }
     if (ec)
         return false;
-    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
-        Add(it->path());
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        // The kind as the listing tells it, where it does.
+        std::error_code ecKind;
+        Add(it->path(), it->is_regular_file(ecKind) && !it->is_symlink(ecKind));
+    }
     return !ec;
 }
 
 void FolderFiles::Add(const fs::path& file)
+{
+    std::error_code ec;
+    Add(file, fs::is_regular_file(fs::symlink_status(file, ec)));
+}
+
+void FolderFiles::Add(const fs::path& file, bool bRegular)
 {
     const CString strName = ZkFromNativePath(file.filename().native());
     const int n = strName.GetLength();
@@ -262,9 +271,7 @@ void FolderFiles::Add(const fs::path& file)
     for (int nKind = 0; nKind < 2; ++nKind) {
         if (extension != kExtensions[nKind])
             continue;
-        std::error_code ec;
-        Entry entry{file, CString(strName.GetString(), n - 4), nKind,
-                    fs::is_regular_file(fs::symlink_status(file, ec))};
+        Entry entry{file, CString(strName.GetString(), n - 4), nKind, bRegular};
         m_byGuid[Folded(entry.strGuid)].push_back(m_vecEntry.size());
         m_vecEntry.push_back(std::move(entry));
         return;

@@ -101,6 +101,8 @@ public:
     void Add(const std::filesystem::path& file);
 
 private:
+    void Add(const std::filesystem::path& file, bool bRegular);
+
     std::vector<Entry> m_vecEntry;
     std::unordered_map<std::wstring, std::vector<size_t>> m_byGuid;  // folded GUID text
 };

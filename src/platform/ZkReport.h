@@ -33,6 +33,8 @@ enum class ZkWarningKind : int {
     kGuidRefused,        // CopyNode: a GUID text that cannot name a file
     kCopyFailed,         // CopyNode: one of the two file copies failed
     kAmpersandAsText,    // a '&' in a value that begins no reference, read as itself
+    kEncodingByByteOrderMark,  // the declaration named another encoding than the
+                               // byte-order mark; read by the mark (strText: the name declared)
 };
 
 // Something an operation noticed without failing because of it.

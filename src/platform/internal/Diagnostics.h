@@ -30,6 +30,7 @@ enum class WarningKind {
     kGuidRefused,        // CopyNode: strText cannot name a file, so nothing was copied
     kCopyFailed,         // CopyNode: strText, a source file, was not copied: error
     kAmpersandAsText,    // a '&' that begins no reference, read as itself; strText from it
+    kEncodingByByteOrderMark,  // strText the encoding declared, strProperty the one read
 };
 
 // What a value that did not read should have been.

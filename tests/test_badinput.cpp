@@ -68,7 +68,8 @@ std::string Summary(bool bFitting)
 
 // read, malformed@line:column(reason), wrong-root:name, undecodable:name ...,
 // then each warning: +bad(section.property=text)@line:column,
-// +amp(section.property:text)@line:column or +char(U+XXXX)@line:column.
+// +amp(section.property:text)@line:column, +enc(declared)@line:column or
+// +char(U+XXXX)@line:column.
 std::string OutcomeOf(const ZkReport& r)
 {
     static const char* const names[] = {"none",          "read",         "missing",   "not-regular",
@@ -88,6 +89,8 @@ std::string OutcomeOf(const ZkReport& r)
                     ? "+bad(" + where + "=" + Escaped(w.strText) + ")"
                 : w.eKind == ZkWarningKind::kAmpersandAsText
                     ? "+amp(" + where + ":" + Escaped(w.strText) + ")"
+                : w.eKind == ZkWarningKind::kEncodingByByteOrderMark
+                    ? "+enc(" + Escaped(w.strText) + ")"
                     : "+char(" + Escaped(w.strText) + ")") +
                at(w.nLine, w.nColumn);
     }

@@ -54,6 +54,12 @@ TEST(CStringTest, OrdinalByUtf16UnitAndNoCaseFoldingAsciiOnly)
                   (std::vector<int>{sign(a.Compare(b)), sign(b.Compare(a)),
                                     sign(a.CompareNoCase(b)), sign(b.CompareNoCase(a))}))
             << testing::PrintToString(std::wstring(pa));
+        // The operators order texts as Compare does, with either side a
+        // wide pointer too: never by address.
+        EXPECT_EQ((std::vector<bool>{nCompare<0, nCompare> 0, nCompare <= 0, nCompare >= 0,
+                                     nCompare<0, nCompare> 0}),
+                  (std::vector<bool>{a<b, a> b, a <= b, a >= b, a<pb, pa> b}))
+            << testing::PrintToString(std::wstring(pa));
     }
     EXPECT_EQ(2, CString(L"\U00010000").GetLength());
     EXPECT_EQ(0, CString(L"").CompareNoCase(static_cast<const wchar_t*>(nullptr)));

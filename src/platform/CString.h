@@ -96,6 +96,23 @@ inline bool operator!=(const CString& a, const CString& b)
 {
     return !(a == b);
 }
+// Ordinal order, as Compare gives it (a CString as a std::map key).
+inline bool operator<(const CString& a, const CString& b)
+{
+    return a.Compare(b) < 0;
+}
+inline bool operator>(const CString& a, const CString& b)
+{
+    return a.Compare(b) > 0;
+}
+inline bool operator<=(const CString& a, const CString& b)
+{
+    return a.Compare(b) <= 0;
+}
+inline bool operator>=(const CString& a, const CString& b)
+{
+    return a.Compare(b) >= 0;
+}
 
 // With a wide text on one side; these keep `s == L"x"` unambiguous.
 #if ZKND_GLOBAL_MFC_NAMES
@@ -126,6 +143,38 @@ inline bool operator!=(const CString& a, const wchar_t* b)
 inline bool operator!=(const wchar_t* a, const CString& b)
 {
     return b.Compare(a) != 0;
+}
+inline bool operator<(const CString& a, const wchar_t* b)
+{
+    return a.Compare(b) < 0;
+}
+inline bool operator<(const wchar_t* a, const CString& b)
+{
+    return b.Compare(a) > 0;
+}
+inline bool operator>(const CString& a, const wchar_t* b)
+{
+    return a.Compare(b) > 0;
+}
+inline bool operator>(const wchar_t* a, const CString& b)
+{
+    return b.Compare(a) < 0;
+}
+inline bool operator<=(const CString& a, const wchar_t* b)
+{
+    return a.Compare(b) <= 0;
+}
+inline bool operator<=(const wchar_t* a, const CString& b)
+{
+    return b.Compare(a) >= 0;
+}
+inline bool operator>=(const CString& a, const wchar_t* b)
+{
+    return a.Compare(b) >= 0;
+}
+inline bool operator>=(const wchar_t* a, const CString& b)
+{
+    return b.Compare(a) <= 0;
 }
 #else
 // Beside MFC only a real wide pointer or array is taken here: MFC's CString
@@ -208,6 +257,16 @@ bool operator!=(Text a, const CString& b)
 {
     return b.Compare(a) != 0;
 }
+template <class Text, IfWideText<Text> = 0>
+bool operator<(const CString& a, Text b)
+{
+    return a.Compare(b) < 0;
+}
+template <class Text, IfWideText<Text> = 0>
+bool operator<(Text a, const CString& b)
+{
+    return b.Compare(a) > 0;
+}
 #endif
 
 }  // namespace ZkNd
@@ -217,4 +276,8 @@ using ZkNd::CString;
 using ZkNd::operator+;
 using ZkNd::operator==;
 using ZkNd::operator!=;
+using ZkNd::operator<;
+using ZkNd::operator>;
+using ZkNd::operator<=;
+using ZkNd::operator>=;
 #endif

@@ -28,11 +28,13 @@ enum class ZkOutcome : int {
 };
 
 enum class ZkWarningKind : int {
-    kValueNotRead,       // a value not readable as its type; the field kept its value
-    kCharacterReplaced,  // a character that could not be read or written, now U+FFFD
-    kGuidRefused,        // CopyNode: a GUID text that cannot name a file
-    kCopyFailed,         // CopyNode: one of the two file copies failed
-    kAmpersandAsText,    // a '&' in a value that begins no reference, read as itself
+    kValueNotRead,             // a value not readable as its type; the field kept its value
+    kCharacterReplaced,        // a character that could not be read or written, now U+FFFD
+    kGuidRefused,              // CopyNode: a GUID text that cannot name a file
+    kCopyFailed,               // CopyNode: one of the two file copies failed
+    kAmpersandAsText,          // a '&' in a value that begins no reference, read as itself
+    kEncodingByByteOrderMark,  // the declaration named another encoding than the
+                               // byte-order mark; read by the mark (strText: the name declared)
 };
 
 // Something an operation noticed without failing because of it.

@@ -500,10 +500,12 @@ const char* OutcomeCode(ZkOutcome eOutcome)
 
 const char* WarningCode(ZkWarningKind eKind)
 {
-    static const char* const kCodes[] = {"value-not-read", "character-replaced", "guid-refused",
-                                         "copy-failed", "ampersand-as-text"};
-    static_assert(std::size(kCodes) == static_cast<size_t>(ZkWarningKind::kAmpersandAsText) + 1,
-                  "a code for every warning");
+    static const char* const kCodes[] = {"value-not-read",    "character-replaced",
+                                         "guid-refused",      "copy-failed",
+                                         "ampersand-as-text", "encoding-by-byte-order-mark"};
+    static_assert(
+        std::size(kCodes) == static_cast<size_t>(ZkWarningKind::kEncodingByByteOrderMark) + 1,
+        "a code for every warning");
     return CodeOf(eKind, kCodes, "copy-failed");
 }
 

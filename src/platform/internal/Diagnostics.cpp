@@ -96,7 +96,8 @@ ZkWarning Explained(const Warning& w)
                 : w.kind == WarningKind::kReplacedCharacter ? ZkWarningKind::kCharacterReplaced
                 : w.kind == WarningKind::kGuidRefused       ? ZkWarningKind::kGuidRefused
                 : w.kind == WarningKind::kCopyFailed        ? ZkWarningKind::kCopyFailed
-                                                            : ZkWarningKind::kAmpersandAsText;
+                : w.kind == WarningKind::kAmpersandAsText   ? ZkWarningKind::kAmpersandAsText
+                                                          : ZkWarningKind::kEncodingByByteOrderMark;
     out.nLine = static_cast<int>(w.at.nLine);
     out.nColumn = static_cast<int>(w.at.nColumn);
     out.strSection = Text(w.strSection);
@@ -137,6 +138,13 @@ ZkWarning Explained(const Warning& w)
                   (w.strText.size() > 1 ? L"\" has no ';' and is no reference"
                                         : L"\" begins no reference") +
                   L": read as written, and saved as \"&amp;" + w.strText.substr(1) + L"\"";
+        break;
+    case WarningKind::kEncodingByByteOrderMark:
+        // Only the text is the caller's: the form read is not a property.
+        out.strProperty = ZkNd::CString();
+        message = L"the declaration names the encoding \"" + w.strText + L"\", but the file is " +
+                  w.strProperty + L" by its byte-order mark: read as " + w.strProperty +
+                  L", and saved as UTF-8";
         break;
     }
     out.strMessage = Text(message);

@@ -25,11 +25,12 @@ struct Position {
 };
 
 enum class WarningKind {
-    kBadValue,           // a value that does not read as its type; strText holds it
-    kReplacedCharacter,  // nCharacter became U+FFFD
-    kGuidRefused,        // CopyNode: strText cannot name a file, so nothing was copied
-    kCopyFailed,         // CopyNode: strText, a source file, was not copied: error
-    kAmpersandAsText,    // a '&' that begins no reference, read as itself; strText from it
+    kBadValue,                 // a value that does not read as its type; strText holds it
+    kReplacedCharacter,        // nCharacter became U+FFFD
+    kGuidRefused,              // CopyNode: strText cannot name a file, so nothing was copied
+    kCopyFailed,               // CopyNode: strText, a source file, was not copied: error
+    kAmpersandAsText,          // a '&' that begins no reference, read as itself; strText from it
+    kEncodingByByteOrderMark,  // strText the encoding declared, strProperty the one read
 };
 
 // What a value that did not read should have been.

@@ -170,7 +170,10 @@ bool NamesForm(const std::string& name, const char* form)
 
 // A file whose first bytes tell its encoding (a byte-order mark, or '<' in
 // UTF-16 or UTF-32) and whose declaration names another: XML makes that an
-// error, and one of the two is wrong.
+// error. A byte-order mark is the word of the editor that last saved the file
+// (Notepad's "Unicode" keeps a declaration of UTF-8), so the file is read by
+// it, with a warning; the next Save writes a declaration that agrees. Told by
+// the first character alone, the two disagree without a witness: refused.
 bool DeclarationAgrees(const Text& text, const char* form, bool bByteOrderMark, Capture* pCapture)
 {
     std::string name;
@@ -179,9 +182,19 @@ bool DeclarationAgrees(const Text& text, const char* form, bool bByteOrderMark, 
     if (!DeclaredEncoding(text.Data(), text.Size(), name, nNameAt, nDeclEnd) ||
         NamesForm(name, form))
         return true;
-    const std::string reason =
-        "the declaration names the encoding \"" + name + "\", but the file is " + form +
-        (bByteOrderMark ? " by its byte-order mark" : " by its first character");
+    if (bByteOrderMark) {
+        if (pCapture != nullptr) {
+            ZkDiag::Warning w;
+            w.kind = ZkDiag::WarningKind::kEncodingByByteOrderMark;
+            w.at = ZkDiag::LineCounter(text.Data(), text.Size()).At(nNameAt);
+            w.strText = ZkDiag::WideFromUtf8(name);
+            w.strProperty = ZkDiag::WideFromUtf8(form);
+            pCapture->Add(std::move(w));
+        }
+        return true;
+    }
+    const std::string reason = "the declaration names the encoding \"" + name +
+                               "\", but the file is " + form + " by its first character";
     return Malformed(pCapture, text.Data(), text.Size(), nNameAt, reason.c_str());
 }
 

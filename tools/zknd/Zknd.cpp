@@ -35,9 +35,9 @@ export and import copy node details with their drawing and slide files (and,
 with --fittings, fittings) into another data directory, as the library would
 add them: a name already used gets the next free name, NAME(n); a GUID text
 already used a new GUID; a detail already there is skipped. fix shows the
-repairs it can make of what check finds, and makes them with --apply, keeping
-the old library files as NodeDetailDataEx.xml.<time>.bak and FitDataEx.xml.<time>.bak
-and moving drawings and slides no record names to unreferenced/.
+repairs it can make of what check finds, and makes them with --apply: it
+keeps each library file it rewrites as FILE.<time>.bak beside it, and moves
+drawings and slides no record names to unreferenced/.
 
 Exit status: 0 done (check, fix: nothing left to repair); 1 check or fix found
 problems, or a command could not do all that was asked (the reason is on

@@ -235,7 +235,8 @@ TEST(ZkndTransferTest, ExportedAndImportedIntoAnEmptyDirectoryTheLibrariesAreThe
     fs::create_directories(fs::u8path(in));
     const zkndtest::Ran imported = RunZknd({"import", out, in, "--fittings", "--json"});
     ASSERT_EQ(0, imported.nStatus) << imported.err;
-    for (const nlohmann::json& d : nlohmann::json::parse(imported.out).at("nodeDetails"))
+    const nlohmann::json i = nlohmann::json::parse(imported.out);
+    for (const nlohmann::json& d : i.at("nodeDetails"))
         EXPECT_EQ("added", d.at("result")) << d;
     const zkndtest::Ran checked = RunZknd({"check", "--json", in});
     EXPECT_EQ(0, checked.nStatus) << checked.out;

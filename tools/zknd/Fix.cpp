@@ -235,9 +235,11 @@ private:
             }
             const fs::path from = m_files.Entries()[static_cast<size_t>(e)].path;
             const fs::path to = m_places.resources / DataDir::Native(strGuid + kExtensions[nKind]);
+            const bool bShared = bCopy || m_vecClaims[static_cast<size_t>(e)] > 1;
+            if (!bShared)
+                m_vecTakenBy[static_cast<size_t>(e)] = static_cast<long>(m_vecRepair.size());
             if (from.filename() == to.filename())
                 continue;
-            const bool bShared = bCopy || m_vecClaims[static_cast<size_t>(e)] > 1;
             repair.file[nKind] = bShared ? FileAct::kCopy : FileAct::kRename;
             (bShared ? m_vecCopy : m_vecRename).push_back(FileStep{"", from, to});
             if (!bShared) {
@@ -259,6 +261,7 @@ private:
         const size_t nEntries = m_files.Entries().size();
         m_vecClaims.assign(nEntries, 0);
         m_vecLeaving.assign(nEntries, -1);
+        m_vecTakenBy.assign(nEntries, -1);
         std::vector<bool> vecProtected(nEntries, false);
         NameSet names;
         for (size_t i = 0; i < m_vecRecord.size(); ++i) {
@@ -284,6 +287,15 @@ private:
         const auto notCanonical = ProblemsOf(m_strNdShown, "guid-not-canonical");
         const auto notFileName = ProblemsOf(m_strNdShown, "guid-not-file-name");
         const char* const kMissing[2] = {"missing-drawing", "missing-slide"};
+        const std::multimap<long, size_t> missing[2] = {ProblemsOf(m_strNdShown, kMissing[0]),
+                                                        ProblemsOf(m_strNdShown, kMissing[1])};
+        // A file the system finds only in other letter case goes with the
+        // new GUID text as well.
+        auto coverFiles = [&](long r, long nRecord) {
+            for (int nKind = 0; nKind < 2; ++nKind)
+                if (m_vecRepair[static_cast<size_t>(r)].file[nKind] != FileAct::kMissing)
+                    Covers(r, missing[nKind], nRecord);
+        };
         for (const auto& same : sameName) {
             const size_t i = static_cast<size_t>(same.first);
             Repair repair;
@@ -312,7 +324,9 @@ private:
             repair.bGuidMadeUp = true;
             TakeFiles(repair, i, repair.strNewGuid, false);
             ChangeGuid(i, repair.strNewGuid);
-            Covers(AddRepair(std::move(repair), same.second), notCanonical, same.first);
+            const long r = AddRepair(std::move(repair), same.second);
+            Covers(r, notCanonical, same.first);
+            coverFiles(r, same.first);
         }
         for (const auto& odd : notCanonical) {
             const size_t i = static_cast<size_t>(odd.first);
@@ -330,21 +344,21 @@ private:
             }
             TakeFiles(repair, i, repair.strNewGuid, false);
             ChangeGuid(i, repair.strNewGuid);
-            AddRepair(std::move(repair), odd.second);
+            coverFiles(AddRepair(std::move(repair), odd.second), odd.first);
         }
         // A file the system finds only in other letter case (on systems that
         // do not ignore it) is renamed as the GUID text spells it.
         for (int nKind = 0; nKind < 2; ++nKind)
-            for (const auto& missing : ProblemsOf(m_strNdShown, kMissing[nKind])) {
-                const size_t i = static_cast<size_t>(missing.first);
+            for (const auto& one : missing[nKind]) {
+                const size_t i = static_cast<size_t>(one.first);
                 const long e = m_vecFile[i][nKind];
-                if (m_vecRepairOf[missing.second] >= 0 || e < 0 ||
+                if (m_vecRepairOf[one.second] >= 0 || e < 0 ||
                     !m_files.Entries()[static_cast<size_t>(e)].bRegular ||
                     m_vecGuid[i] != m_vecRecord[i].GetGuid())
                     continue;
                 Repair repair;
                 repair.strAction = "file-case";
-                repair.nRecord = missing.first;
+                repair.nRecord = one.first;
                 repair.strName = m_vecRecord[i].GetDisplayName();
                 repair.strGuid = m_vecGuid[i];
                 repair.nKind = nKind;
@@ -353,7 +367,8 @@ private:
                     "", repair.from,
                     m_places.resources / DataDir::Native(m_vecGuid[i] + kExtensions[nKind])});
                 m_vecLeaving[static_cast<size_t>(e)] = static_cast<long>(m_vecRepair.size());
-                AddRepair(std::move(repair), missing.second);
+                m_vecTakenBy[static_cast<size_t>(e)] = static_cast<long>(m_vecRepair.size());
+                AddRepair(std::move(repair), one.second);
             }
         m_vecNewRecord = m_vecRecord;
         for (const Repair& repair : m_vecRepair) {
@@ -395,9 +410,9 @@ private:
                 continue;
             const size_t e = found->second;
             const FolderFiles::Entry& entry = m_files.Entries()[e];
-            if (m_vecLeaving[e] >= 0) {
-                // A node detail's file in other letter case, renamed above.
-                m_vecRepairOf[p] = m_vecLeaving[e];
+            if (m_vecTakenBy[e] >= 0) {
+                // A node detail's file in other letter case, taken care of above.
+                m_vecRepairOf[p] = m_vecTakenBy[e];
                 continue;
             }
             if (m_vecClaims[e] > 0) {
@@ -807,6 +822,7 @@ private:
     std::vector<std::array<long, 2>> m_vecFile;  // each record's files: entry, -1 none, -2 several
     std::vector<int> m_vecClaims;                // per entry: how many records name it
     std::vector<long> m_vecLeaving;  // per entry: the repair that renames it away, or -1
+    std::vector<long> m_vecTakenBy;  // per entry: the repair that gives it its record's name, or -1
     bool m_bNdRewritten = false;
     bool m_bFitRewritten = false;
 

@@ -40,10 +40,10 @@ const EscapeTable kEscapes;
 // any value (not a control character, '&', '<', '>' or '"'), sixteen at a
 // time: whole blocks, and of the block holding the first unit that is not,
 // the units before it. Returns how many; the rest takes the careful path.
+#if ZKND_HAS_SSE2
 size_t CopyPlainAscii(const wchar_t* p, size_t n, char* out)
 {
     size_t i = 0;
-#if ZKND_HAS_SSE2
     for (; i + 16 <= n; i += 16) {
         const auto* v = reinterpret_cast<const __m128i*>(p + i);
         // Narrowed with saturation: anything from 0x80 on becomes 0xFF or, if
@@ -68,12 +68,15 @@ size_t CopyPlainAscii(const wchar_t* p, size_t n, char* out)
             return i +
                    static_cast<size_t>(ZkCompiler::TrailingZeros32(static_cast<unsigned>(mask)));
     }
-#else
-    (void)p;
-    (void)out;
-#endif
     return i;
 }
+#else
+// One unit at a time, the careful path is as quick: it takes them all.
+size_t CopyPlainAscii(const wchar_t*, size_t, char*)
+{
+    return 0;
+}
+#endif
 
 }  // namespace
 

@@ -94,8 +94,10 @@ public:
     void DoPropExchange(CXTPPropExchange* pPX);
 
 private:
-    // The library's lookups compare names and GUID texts in place.
+    // The library's lookups compare names and GUID texts in place, and so
+    // does a save that merges.
     friend class CFitDataManager;
+    friend struct ZkFittingFields;
 
     CString m_strGUID;
     stu3Value m_pos;
@@ -134,6 +136,9 @@ public:
     void DoPropExchange(CXTPPropExchange* pPX);
 
 private:
+    // A save that merges reads groups it holds as const.
+    friend struct ZkFittingFields;
+
     NodeDetailEx::FittingType m_fitType;
     std::vector<FittingData> m_vecFitData;
 };

@@ -46,8 +46,10 @@ public:
     void DoPropExchange(CXTPPropExchange* pPX);
 
 private:
-    // The library's lookups compare names and GUID texts in place.
+    // The library's lookups compare names and GUID texts in place, and so
+    // does a save that merges.
     friend class CNodeDetailResDataManager;
+    friend struct ZkNodeDetailFields;
 
     CString m_strGuid;
     CString m_strDisplayName;

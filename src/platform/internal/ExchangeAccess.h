@@ -10,6 +10,7 @@
 #include "frame/stu3Value.h"
 #include "platform/CXTPPropExchange.h"
 #include "platform/internal/Diagnostics.h"
+#include "platform/internal/FileSystem.h"
 
 struct ZkExchangeAccess {
     // Root: the outcome and warnings of what follows go to pCapture (null:
@@ -17,8 +18,13 @@ struct ZkExchangeAccess {
     // is destroyed.
     static void SetCapture(CXTPPropExchange& root, ZkDiag::Capture* pCapture);
     // Root, writing: from now on the document goes to its file as it is
-    // written; SaveToFile with the same path puts it in place.
-    static void StreamTo(CXTPPropExchange& root, const wchar_t* path);
+    // written; SaveToFile with the same path puts it in place, as options say.
+    static void StreamTo(CXTPPropExchange& root, const wchar_t* path,
+                         const ZkFileSystem::WriteOptions& options = ZkFileSystem::WriteOptions());
+    // Root, reading: LoadFromFile on bytes already read (taken over); path is
+    // the file they came from, where warnings find their lines.
+    static int LoadFromBytes(CXTPPropExchange& root, ZkFileSystem::Bytes&& raw,
+                             const wchar_t* path);
     // A position as one text property in the host's three-number form
     // (ZkU3ValueToText, ZkTextToU3Value), read and written without a CString:
     // non-zero when exchanged; the value changes only when all three numbers

@@ -62,6 +62,7 @@ private:
 
     std::intptr_t m_file = -1;  // the descriptor, or the handle on Windows
     bool m_bHeld = false;
+    bool m_bReadable = true;  // opened for reading, not only to be locked
 };
 
 // How long a save waits for another process's save of the same library.

@@ -42,7 +42,8 @@ int FileLock::TryLock(const wchar_t* path, FileError* pError)
         const int flags = O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
         int fd = open(native.c_str(), O_RDONLY | flags);
         // A file the saver may write but not read can still be locked.
-        if (fd < 0 && errno == EACCES)
+        m_bReadable = fd >= 0 || errno != EACCES;
+        if (!m_bReadable)
             fd = open(native.c_str(), O_WRONLY | flags);
         if (fd < 0)
             return Fail(pError, errno), -1;
@@ -72,6 +73,8 @@ bool FileLock::StillNamed(const wchar_t* path) const
 bool FileLock::ReadSome(char* p, size_t n, size_t& nRead, bool bRewind, FileError* pError)
 {
     const int fd = static_cast<int>(m_file);
+    if (!m_bReadable)
+        return Fail(pError, EACCES);
     if (bRewind && lseek(fd, 0, SEEK_SET) != 0)
         return Fail(pError, errno);
     for (;;) {

@@ -228,11 +228,12 @@ public:
         if (m_name.empty() &&
             !(bReplace ? LinkAs(std::string(), pError) : LinkAs(m_target, pError)))
             return false;
-        if (!m_name.empty()) {
-            if (bReplace ? rename(m_name.c_str(), m_target.c_str()) != 0 : !MoveNoReplace(pError))
+        if (!m_name.empty() && bReplace) {
+            if (rename(m_name.c_str(), m_target.c_str()) != 0)
                 return Fail(pError, errno);
-            if (bReplace)
-                m_name.clear();
+            m_name.clear();
+        } else if (!m_name.empty() && !MoveNoReplace(pError)) {
+            return false;
         }
         const int rc = close(m_fd);
         m_fd = -1;

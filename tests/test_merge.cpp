@@ -286,9 +286,13 @@ TEST_F(MergeTest, FilesGoneMissingOrReplacedByOtherThings)
     EXPECT_EQ("file-gone", NoteKinds(Nd()->GetLastReport()));
     EXPECT_EQ("P|Valve|Tee", FileNames());
 
-    // No file at Load: an empty base; the other process's file is kept.
+    // No file at Load: the list stays, and so does what it was read from.
+    // Update empties the list: its base is then an empty library, and the
+    // file another process makes meanwhile is kept.
     fs::remove(ndFile);
     EXPECT_FALSE(Nd()->Load());
+    EXPECT_EQ("P|Valve|Tee", Names(*Nd()));
+    EXPECT_TRUE(Nd()->Update());
     CNodeDetailResDataManager& other = Copy<1>(Nd());
     other.SetVecNodeDetailResData({NodeDetailResData(L"X")});
     ASSERT_TRUE(other.Save());

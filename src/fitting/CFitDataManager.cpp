@@ -58,9 +58,11 @@ bool CFitDataManager::GetVecFitInfo(std::vector<FittingInfo>& vecFitInfo) const
 bool CFitDataManager::Update()
 {
     // Load reads over the list it replaces; only a missing file leaves the
-    // list to be emptied here.
-    if (!Load())
+    // list to be emptied here, and with it what the list was read from.
+    if (!Load()) {
         m_vecFitInfo.clear();
+        ForgetFileBase(m_pFileBase);
+    }
     return true;
 }
 

@@ -79,9 +79,11 @@ const ZkReport& CNodeDetailResDataManager::GetLastReport() const
 bool CNodeDetailResDataManager::Update()
 {
     // Load reads over the list it replaces; only a missing file leaves the
-    // list to be emptied here.
-    if (!Load())
+    // list to be emptied here, and with it what the list was read from.
+    if (!Load()) {
         m_vecNodeDetailResData.clear();
+        ForgetFileBase(m_pFileBase);
+    }
     return true;
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 
 // A test program's arguments as the library's text: wide on Windows whatever
-// the code page, decoded from UTF-8 elsewhere; paths stay native.
+// the code page; elsewhere each byte one unit, which serves the ASCII texts
+// the tests pass. Paths stay in the system's form.
 
 #include <vector>
 
@@ -9,8 +10,9 @@
 #include "platform/ZkPath.h"
 
 #if defined(_WIN32)
-#include <shellapi.h>
 #include <windows.h>
+
+#include <shellapi.h>
 #endif
 
 inline std::vector<CString> ProgramArguments(int argc, char** argv)
@@ -25,7 +27,6 @@ inline std::vector<CString> ProgramArguments(int argc, char** argv)
     (void)argc;
     (void)argv;
 #else
-    // As given: ZkFromNativePath would turn '/' into '\'.
     for (int i = 0; i < argc; ++i) {
         std::wstring text;
         for (const char* p = argv[i]; *p != '\0'; ++p)

@@ -64,12 +64,11 @@ public:
 
     void Round(bool bLoad)
     {
-        if (bLoad) {
-            m_nd->Load();
-            m_fit->Load();
+        // A Load that failed changed nothing: the edits wait for a Save.
+        if (bLoad && Load(m_nd, "nd"))
             m_ndPending.lines.clear();
+        if (bLoad && Load(m_fit, "fit"))
             m_fitPending.lines.clear();
-        }
         EditNodeDetails();
         EditFittings();
         Pause();
@@ -194,6 +193,18 @@ private:
 
     void Edit(Pending& pending, const std::string& line) { pending.lines.push_back(line); }
 
+    // Only a file missing for a moment may make a Load fail here; that is
+    // told, so that a run shows how often.
+    template <class Manager>
+    bool Load(Manager* pManager, const char* pszLib)
+    {
+        if (pManager->Load())
+            return true;
+        std::fprintf(stderr, "worker %d: %s load failed: %s\n", m_nId, pszLib,
+                     Ascii(pManager->GetLastReport().Describe()).c_str());
+        return false;
+    }
+
     template <class Manager>
     void Save(Manager* pManager, Pending& pending, const char* pszLib)
     {
@@ -272,9 +283,9 @@ int main(int argc, char** argv)
     const int nRounds = std::atoi(Ascii(args[3]).c_str());
     const unsigned nSeed = static_cast<unsigned>(std::strtoul(Ascii(args[4]).c_str(), nullptr, 10));
 #if defined(_WIN32)
-    FILE* pLog = _wfopen(args[5], L"w");
+    FILE* pLog = _wfopen(args[5], L"wb");
 #else
-    FILE* pLog = std::fopen(argv[5], "w");
+    FILE* pLog = std::fopen(argv[5], "wb");
 #endif
     if (pLog == nullptr)
         return 2;

@@ -55,37 +55,48 @@ using ZkFileBasePtr = std::shared_ptr<ZkFileBase<Record>>;
 // already in the list are read over, each first made ready by reset, which
 // must leave it as a fresh record would be; a reset that keeps the record's
 // storage spares a reload most of its allocations. pBase becomes what was
-// read: the file's bytes, an empty library when there is no file, none when
-// the file could not be read.
+// read: the file's bytes, or none when the file could not be read. A missing
+// file changes nothing, the base included: the list is still the one the
+// base was read for. Only a manager without a base gets one, an empty
+// library.
 template <typename Record, typename Reset = FreshRecord>
 bool LoadRecordList(const CString& strFile, const wchar_t* pszRoot, const wchar_t* pszRow,
                     std::vector<Record>& vecRecord, bool& bDataChanged, ZkDiag::Capture& capture,
                     ZkFileBasePtr<Record>& pBase, Reset reset = Reset())
 {
+    using ZkFileSystem::FileStatus;
+    // Read even when the test says there is no file, only to learn why: what
+    // is not a regular file is not opened.
+    const bool bFound = ZkIsFileExist(strFile);
     ZkFileSystem::Bytes raw;
-    ZkFileSystem::FileError error{ZkFileSystem::FileStatus::kMissing, 0};
-    if (!ZkIsFileExist(strFile)) {
-        // Only to learn why: what is not a regular file is not read.
-        ZkFileSystem::ReadWholeFile(strFile, raw, &error);
+    ZkFileSystem::FileError error{FileStatus::kMissing, 0};
+    const bool bRead = ZkFileSystem::ReadWholeFile(strFile, raw, &error);
+    // A file that went between the test and the read is not there either, as
+    // one may while another process's save replaces it in more than one step
+    // (Windows).
+    if (!bFound || (!bRead && error.status == FileStatus::kMissing)) {
         capture.FailFile(error);
-        pBase.reset();
-        if (error.status == ZkFileSystem::FileStatus::kMissing)
+        if (error.status != FileStatus::kMissing)
+            pBase.reset();  // a failed Load: the list goes over whatever is there
+        else if (pBase == nullptr)
             pBase = std::make_shared<ZkFileBase<Record>>();
         return false;
     }
-    // Set before reading: a file that is there but unreadable still counts.
+    // Set before looking at what was read: a file that is there but
+    // unreadable still counts.
     bDataChanged = true;
+    if (!bRead) {
+        capture.FailFile(error);
+        vecRecord.clear();
+        pBase.reset();
+        return false;
+    }
 
     // The bytes are kept before the reader parses them in place. A base no
     // copy of the manager shares keeps its storage.
     ZkFileBasePtr<Record> pNew =
         pBase != nullptr && pBase.use_count() == 1 ? std::move(pBase) : nullptr;
     pBase.reset();
-    if (!ZkFileSystem::ReadWholeFile(strFile, raw, &error)) {
-        capture.FailFile(error);
-        vecRecord.clear();
-        return false;
-    }
     if (pNew == nullptr)
         pNew = std::make_shared<ZkFileBase<Record>>();
     pNew->bFile = true;
@@ -105,6 +116,15 @@ bool LoadRecordList(const CString& strFile, const wchar_t* pszRoot, const wchar_
     ReadItems(px, pszRow, vecRecord, 0, reset);
     pBase = std::move(pNew);
     return true;
+}
+
+// After a Load that found no file, the list emptied: its base is an empty
+// library (none stays none).
+template <typename Record>
+void ForgetFileBase(ZkFileBasePtr<Record>& pBase)
+{
+    if (pBase != nullptr)
+        pBase = std::make_shared<ZkFileBase<Record>>();
 }
 
 namespace ZkRecordListDetail {

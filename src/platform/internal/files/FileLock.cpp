@@ -17,10 +17,16 @@ FileLock::Result FileLock::Acquire(const wchar_t* path,
     Release();
     FileError error;
     std::chrono::milliseconds pause(1);
+    const auto gone = std::chrono::steady_clock::now() + ReplaceGap();
     for (;;) {
         const int nTried = TryLock(path, &error);
         if (nTried < 0) {
             Close();
+            const auto now = std::chrono::steady_clock::now();
+            if (error.status == FileStatus::kMissing && now < gone && now < deadline) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(2));
+                continue;
+            }
             if (pError != nullptr)
                 *pError = error;
             return error.status == FileStatus::kMissing ? Result::kNoFile : Result::kFailed;

@@ -54,6 +54,10 @@ private:
     int TryLock(const wchar_t* path, FileError* pError);
     // Whether path still names the locked file.
     bool StillNamed(const wchar_t* path) const;
+    // How long a file that is not there is looked for again before it counts
+    // as gone: a replace that moves the old file away first leaves the path
+    // without a file for a moment.
+    static std::chrono::milliseconds ReplaceGap();
     // Reads from the start (bRewind) or on; nRead 0 at the end.
     bool ReadSome(char* p, size_t n, size_t& nRead, bool bRewind, FileError* pError);
     // The locked file's size now; 0 when it cannot be had.

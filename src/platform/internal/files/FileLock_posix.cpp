@@ -29,6 +29,12 @@ bool Fail(FileError* pError, int code)
 
 }  // namespace
 
+std::chrono::milliseconds FileLock::ReplaceGap()
+{
+    // rename() replaces in one step.
+    return std::chrono::milliseconds(0);
+}
+
 int FileLock::TryLock(const wchar_t* path, FileError* pError)
 {
     if (m_file < 0) {

@@ -41,6 +41,13 @@ bool Identity(HANDLE h, BY_HANDLE_FILE_INFORMATION& info)
 
 }  // namespace
 
+std::chrono::milliseconds FileLock::ReplaceGap()
+{
+    // ReplaceFileW of a file that is open (as a locked file is) moves it
+    // away before the new one takes its name; Wine does so in three calls.
+    return std::chrono::milliseconds(250);
+}
+
 int FileLock::TryLock(const wchar_t* path, FileError* pError)
 {
     if (m_file == -1) {

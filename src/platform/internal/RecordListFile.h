@@ -44,6 +44,10 @@ struct ZkFileBase {
     bool bSnapshot = false;
     std::vector<Record> snapshot;
     ZkRecords::Origin origin;
+    // The storage of the content before, which the next Save writes its copy
+    // into while no copy of the manager shares the base: memory the process
+    // has written before, where a new block would be faulted in page by page.
+    ZkFileSystem::Bytes spare;
 };
 
 template <typename Record>
@@ -289,10 +293,16 @@ bool SaveRecordList(const CString& strFile, const wchar_t* pszRoot, const wchar_
 
         auto pNew = std::make_shared<ZkFileBase<Record>>();
         pNew->bFile = true;
+        const bool bOwn = pBase != nullptr && pBase.use_count() == 1;
+        if (bOwn)
+            pNew->content.swap(pBase->spare);
+        pNew->content.clear();
         if (pOld != nullptr)
             pNew->content.reserve(pOld->content.size() + pOld->content.size() / 8 + 4096);
         if (!Detail::Write(strFile, pszRoot, pszRow, *pWrite, locked == FileLock::Result::kNoFile,
                            pNew->content, capture)) {
+            if (bOwn)
+                pBase->spare.swap(pNew->content);
             // A file that appeared where there was none is merged with.
             if (capture.fileStatus == FileStatus::kExists && nTry < 100) {
                 capture.Retry(nWarnings);
@@ -305,6 +315,8 @@ bool SaveRecordList(const CString& strFile, const wchar_t* pszRoot, const wchar_
             pNew->snapshot = vecRecord;
             pNew->origin = std::move(origin);
         }
+        if (bOwn)
+            pNew->spare.swap(pBase->content);
         pBase = std::move(pNew);
         return true;
     }

@@ -56,6 +56,9 @@ int FileLock::Holds(const char* p, size_t n, FileError* pError)
 {
     if (SizeNow() != n)
         return 0;
+    // Read, not mapped: a file that another program truncates in place
+    // meanwhile would end a comparison of mapped pages with SIGBUS. Pieces
+    // small enough to stay in the cache between the read and the compare.
     const size_t kPiece = 1 << 16;
     std::unique_ptr<char[]> buf(new char[kPiece]);
     size_t done = 0;

@@ -105,6 +105,8 @@ TEST(RecordMergeTest, ThreeWayMergeOfNodeDetails)
          "changed x.DisplayName, renamed x(1)"},
         {"both renamed alike, letter case aside", "A:a B:b", "A:a B:Same", "A:SAME B:b",
          "A:SAME B:Same(1)", "changed SAME.DisplayName, renamed Same(1)"},
+        {"a name ours gave that only its own records have", "A:a B:b", "A:a B:a", "A:a B:b C:c",
+         "A:a B:a C:c", "added c"},
         {"ours sorted: ours' order, theirs' additions by their neighbours", "A:b B:a", "B:a A:b",
          "A:b B:a C:c", "B:a C:c A:b", "added c"},
         {"theirs reordered: theirs' order, ours' additions by their neighbours", "A:a B:b C:c",

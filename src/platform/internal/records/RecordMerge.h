@@ -344,7 +344,8 @@ void MergeLists(const Scope& scope, const std::vector<typename Traits::Record>* 
     // The records written, each from ours, theirs or both.
     struct Slot {
         Record value;
-        bool bOurName = false;  // its name is one ours gave it
+        bool bOurName = false;    // its name is one ours gave it
+        bool bTheirName = false;  // its name is one theirs gave it, or one ours never knew
         Origin nested;
         int next = -1;
     };
@@ -363,10 +364,11 @@ void MergeLists(const Scope& scope, const std::vector<typename Traits::Record>* 
             if (Traits::kNested && p >= 0 && pOrigin != nullptr &&
                 static_cast<size_t>(p) < pOrigin->vecNested.size())
                 pNested = &pOrigin->vecNested[p];
-            Slot slot{theirs[t], false, Origin(), -1};
+            Slot slot{theirs[t], false, false, Origin(), -1};
             Traits::Merge(scope, slot.value, p >= 0 ? &ourBase[p] : nullptr, pNested,
                           b >= 0 ? &base[b] : nullptr, ours[o], theirs[t], slot.nested);
             slot.bOurName = p >= 0 ? !sameName(ours[o], ourBase[p]) : !sameName(ours[o], theirs[t]);
+            slot.bTheirName = !slot.bOurName && (p < 0 || b < 0 || !sameName(theirs[t], base[b]));
             oSlot[o] = static_cast<int>(slots.size());
             slots.push_back(std::move(slot));
         } else if (p >= 0 && Traits::Same(ours[o], ourBase[p])) {
@@ -375,7 +377,7 @@ void MergeLists(const Scope& scope, const std::vector<typename Traits::Record>* 
                 scope.Note(Traits::Note(scope, base[pB[p]], ZkMergeKind::kDeleted));
         } else {
             // Added by ours, or changed by ours and deleted by theirs.
-            Slot slot{ours[o], true, Origin(), -1};
+            Slot slot{ours[o], true, false, Origin(), -1};
             Traits::KeptAsIs(ours[o], slot.nested);
             if (p >= 0)
                 scope.Note(Traits::Note(scope, ours[o], ZkMergeKind::kKeptChangedHere));
@@ -397,7 +399,8 @@ void MergeLists(const Scope& scope, const std::vector<typename Traits::Record>* 
         else
             scope.Note(Traits::Note(scope, theirs[t], ZkMergeKind::kAdded));
         tSlot[t] = static_cast<int>(slots.size());
-        slots.push_back(Slot{theirs[t], false, Origin(), -1});
+        slots.push_back(
+            Slot{theirs[t], false, p < 0 || !sameName(theirs[t], base[b]), Origin(), -1});
     }
     // Records theirs deleted that our side never had, or had too and deleted.
     for (int b = 0; b < nB; ++b)
@@ -483,9 +486,11 @@ void MergeLists(const Scope& scope, const std::vector<typename Traits::Record>* 
             byName[Folded(vecName[static_cast<size_t>(s)])].push_back(s);
         std::vector<int> vecRename;
         for (const auto& entry : byName) {
+            // Names ours gave to records of its own alike stay, as they may
+            // in one process.
             bool bTheirs = false;
             for (const int s : entry.second)
-                bTheirs = bTheirs || !slots[static_cast<size_t>(s)].bOurName;
+                bTheirs = bTheirs || slots[static_cast<size_t>(s)].bTheirName;
             for (const int s : entry.second)
                 if (bTheirs && slots[static_cast<size_t>(s)].bOurName)
                     vecRename.push_back(s);

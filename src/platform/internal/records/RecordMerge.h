@@ -57,18 +57,27 @@ inline size_t FoldedHash(const wchar_t* p, size_t n)
     uint64_t h = 1469598103934665603ull;
     for (size_t i = 0; i < n; ++i)
         h = (h ^ (ZkText::Unit(ZkText::FoldAscii(p[i])))) * 1099511628211ull;
-    return static_cast<size_t>(h ^ (h >> 29));
+    // Mixed down to the low bits, which pick a table's slot.
+    h ^= h >> 33;
+    h *= 0xFF51AFD7ED558CCDull;
+    return static_cast<size_t>(h ^ (h >> 33));
+}
+
+inline Key TextKey(Key::Kind kind, const wchar_t* p, size_t n, size_t nHash, size_t nRank)
+{
+    Key key;
+    key.kind = kind;
+    key.pText = p;
+    key.nText = n;
+    key.nRank = nRank;
+    key.nHash = nHash + nRank * 0x9E3779B97F4A7C15ull + static_cast<size_t>(kind);
+    return key;
 }
 
 inline Key TextKey(Key::Kind kind, const CString& text, size_t nRank)
 {
-    Key key;
-    key.kind = kind;
-    key.pText = text.GetString();
-    key.nText = static_cast<size_t>(text.GetLength());
-    key.nRank = nRank;
-    key.nHash = FoldedHash(key.pText, key.nText) * 31 + nRank * 7 + static_cast<size_t>(kind);
-    return key;
+    const size_t n = static_cast<size_t>(text.GetLength());
+    return TextKey(kind, text.GetString(), n, FoldedHash(text.GetString(), n), nRank);
 }
 
 inline Key NumberKey(long long nNumber, size_t nRank)
@@ -77,21 +86,54 @@ inline Key NumberKey(long long nNumber, size_t nRank)
     key.kind = Key::kNumber;
     key.nNumber = nNumber;
     key.nRank = nRank;
-    key.nHash = static_cast<size_t>(nNumber) * 1000003u + nRank * 7 + Key::kNumber;
+    key.nHash = (static_cast<size_t>(nNumber) * 1000003u + nRank) * 0x9E3779B97F4A7C15ull;
     return key;
 }
-
-struct KeyHash {
-    size_t operator()(const Key& k) const { return k.nHash; }
-};
 
 struct KeyEqual {
     bool operator()(const Key& a, const Key& b) const
     {
-        return a.kind == b.kind && a.nRank == b.nRank && a.nNumber == b.nNumber &&
+        return a.nHash == b.nHash && a.kind == b.kind && a.nRank == b.nRank &&
+               a.nNumber == b.nNumber &&
                (a.kind == Key::kNumber ||
                 ZkText::CompareOrdinalNoCase(a.pText, a.nText, b.pText, b.nText) == 0);
     }
+};
+
+// Keys, found by their hashes in one flat table: a list of 100,000 records
+// makes one allocation, not one per record. The first of equal keys counts.
+class KeyIndex {
+public:
+    explicit KeyIndex(const std::vector<Key>& keys) : m_keys(keys)
+    {
+        size_t n = 16;
+        while (n < keys.size() * 2)
+            n <<= 1;
+        m_slots.assign(n, -1);
+        m_mask = n - 1;
+        for (size_t i = 0; i < keys.size(); ++i) {
+            int& slot = Slot(keys[i]);
+            if (slot < 0)
+                slot = static_cast<int>(i);
+        }
+    }
+    // Where the key is in the list indexed, or -1.
+    int Find(const Key& key) const { return const_cast<KeyIndex*>(this)->Slot(key); }
+
+private:
+    // The slot of the key, or the empty slot it would take.
+    int& Slot(const Key& key)
+    {
+        for (size_t s = key.nHash & m_mask;; s = (s + 1) & m_mask) {
+            int& slot = m_slots[s];
+            if (slot < 0 || KeyEqual()(m_keys[static_cast<size_t>(slot)], key))
+                return slot;
+        }
+    }
+
+    const std::vector<Key>& m_keys;
+    std::vector<int> m_slots;
+    size_t m_mask = 0;
 };
 
 // A text as the library's lookups compare it, for sets of names.
@@ -123,37 +165,29 @@ template <typename Record, typename GuidOf, typename NameOf>
 void KeysByGuidOrName(const std::vector<const std::vector<Record>*>& lists,
                       std::vector<std::vector<Key>>& keys, GuidOf guidOf, NameOf nameOf)
 {
-    struct Seen {
-        size_t nList = static_cast<size_t>(-1);
-        bool bRepeated = false;
-    };
-    size_t nTotal = 0;
-    for (const std::vector<Record>* pList : lists)
-        nTotal += pList->size();
-    std::unordered_map<FoldedText, Seen, FoldedTextHash, FoldedTextEqual> guids(nTotal);
-    for (size_t l = 0; l < lists.size(); ++l) {
-        for (const Record& r : *lists[l]) {
-            const CString& strGuid = guidOf(r);
-            if (strGuid.IsEmpty())
-                continue;
-            Seen& seen = guids[Folded(strGuid)];
-            seen.bRepeated = seen.bRepeated || seen.nList == l;
-            seen.nList = l;
-        }
-    }
+    // Every non-empty GUID text first stands for its record; those repeated
+    // within a list (rare) are then set apart.
     keys.assign(lists.size(), {});
+    std::unordered_set<FoldedText, FoldedTextHash, FoldedTextEqual> repeated;
+    for (size_t l = 0; l < lists.size(); ++l) {
+        std::vector<Key>& out = keys[l];
+        out.reserve(lists[l]->size());
+        for (const Record& r : *lists[l])
+            out.push_back(TextKey(Key::kGuid, guidOf(r), 0));
+        const KeyIndex index(out);
+        for (size_t i = 0; i < out.size(); ++i)
+            if (index.Find(out[i]) != static_cast<int>(i))
+                repeated.insert(Folded(guidOf((*lists[l])[i])));
+    }
     std::unordered_map<FoldedText, size_t, FoldedTextHash, FoldedTextEqual> names;
     for (size_t l = 0; l < lists.size(); ++l) {
         names.clear();
         std::vector<Key>& out = keys[l];
-        out.reserve(lists[l]->size());
-        for (const Record& r : *lists[l]) {
-            const CString& strGuid = guidOf(r);
-            if (!strGuid.IsEmpty() && !guids[Folded(strGuid)].bRepeated) {
-                out.push_back(TextKey(Key::kGuid, strGuid, 0));
-            } else {
-                const CString& strName = nameOf(r);
-                out.push_back(TextKey(Key::kName, strName, names[Folded(strName)]++));
+        for (size_t i = 0; i < out.size(); ++i) {
+            const CString& strGuid = guidOf((*lists[l])[i]);
+            if (strGuid.IsEmpty() || (!repeated.empty() && repeated.count(Folded(strGuid)) != 0)) {
+                const CString& strName = nameOf((*lists[l])[i]);
+                out[i] = TextKey(Key::kName, strName, names[Folded(strName)]++);
             }
         }
     }
@@ -290,19 +324,9 @@ void MergeLists(const Scope& scope, const std::vector<typename Traits::Record>* 
         Traits::Identify({&base, &ours, &theirs}, keys);
         keys.insert(keys.begin(), keys[0]);
     }
-    using Index = std::unordered_map<Key, int, KeyHash, KeyEqual>;
-    auto indexOf = [](const std::vector<Key>& k) {
-        Index index(k.size());
-        for (size_t i = 0; i < k.size(); ++i)
-            index.emplace(k[i], static_cast<int>(i));
-        return index;
-    };
-    auto find = [](const Index& index, const Key& key) {
-        const auto it = index.find(key);
-        return it == index.end() ? -1 : it->second;
-    };
-    const Index inOurBase = indexOf(keys[0]);
-    const Index inTheirs = indexOf(keys[3]);
+    const KeyIndex inOurBase(keys[0]);
+    const KeyIndex inTheirs(keys[3]);
+    auto find = [](const KeyIndex& index, const Key& key) { return index.Find(key); };
 
     // The links: ours to ourBase by key (our side's history), ourBase to base
     // by the origin, base to theirs by key (the file's history).
@@ -473,45 +497,41 @@ void MergeLists(const Scope& scope, const std::vector<typename Traits::Record>* 
         }
     }
 
-    // Names ours gave that a record of theirs has: the next free one.
+    // Names ours gave that a record of theirs has: the next free one. Only
+    // the names ours gave, few as a rule, are gathered; a name ours gave
+    // records of its own alike stays, as it may in one process.
     if (Traits::kUniqueNames) {
-        // Copies: a renamed record's own name changes under the sets below.
-        std::vector<CString> vecName;
-        vecName.reserve(slots.size());
-        for (const Slot& slot : slots)
-            vecName.push_back(Traits::Name(slot.value));
-        std::unordered_map<FoldedText, std::vector<int>, FoldedTextHash, FoldedTextEqual> byName(
-            slots.size());
+        std::unordered_map<FoldedText, bool, FoldedTextHash, FoldedTextEqual> ourNames;
         for (int s = nHead; s >= 0; s = slots[static_cast<size_t>(s)].next)
-            byName[Folded(vecName[static_cast<size_t>(s)])].push_back(s);
+            if (slots[static_cast<size_t>(s)].bOurName)
+                ourNames.emplace(Folded(Traits::Name(slots[static_cast<size_t>(s)].value)), false);
+        bool bClash = false;
+        for (int s = nHead; !ourNames.empty() && s >= 0; s = slots[static_cast<size_t>(s)].next) {
+            if (!slots[static_cast<size_t>(s)].bTheirName)
+                continue;
+            const auto it =
+                ourNames.find(Folded(Traits::Name(slots[static_cast<size_t>(s)].value)));
+            if (it != ourNames.end())
+                bClash = it->second = true;
+        }
         std::vector<int> vecRename;
-        for (const auto& entry : byName) {
-            // Names ours gave to records of its own alike stay, as they may
-            // in one process.
-            bool bTheirs = false;
-            for (const int s : entry.second)
-                bTheirs = bTheirs || slots[static_cast<size_t>(s)].bTheirName;
-            for (const int s : entry.second)
-                if (bTheirs && slots[static_cast<size_t>(s)].bOurName)
-                    vecRename.push_back(s);
+        for (int s = nHead; bClash && s >= 0; s = slots[static_cast<size_t>(s)].next) {
+            const Slot& slot = slots[static_cast<size_t>(s)];
+            if (slot.bOurName && ourNames.at(Folded(Traits::Name(slot.value))))
+                vecRename.push_back(s);
         }
         if (!vecRename.empty()) {
-            // In the order written, so that the first takes the lowest number.
-            std::vector<int> vecAt(slots.size(), 0);
-            int nAt = 0;
+            // Copies: a renamed record's own name changes under the set.
+            std::vector<CString> vecName;
+            vecName.reserve(slots.size() + vecRename.size());
             for (int s = nHead; s >= 0; s = slots[static_cast<size_t>(s)].next)
-                vecAt[static_cast<size_t>(s)] = nAt++;
-            std::sort(vecRename.begin(), vecRename.end(), [&vecAt](int a, int b) {
-                return vecAt[static_cast<size_t>(a)] < vecAt[static_cast<size_t>(b)];
-            });
-            std::unordered_set<FoldedText, FoldedTextHash, FoldedTextEqual> taken(slots.size());
-            for (const auto& entry : byName)
-                taken.insert(entry.first);
-            std::vector<CString> vecGiven;  // stays put: reserved
-            vecGiven.reserve(vecRename.size());
+                vecName.push_back(Traits::Name(slots[static_cast<size_t>(s)].value));
+            std::unordered_set<FoldedText, FoldedTextHash, FoldedTextEqual> taken(vecName.size());
+            for (const CString& strName : vecName)
+                taken.insert(Folded(strName));
             for (const int s : vecRename) {
                 Record& record = slots[static_cast<size_t>(s)].value;
-                const CString& strOld = vecName[static_cast<size_t>(s)];
+                const CString strOld = Traits::Name(record);
                 const CString strStem = NameStem(strOld);
                 CString strNew;
                 for (int n = 1;; ++n) {
@@ -519,8 +539,8 @@ void MergeLists(const Scope& scope, const std::vector<typename Traits::Record>* 
                     if (taken.find(Folded(strNew)) == taken.end())
                         break;
                 }
-                vecGiven.push_back(strNew);
-                taken.insert(Folded(vecGiven.back()));
+                vecName.push_back(strNew);  // within the room reserved: nothing moves
+                taken.insert(Folded(vecName.back()));
                 Traits::SetName(record, strNew);
                 ZkDiag::MergeNote note = Traits::Note(scope, record, ZkMergeKind::kRenamed);
                 note.strOurs = strOld.GetString();

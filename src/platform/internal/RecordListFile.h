@@ -44,9 +44,10 @@ struct ZkFileBase {
     bool bSnapshot = false;
     std::vector<Record> snapshot;
     ZkRecords::Origin origin;
-    // The storage of the content before, which the next Save writes its copy
-    // into while no copy of the manager shares the base: memory the process
-    // has written before, where a new block would be faulted in page by page.
+    // The storage of the content before, which the next Load or Save copies
+    // the file into while no copy of the manager shares the base: memory the
+    // process has written before, where a new block would be faulted in page
+    // by page.
     ZkFileSystem::Bytes spare;
 };
 
@@ -104,6 +105,8 @@ bool LoadRecordList(const CString& strFile, const wchar_t* pszRoot, const wchar_
     if (pNew == nullptr)
         pNew = std::make_shared<ZkFileBase<Record>>();
     pNew->bFile = true;
+    // Into the storage a Save left spare; the old content's becomes spare.
+    pNew->content.swap(pNew->spare);
     pNew->content.assign(raw.begin(), raw.end());
     pNew->bSnapshot = false;
     pNew->snapshot.clear();
@@ -123,12 +126,21 @@ bool LoadRecordList(const CString& strFile, const wchar_t* pszRoot, const wchar_
 }
 
 // After a Load that found no file, the list emptied: its base is an empty
-// library (none stays none).
+// library (none stays none). A base no copy shares keeps its storage.
 template <typename Record>
 void ForgetFileBase(ZkFileBasePtr<Record>& pBase)
 {
-    if (pBase != nullptr)
+    if (pBase == nullptr)
+        return;
+    if (pBase.use_count() > 1) {
         pBase = std::make_shared<ZkFileBase<Record>>();
+        return;
+    }
+    pBase->bFile = false;
+    pBase->content.clear();
+    pBase->bSnapshot = false;
+    pBase->snapshot.clear();
+    pBase->origin = ZkRecords::Origin();
 }
 
 namespace ZkRecordListDetail {

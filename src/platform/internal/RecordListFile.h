@@ -146,15 +146,17 @@ void ForgetFileBase(ZkFileBasePtr<Record>& pBase)
 namespace ZkRecordListDetail {
 
 // The records of a file's bytes (taken over); false when they hold no
-// library. pCapture, when given, says why.
+// library. pCapture, when given, says why, without line and column: finding
+// them would open the file again, and where the system ties a lock to the
+// process rather than to its open file (flock over NFS) closing that would
+// release the lock the Save holds.
 template <typename Record>
-bool Parse(ZkFileSystem::Bytes&& bytes, const CString& strFile, const wchar_t* pszRoot,
-           const wchar_t* pszRow, std::vector<Record>& out, ZkDiag::Capture* pCapture)
+bool Parse(ZkFileSystem::Bytes&& bytes, const wchar_t* pszRoot, const wchar_t* pszRow,
+           std::vector<Record>& out, ZkDiag::Capture* pCapture)
 {
     CXTPPropExchange px(1, nullptr, pszRoot);
     ZkExchangeAccess::SetCapture(px, pCapture);
-    if (!ZkExchangeAccess::LoadFromBytes(px, std::move(bytes), strFile) ||
-        !px.IsRootSectionPresent())
+    if (!ZkExchangeAccess::LoadFromBytes(px, std::move(bytes), L"") || !px.IsRootSectionPresent())
         return false;
     px.SetCompactMode(1);
     ReadItems(px, pszRow, out, 0, FreshRecord());
@@ -196,11 +198,7 @@ inline std::wstring WhyNoLibrary(const ZkDiag::Capture& scratch, const CString& 
 {
     ZkReport report;
     scratch.Explain(strFile, report);
-    std::wstring why = report.Describe().GetString();
-    if (report.nLine > 0)
-        why += L" at line " + std::to_wstring(report.nLine) + L", column " +
-               std::to_wstring(report.nColumn);
-    return why;
+    return report.Describe().GetString();
 }
 
 }  // namespace ZkRecordListDetail
@@ -275,7 +273,7 @@ bool SaveRecordList(const CString& strFile, const wchar_t* pszRoot, const wchar_
                 }
                 std::vector<Record> theirs;
                 ZkDiag::Capture scratch;
-                if (!Detail::Parse(std::move(now), strFile, pszRoot, pszRow, theirs, &scratch)) {
+                if (!Detail::Parse(std::move(now), pszRoot, pszRow, theirs, &scratch)) {
                     // Not written by a save of this library: nothing in it
                     // can be kept.
                     ZkDiag::MergeNote note;
@@ -286,8 +284,7 @@ bool SaveRecordList(const CString& strFile, const wchar_t* pszRoot, const wchar_
                     std::vector<Record> baseRecords;
                     if (nSame == 0 && pOld->bFile) {
                         ZkFileSystem::Bytes copy(pOld->content.begin(), pOld->content.end());
-                        if (!Detail::Parse(std::move(copy), strFile, pszRoot, pszRow, baseRecords,
-                                           nullptr))
+                        if (!Detail::Parse(std::move(copy), pszRoot, pszRow, baseRecords, nullptr))
                             baseRecords.clear();
                     }
                     capture.bMerged = nSame == 0;

@@ -297,7 +297,7 @@ inline CString NameStem(const CString& strName)
 //     as ours has it;
 //   static ZkDiag::MergeNote Note(scope, record, kind): a note about it;
 //   static const CString& Name(record), static void SetName(record, name);
-//   static const wchar_t* ListName(scope): the list, in a note on its order.
+//   static std::wstring ListName(scope): the list, in a note on its order.
 
 // Merges the lists into result; toResult says where each record of ours went
 // (for the next merge, with ours as its ourBase). pOurBase null: ourBase is

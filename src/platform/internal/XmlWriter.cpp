@@ -370,10 +370,10 @@ void Writer::FlushIfLarge()
     m_nLineStart = 0;
 }
 
-void Writer::StreamTo(const wchar_t* path)
+void Writer::StreamTo(const wchar_t* path, const ZkFileSystem::WriteOptions& options)
 {
     m_strStreamPath = path;
-    m_pFile.reset(new ZkFileSystem::AtomicWriter(path));
+    m_pFile.reset(new ZkFileSystem::AtomicWriter(path, options));
 }
 
 bool Writer::FailFile(const ZkFileSystem::FileError& error)

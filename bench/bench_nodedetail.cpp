@@ -8,7 +8,9 @@
 //   SortData of 100k records                           vs std::sort of the same records by a
 //                                                         plain natural-order comparator;
 //   CopyNode with 1,000 earlier copies                 vs CopyNode with 10, in 10k records;
-//   the copy's naming alone                            vs the loop that tries "%s(%d)" names.
+//   the copy's naming alone                            vs the loop that tries "%s(%d)" names;
+//   Save after another process added 1% of the records vs a plain Save of the same list, of
+//     (the file is read and merged) of 10k / 100k         10k / 100k records.
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
@@ -251,6 +253,80 @@ void RegisterSort(size_t nCount)
         benchmark::kMillisecond);
 }
 
+// ---- A Save that merges -------------------------------------------------------
+
+// The library as another process that added 1% of its records saved it: a
+// new record after every hundredth.
+const std::string& WithOnePercentAdded(const Library& lib)
+{
+    static std::map<const Library*, std::string> cache;
+    std::string& strBytes = cache[&lib];
+    if (strBytes.empty()) {
+        zkbench::TextMaker maker(4242);
+        std::vector<Row> rows;
+        for (size_t i = 0; i < lib.rows.size(); ++i) {
+            rows.push_back(lib.rows[i]);
+            if (i % 100 == 50)
+                rows.push_back(Row{maker.GuidText(), maker.NodeName(), maker.Description()});
+        }
+        const std::string strPath = Lib::Folder() + "one-percent-added.xml";
+        zkbench::SaveLikeLibrary(BuildDocument(rows), strPath);
+        strBytes = zkbench::ReadFile(strPath);
+        std::filesystem::remove(strPath);
+    }
+    return strBytes;
+}
+
+size_t RowsIn(const std::string& strBytes)
+{
+    size_t n = 0;
+    for (size_t at = strBytes.find("<NodeDetailResDataRow"); at != std::string::npos;
+         at = strBytes.find("<NodeDetailResDataRow", at + 1))
+        ++n;
+    return n;
+}
+
+// Save of the library just loaded, its file as loaded or as another process
+// left it after adding 1% of the records.
+void SaveAfterLoad(benchmark::State& state, size_t nCount, bool bOtherAdded)
+{
+    const Library& lib = Generated(nCount);
+    const std::string& strAdded = WithOnePercentAdded(lib);
+    bool bOk = true;
+    zkbench::TimeEach(
+        state,
+        [&] {
+            HoldFile(lib);
+            Lib::Manager()->SetVecNodeDetailResData({});
+            zkbench::SettleHeap();
+            bOk = Lib::Manager()->Load() && bOk;
+            g_holds.pList = &lib;
+            if (bOtherAdded) {
+                zkbench::WriteFile(Lib::File(), strAdded);
+                g_holds.pFile = nullptr;
+            }
+        },
+        [&] { bOk = Lib::Manager()->Save() && bOk; });
+    const bool bMerged = Lib::Manager()->GetLastReport().bMerged;
+    const std::string strSaved = zkbench::ReadFile(Lib::File());
+    if (!bOk || bMerged != bOtherAdded ||
+        RowsIn(strSaved) != RowsIn(bOtherAdded ? strAdded : lib.strBytes))
+        state.SkipWithError("Save did not write what it should");
+    // What the merge left (the file, the list's base) goes with a Load.
+    g_holds.pFile = nullptr;
+    HoldFile(lib);
+    Lib::Manager()->Load();
+}
+
+void RegisterMergingSave(size_t nCount)
+{
+    zkbench::RegisterPair(
+        "Save merging 1% added elsewhere", std::to_string(nCount), "plain Save of the same list",
+        [nCount](benchmark::State& s) { SaveAfterLoad(s, nCount, true); },
+        [nCount](benchmark::State& s) { SaveAfterLoad(s, nCount, false); },
+        benchmark::kMillisecond);
+}
+
 // ---- CopyNode ---------------------------------------------------------------
 
 const size_t kCopyLibrary = 10000;
@@ -375,5 +451,7 @@ int main(int argc, char** argv)
         }
         RegisterSort(100000);
         RegisterCopy();
+        for (const size_t n : {10000, 100000})
+            RegisterMergingSave(n);
     });
 }

@@ -11,11 +11,11 @@
 
 #include "FuzzSupport.h"
 #include "nodedetail/NodeDetailResData.h"
+#include "platform/ZkCompiler.h"
 
 // Only the library's code guides the fuzzer: the reference and the input
 // decoding are left out of the coverage (and out of its comparison tracing,
 // which would otherwise take most of the time on long names).
-#define ZK_NOT_COVERED __attribute__((no_sanitize("coverage")))
 
 namespace {
 
@@ -23,7 +23,7 @@ using Units = std::vector<uint16_t>;
 
 // ---- Reference -------------------------------------------------------------
 
-ZK_NOT_COVERED int ClassOf(uint16_t u)
+ZKND_NOT_COVERED int ClassOf(uint16_t u)
 {
     if (u >= '0' && u <= '9')
         return 0;
@@ -32,7 +32,7 @@ ZK_NOT_COVERED int ClassOf(uint16_t u)
     return 2;
 }
 
-ZK_NOT_COVERED std::vector<Units> Tokenize(const Units& s)
+ZKND_NOT_COVERED std::vector<Units> Tokenize(const Units& s)
 {
     std::vector<Units> tokens;
     for (size_t i = 0; i < s.size(); ++i) {
@@ -45,7 +45,7 @@ ZK_NOT_COVERED std::vector<Units> Tokenize(const Units& s)
 
 // The host's decimal test: optional sign, digits, optional fraction, at least
 // one digit.
-ZK_NOT_COVERED bool IsNumeric(const Units& t)
+ZKND_NOT_COVERED bool IsNumeric(const Units& t)
 {
     size_t i = 0;
     size_t digits = 0;
@@ -59,13 +59,13 @@ ZK_NOT_COVERED bool IsNumeric(const Units& t)
     return digits > 0 && i == t.size();
 }
 
-ZK_NOT_COVERED double ValueOf(const Units& t)
+ZKND_NOT_COVERED double ValueOf(const Units& t)
 {
     const std::string narrow(t.begin(), t.end());  // numeric tokens are ASCII
     return std::strtod(narrow.c_str(), nullptr);
 }
 
-ZK_NOT_COVERED bool ReferenceLess(const Units& a, const Units& b)
+ZKND_NOT_COVERED bool ReferenceLess(const Units& a, const Units& b)
 {
     const std::vector<Units> ta = Tokenize(a);
     const std::vector<Units> tb = Tokenize(b);
@@ -98,7 +98,7 @@ public:
 
     Decoder(const uint8_t* data, size_t size) : m_p(data), m_end(data + size) {}
 
-    ZK_NOT_COVERED Units NextName()
+    ZKND_NOT_COVERED Units NextName()
     {
         Units name;
         while (m_p != m_end && name.size() < kMaxUnits) {
@@ -119,9 +119,9 @@ public:
     }
 
 private:
-    ZK_NOT_COVERED uint8_t Byte() { return m_p != m_end ? *m_p++ : 0; }
+    ZKND_NOT_COVERED uint8_t Byte() { return m_p != m_end ? *m_p++ : 0; }
 
-    ZK_NOT_COVERED uint16_t Unit(uint8_t b)
+    ZKND_NOT_COVERED uint16_t Unit(uint8_t b)
     {
         static const uint16_t kWide[] = {0x4E2D, 0xFF11, 0x0661, 0x00E9, 0xD800, 0xFFFD};
         if (b < 0x80)

@@ -96,24 +96,35 @@ inline std::vector<std::string> FolderEntries(const fs::path& folder)
     return names;
 }
 
-// One of the two library files with its manager's Load, Save and Update.
+// One of the two library files with its manager's Load, Save and Update,
+// and an edit of the loaded list: the first record renamed.
 struct Library {
     std::function<bool()> load, save, update;
     std::function<int()> count;
     std::function<const ZkReport&()> report;
     fs::path file;
+    std::function<bool(const wchar_t*)> rename;
 
-    static Library NodeDetail() { return Of(ZkNodeDetailResDataManager()); }
-    static Library Fitting() { return Of(ZkFitDataManager()); }
+    static Library NodeDetail()
+    {
+        CNodeDetailResDataManager* p = ZkNodeDetailResDataManager();
+        return Of(p, [p](const wchar_t* psz) { return p->ModifyNodeName(0, psz); });
+    }
+    static Library Fitting()
+    {
+        CFitDataManager* p = ZkFitDataManager();
+        return Of(p, [p](const wchar_t* psz) { return p->ModifyFitName(0, 0, psz); });
+    }
     template <class Manager>
-    static Library Of(Manager* p)
+    static Library Of(Manager* p, std::function<bool(const wchar_t*)> rename)
     {
         return {[p] { return p->Load(); },
                 [p] { return p->Save(); },
                 [p] { return p->Update(); },
                 [p] { return p->GetDataCount(); },
                 [p]() -> const ZkReport& { return p->GetLastReport(); },
-                Native(std::wstring(p->GetFileName()))};
+                Native(std::wstring(p->GetFileName())),
+                std::move(rename)};
     }
 };
 

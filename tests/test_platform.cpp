@@ -11,6 +11,7 @@
 #include "TestUtil.h"
 #include "platform/CXTPPropExchange.h"
 #include "platform/NamedValue.h"
+#include "platform/ZkCompiler.h"
 
 TEST(CStringTest, NullConcatenationFindAndDelete)
 {
@@ -137,6 +138,24 @@ TEST(PathTest, LibraryAndNativeFormsConvertBothWays)
     EXPECT_EQ(std::wstring({L'\\', L't', L'm', L'p', L'\\', 0x4E2D, 0xD83D, 0xDE00, L'\\', 0xFFFD}),
               std::wstring(back.GetString(), static_cast<size_t>(back.GetLength())));
 #endif
+}
+
+// The bit scan every compiler has a way to do, against the plain loop that
+// stands in where none is known: the lowest set bit is found whatever lies
+// above it, in either half of a 64-bit word.
+TEST(CompilerTest, TrailingZerosAgreeWithThePlainLoop)
+{
+    for (int b = 0; b < 64; ++b) {
+        for (const unsigned long long above : {0ull, ~0ull, 0xA5A5A5A5A5A5A5A5ull}) {
+            const unsigned long long x = (1ull << b) | (b < 63 ? above << (b + 1) : 0);
+            EXPECT_EQ(b, ZkCompiler::TrailingZeros64(x)) << std::hex << x;
+            EXPECT_EQ(b, ZkCompiler::TrailingZerosPortable(x)) << std::hex << x;
+            if (b < 32) {
+                EXPECT_EQ(b, ZkCompiler::TrailingZeros32(static_cast<unsigned>(x)))
+                    << std::hex << x;
+            }
+        }
+    }
 }
 
 namespace {

@@ -5,6 +5,7 @@
 #include <memory>
 #include <utility>
 
+#include "fitting/internal/FittingMerge.h"
 #include "platform/internal/DataDirectory.h"
 #include "platform/internal/Diagnostics.h"
 #include "platform/internal/RecordListFile.h"
@@ -24,7 +25,7 @@ ZkDiag::LastOperation g_last;
 }  // namespace
 
 CFitDataManager::CFitDataManager()
-    : m_vecFitInfo(), m_strFileName(), m_bDataChanged(false), m_strLayOutFitName()
+    : m_vecFitInfo(), m_strFileName(), m_bDataChanged(false), m_strLayOutFitName(), m_pFileBase()
 {
     m_strFileName = GetDataDirectory() + kFitDataFolder + kFitDataFile;
 }
@@ -34,12 +35,13 @@ CFitDataManager::~CFitDataManager() = default;
 bool CFitDataManager::Load()
 {
     return LoadRecordList(m_strFileName, kRootSection, kGroupSection, m_vecFitInfo, m_bDataChanged,
-                          g_last.Start());
+                          g_last.Start(), m_pFileBase);
 }
 
 bool CFitDataManager::Save()
 {
-    return SaveRecordList(m_strFileName, kRootSection, kGroupSection, m_vecFitInfo, g_last.Start());
+    return SaveRecordList<ZkFittingGroupMerge>(m_strFileName, kRootSection, kGroupSection,
+                                               m_vecFitInfo, m_pFileBase, g_last.Start());
 }
 
 const ZkReport& CFitDataManager::GetLastReport() const
@@ -56,9 +58,11 @@ bool CFitDataManager::GetVecFitInfo(std::vector<FittingInfo>& vecFitInfo) const
 bool CFitDataManager::Update()
 {
     // Load reads over the list it replaces; only a missing file leaves the
-    // list to be emptied here.
-    if (!Load())
+    // list to be emptied here, and with it what the list was read from.
+    if (!Load()) {
         m_vecFitInfo.clear();
+        ForgetFileBase(m_pFileBase);
+    }
     return true;
 }
 

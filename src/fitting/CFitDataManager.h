@@ -4,6 +4,7 @@
 // edited in memory between a Load and a Save. The manager owns the groups;
 // callers get copies. Nothing is saved unless a caller calls Save.
 
+#include <memory>
 #include <vector>
 
 #include "fitting/FittingData.h"
@@ -12,13 +13,17 @@
 #include "platform/ZkExport.h"
 #include "platform/ZkReport.h"
 
+template <typename Record>
+struct ZkFileBase;
+
 class ZKND_API CFitDataManager {
 public:
     // The one instance, built on the first call; it then fixes its file path
     // from the host's data directory and reads nothing until Load or Update.
     static CFitDataManager* Instance();
 
-    // Memberwise; nothing in the library copies the manager.
+    // Memberwise; nothing in the library copies the manager. A copy keeps
+    // what the original last loaded or saved, for its own Save.
     CFitDataManager(const CFitDataManager&) = default;
     CFitDataManager& operator=(const CFitDataManager&) = default;
 
@@ -27,7 +32,11 @@ public:
     // Replaces the list with the file's content; false when the file is
     // missing (nothing changes) or cannot be read (the list is left empty).
     bool Load();
-    // Writes the whole list over the file; false when it was not written.
+    // Writes the whole list to the file; false when it was not written. When
+    // another process saved the library since this manager last loaded or
+    // saved it, its work is kept: the file is read and this list's changes
+    // are merged into it (GetLastReport() says what came from the file). A
+    // second saver waits up to 2 seconds. The list itself never changes.
     bool Save();
     // Empties the list and loads; always true.
     bool Update();
@@ -99,4 +108,7 @@ private:
     ZkNd::CString m_strFileName;
     bool m_bDataChanged;
     ZkNd::CString m_strLayOutFitName;
+    // What the file held when last loaded or saved (null: never loaded, or
+    // the last Load failed), so that Save can tell another process's work.
+    std::shared_ptr<ZkFileBase<FittingInfo>> m_pFileBase;
 };

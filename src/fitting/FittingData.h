@@ -96,8 +96,10 @@ public:
     void DoPropExchange(ZkNd::CXTPPropExchange* pPX);
 
 private:
-    // The library's lookups compare names and GUID texts in place.
+    // The library's lookups compare names and GUID texts in place, and so
+    // does a save that merges.
     friend class CFitDataManager;
+    friend struct ZkFittingFields;
 
     ZkNd::CString m_strGUID;
     stu3Value m_pos;
@@ -136,6 +138,9 @@ public:
     void DoPropExchange(ZkNd::CXTPPropExchange* pPX);
 
 private:
+    // A save that merges reads groups it holds as const.
+    friend struct ZkFittingFields;
+
     NodeDetailEx::FittingType m_fitType;
     std::vector<FittingData> m_vecFitData;
 };

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "nodedetail/internal/CopyName.h"
+#include "nodedetail/internal/NodeDetailMerge.h"
 #include "platform/internal/DataDirectory.h"
 #include "platform/internal/Diagnostics.h"
 #include "platform/internal/FileSystem.h"
@@ -56,7 +57,7 @@ bool CNodeDetailResDataManager::Load()
     // Records read over keep their texts' storage: reloading a library
     // allocates only for texts longer than the ones they replace.
     return LoadRecordList(m_strFileName, kRootSection, kRowSection, m_vecNodeDetailResData,
-                          m_bDataChanged, g_last.Start(), [](NodeDetailResData& data) {
+                          m_bDataChanged, g_last.Start(), m_pFileBase, [](NodeDetailResData& data) {
                               data.m_strGuid.Empty();
                               data.m_strDisplayName.Empty();
                               data.m_strDescription.Empty();
@@ -66,8 +67,8 @@ bool CNodeDetailResDataManager::Load()
 
 bool CNodeDetailResDataManager::Save()
 {
-    return SaveRecordList(m_strFileName, kRootSection, kRowSection, m_vecNodeDetailResData,
-                          g_last.Start());
+    return SaveRecordList<ZkNodeDetailMerge>(m_strFileName, kRootSection, kRowSection,
+                                             m_vecNodeDetailResData, m_pFileBase, g_last.Start());
 }
 
 const ZkReport& CNodeDetailResDataManager::GetLastReport() const
@@ -78,9 +79,11 @@ const ZkReport& CNodeDetailResDataManager::GetLastReport() const
 bool CNodeDetailResDataManager::Update()
 {
     // Load reads over the list it replaces; only a missing file leaves the
-    // list to be emptied here.
-    if (!Load())
+    // list to be emptied here, and with it what the list was read from.
+    if (!Load()) {
         m_vecNodeDetailResData.clear();
+        ForgetFileBase(m_pFileBase);
+    }
     return true;
 }
 

@@ -1,11 +1,15 @@
 #pragma once
 
+#include <memory>
 #include <vector>
 
 #include "nodedetail/NodeDetailResData.h"
 #include "platform/CString.h"
 #include "platform/ZkExport.h"
 #include "platform/ZkReport.h"
+
+template <typename Record>
+struct ZkFileBase;
 
 // The process-wide node-detail resource library: the records of
 // "NodeDetailDataEx.xml", kept in library order. Records only: deleting or
@@ -17,14 +21,19 @@ public:
     // from the host's data directory and reads nothing until Load or Update.
     static CNodeDetailResDataManager* Instance();
 
-    // Memberwise; nothing in the library copies the manager.
+    // Memberwise; nothing in the library copies the manager. A copy keeps
+    // what the original last loaded or saved, for its own Save.
     CNodeDetailResDataManager(const CNodeDetailResDataManager&) = default;
     CNodeDetailResDataManager& operator=(const CNodeDetailResDataManager&) = default;
 
     // Replaces the list with the file's records; false when the file is
     // missing (nothing changed) or could not be read (list left empty).
     bool Load();
-    // Overwrites the file with the whole list; false when it was not written.
+    // Writes the whole list to the file; false when it was not written. When
+    // another process saved the library since this manager last loaded or
+    // saved it, its work is kept: the file is read and this list's changes
+    // are merged into it (GetLastReport() says what came from the file). A
+    // second saver waits up to 2 seconds. The list itself never changes.
     bool Save();
     // Empties the list and loads; always true.
     bool Update();
@@ -99,4 +108,7 @@ private:
     std::vector<NodeDetailResData> m_vecNodeDetailResData;
     ZkNd::CString m_strFileName;
     bool m_bDataChanged;
+    // What the file held when last loaded or saved (null: never loaded, or
+    // the last Load failed), so that Save can tell another process's work.
+    std::shared_ptr<ZkFileBase<NodeDetailResData>> m_pFileBase;
 };

@@ -48,8 +48,10 @@ public:
     void DoPropExchange(ZkNd::CXTPPropExchange* pPX);
 
 private:
-    // The library's lookups compare names and GUID texts in place.
+    // The library's lookups compare names and GUID texts in place, and so
+    // does a save that merges.
     friend class CNodeDetailResDataManager;
+    friend struct ZkNodeDetailFields;
 
     ZkNd::CString m_strGuid;
     ZkNd::CString m_strDisplayName;

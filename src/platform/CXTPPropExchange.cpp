@@ -355,7 +355,6 @@ int CXTPPropExchange::LoadFromFile(const wchar_t* lpszPath)
         return 0;
     root.tree.Clear();
     m_pNode = nullptr;
-    root.strPath = lpszPath;
     ZkFileSystem::Bytes raw;
     ZkFileSystem::FileError error;
     if (!ZkFileSystem::ReadWholeFile(lpszPath, raw, &error)) {
@@ -363,9 +362,21 @@ int CXTPPropExchange::LoadFromFile(const wchar_t* lpszPath)
             root.pCapture->FailFile(error);
         return 0;
     }
+    return ZkExchangeAccess::LoadFromBytes(*this, std::move(raw), lpszPath);
+}
+
+int ZkExchangeAccess::LoadFromBytes(CXTPPropExchange& px, ZkFileSystem::Bytes&& raw,
+                                    const wchar_t* path)
+{
+    CXTPPropExchange::Root& root = *px.m_pRoot;
+    if (!root.bLoading || !px.m_bOwnsRoot || path == nullptr)
+        return 0;
+    root.tree.Clear();
+    px.m_pNode = nullptr;
+    root.strPath = path;
     if (!ZkXmlInput::Prepare(std::move(raw), root.text, root.pCapture) || !root.Parse(root.text))
         return 0;
-    m_pNode = const_cast<Element*>(root.tree.Root());
+    px.m_pNode = const_cast<Element*>(root.tree.Root());
     if (root.pCapture != nullptr && root.pCapture->outcome == ZkOutcome::kNone)
         root.pCapture->outcome = ZkOutcome::kDone;
     return 1;
@@ -548,7 +559,8 @@ void ZkExchangeAccess::SetCapture(CXTPPropExchange& root, ZkDiag::Capture* pCapt
         root.m_pRoot->writer.SetCapture(pCapture);
 }
 
-void ZkExchangeAccess::StreamTo(CXTPPropExchange& root, const wchar_t* path)
+void ZkExchangeAccess::StreamTo(CXTPPropExchange& root, const wchar_t* path,
+                                const ZkFileSystem::WriteOptions& options)
 {
     CXTPPropExchange::Root& r = *root.m_pRoot;
     if (r.bLoading || !root.m_bOwnsRoot || r.bStream || !r.pDocument->IsEmpty())
@@ -556,7 +568,7 @@ void ZkExchangeAccess::StreamTo(CXTPPropExchange& root, const wchar_t* path)
     r.bStream = true;
     r.pDocument.reset();
     r.writer.Start(r.strRootName, r.pCapture);
-    r.writer.StreamTo(path);
+    r.writer.StreamTo(path, options);
 }
 
 int ZkExchangeAccess::PX_U3Value(CXTPPropExchange* pPX, const wchar_t* pszName, stu3Value& value)

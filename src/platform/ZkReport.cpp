@@ -2,7 +2,17 @@
 
 ZkWarning::ZkWarning() : eKind(ZkWarningKind::kValueNotRead), nLine(0), nColumn(0) {}
 
-ZkReport::ZkReport() : eOutcome(ZkOutcome::kNone), nLine(0), nColumn(0), nSystemCode(0) {}
+ZkMergeNote::ZkMergeNote() : eKind(ZkMergeKind::kAdded), nFitType(-1) {}
+
+ZkReport::ZkReport()
+    : eOutcome(ZkOutcome::kNone),
+      nLine(0),
+      nColumn(0),
+      nSystemCode(0),
+      bMerged(false),
+      nMergeNotesDropped(0)
+{
+}
 
 bool ZkReport::Succeeded() const
 {
@@ -45,6 +55,9 @@ CString ZkReport::Describe() const
         break;
     case ZkOutcome::kNoSuchRecord:
         pszWhat = L"no such node detail";
+        break;
+    case ZkOutcome::kLocked:
+        pszWhat = L"another process is saving this library";
         break;
     }
     CString strText(pszWhat);

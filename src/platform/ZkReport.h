@@ -25,6 +25,8 @@ enum class ZkOutcome : int {
     kUndecodableEncoding,  // the file declares an encoding the reader cannot decode
     kCopyFailed,           // CopyNode: the drawing or the slide file was not copied
     kNoSuchRecord,         // CopyNode: no record at that index or of that name
+    kLocked,               // Save: another process's save of the library went on for the
+                           // whole wait (2 seconds); nothing was written
 };
 
 enum class ZkWarningKind : int {
@@ -53,6 +55,45 @@ struct ZKND_API ZkWarning {
     ZkWarning();
 };
 
+// What a Save took from the file, or settled, when another process had saved
+// the library since this manager last loaded or saved it: the file was read
+// and this manager's changes were merged into it (docs/saving.md).
+enum class ZkMergeKind : int {
+    kAdded,             // another process added the record: it is in the file
+    kDeleted,           // another process deleted the record: it is not
+    kChanged,           // another process changed a field (strField): its value is in the file
+    kConflict,          // both changed a field: this manager's value (strOurs) was written,
+                        // the other's (strTheirs) is gone
+    kKeptChangedHere,   // another process deleted the record, this manager changed it: kept,
+                        // with this manager's values
+    kKeptChangedThere,  // this manager deleted the record, another process changed it: kept,
+                        // with that process's values
+    kRenamed,           // this manager's record had a name another process's record had
+                        // taken: it was written as strName, the next free name, not strOurs
+    kOrder,             // both changed the order of the list: this manager's order was written
+    kFileGone,          // another process had deleted the file: this manager's list was written
+    kNotALibrary,       // the file held no library any more (strTheirs says why): this
+                        // manager's list replaced it
+};
+
+// One thing a merging Save took from the file or settled.
+struct ZKND_API ZkMergeNote {
+    ZkMergeKind eKind;
+    // The record: its section ("NodeDetailResDataRow", "FitRow" or "FitInfo"),
+    // empty for a note about the whole file; a fitting's or a group's fitting
+    // type (-1 for a node detail); its GUID text and its name as written.
+    CString strSection;
+    int nFitType;
+    CString strGuid;
+    CString strName;
+    CString strField;    // kChanged, kConflict: the property, e.g. "DisplayName"
+    CString strOurs;     // kConflict: this manager's value; kRenamed: the name it had here
+    CString strTheirs;   // kChanged, kConflict: the other process's value; kNotALibrary: why
+    CString strMessage;  // one line of English, ready to show
+
+    ZkMergeNote();
+};
+
 struct ZKND_API ZkReport {
     ZkOutcome eOutcome;
     // The file the outcome is about, in the library's path form: the library
@@ -68,6 +109,15 @@ struct ZKND_API ZkReport {
                               // encoding the file declares
     int nSystemCode;          // errno, or GetLastError() on Windows; 0 when none
     std::vector<ZkWarning> vecWarning;  // in the order they were noticed
+    // Save: whether the file had changed since this manager last loaded or
+    // saved it, so that what it held was merged with this manager's list.
+    bool bMerged;
+    // Save: what the merge took from the file and what it settled, in list
+    // order. Records another process added, deleted or changed are listed up
+    // to 1000; nMergeNotesDropped counts the rest. Conflicts, records kept and
+    // renames are always listed.
+    std::vector<ZkMergeNote> vecMerge;
+    int nMergeNotesDropped;
 
     ZkReport();
     // True for kDone.

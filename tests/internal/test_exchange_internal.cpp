@@ -235,16 +235,20 @@ TEST_F(ExchangeTest, ElementValueWarningIsPlacedAtItsText)
         << r.vecWarning[0].nLine << ":" << r.vecWarning[0].nColumn;
 }
 
-// The checks and the decoding go 16 and 64 bytes at a time: each sequence,
-// slid through every position of a block and across its end, reads or fails
-// the same way, and a failure is placed at the sequence.
+// The checks and the decoding go 16 and 64 bytes at a time, and runs of
+// three-byte characters five at a time: each sequence, slid through every
+// position of a block and across its end, alone or amid such a run, reads or
+// fails the same way, and a failure is placed at the sequence.
 TEST_F(ExchangeTest, BlockBoundariesChangeNothing)
 {
     struct Case {
-        const char* bytes;
-        const wchar_t* read;  // null: the file is malformed
-        unsigned long nColumnBack = 0;
+        std::string bytes;
+        std::wstring read;  // empty: the file is malformed
+        int nAt = 0;        // the failure's column, counted from the first character of bytes
     };
+    const std::string run =
+        "\xE7\xAE\xA1\xE9\x81\x93\xE7\xAE\xA1\xE9\x81\x93\xE7\xAE\xA1\xE9\x81\x93";
+    const std::wstring wrun = L"\u7BA1\u9053\u7BA1\u9053\u7BA1\u9053";
     const Case cases[] = {
         {"\xE7\xAE\xA1\xE9\x81\x93", L"\u7BA1\u9053"},
         {"\xC3\xA4", L"\u00E4"},
@@ -252,15 +256,30 @@ TEST_F(ExchangeTest, BlockBoundariesChangeNothing)
         {"\xEF\xBF\xBD", L"\uFFFD"},
         {"&#x7BA1;", L"\u7BA1"},
         {"\r\n", L" "},
-        {"\xE7\xAE", nullptr},      // cut short
-        {"\x80", nullptr, 1},       // a continuation alone: placed on the character before
-        {"\xC0\x80", nullptr},      // overlong
-        {"\xED\xA0\x80", nullptr},  // a surrogate
-        {"\xF4\x90\x80\x80", nullptr},
-        {"\xEF\xBF\xBE", nullptr},  // U+FFFE
-        {"\x01", nullptr},
-        {"\x1F", nullptr},  // the last control character XML forbids
-        {"<", nullptr},
+        {"\xE7\xAE", L""},      // cut short
+        {"\x80", L"", -1},      // a continuation alone: placed on the character before
+        {"\xC0\x80", L""},      // overlong
+        {"\xED\xA0\x80", L""},  // a surrogate
+        {"\xF4\x90\x80\x80", L""},
+        {"\xEF\xBF\xBE", L""},  // U+FFFE
+        {"\x01", L""},
+        {"\x1F", L""},  // the last control character XML forbids
+        {"<", L""},
+        // Leads E0, ED and EF, which a run leaves to the closer look, and
+        // what else ends a run.
+        {run + "\xE0\xA0\x80" + run, wrun + L"\u0800" + wrun},
+        {run + "\xED\x9F\xBF" + run, wrun + L"\uD7FF" + wrun},
+        {run + "\xEF\xBF\xBD" + run, wrun + L"\uFFFD" + wrun},
+        {run + "\xEE\x80\x80" + run, wrun + L"\uE000" + wrun},
+        {run + "\xC3\xA4" + run, wrun + L"\u00E4" + wrun},
+        {run + "\xF0\x9F\x98\x80" + run, wrun + L"\U0001F600" + wrun},
+        {run + "x\t" + run, wrun + L"x " + wrun},
+        {run + "\xE0\x9F\xBF" + run, L"", 6},  // overlong
+        {run + "\xED\xA0\x80" + run, L"", 6},
+        {run + "\xEF\xBF\xBF" + run, L"", 6},  // U+FFFF
+        {run + "\xE7\xAE" + run, L"", 6},
+        {run + "\xE7\xAE\x41" + run, L"", 6},
+        {run + "\x01" + run, L"", 6},
     };
     const Library lib = Library::NodeDetail();
     CNodeDetailResDataManager* pMgr = ZkNodeDetailResDataManager();
@@ -275,11 +294,10 @@ TEST_F(ExchangeTest, BlockBoundariesChangeNothing)
             const ZkReport& report = pMgr->GetLastReport();
             const std::string where =
                 std::to_string(&c - cases) + " after " + std::to_string(nBefore);
-            ASSERT_EQ(c.read != nullptr, bRead) << where;
+            ASSERT_EQ(!c.read.empty(), bRead) << where;
             if (!bRead) {
                 ASSERT_EQ(ZkOutcome::kMalformed, report.eOutcome) << where;
-                ASSERT_EQ(static_cast<int>(head.size() + nBefore + 1 - c.nColumnBack),
-                          report.nColumn)
+                ASSERT_EQ(static_cast<int>(head.size() + nBefore) + 1 + c.nAt, report.nColumn)
                     << where;
                 continue;
             }

@@ -4,6 +4,7 @@
 // written.
 
 #include <charconv>
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -15,6 +16,7 @@
 #include "platform/internal/FileSystem.h"
 #include "platform/internal/Number.h"
 #include "platform/internal/Os.h"
+#include "platform/internal/files/FileLock.h"
 
 #if !defined(_WIN32)
 #include <fcntl.h>
@@ -27,6 +29,78 @@
 #endif
 
 namespace fs = std::filesystem;
+
+// The library file's lock: one holder at a time (two locks of one process
+// exclude each other as two processes' do), taken on the file the path names
+// after a save replaced the one locked, none on a missing file or a folder.
+TEST(FileLockTest, OneHolderAtATimeOfTheFileThePathNames)
+{
+    using Result = ZkFileSystem::FileLock::Result;
+    zktest::ResetDataDirectory();
+    const std::wstring path = zktest::DataDirectory() + L"库.xml";
+    auto soon = [] { return std::chrono::steady_clock::now() + std::chrono::milliseconds(50); };
+    ZkFileSystem::FileLock first;
+    ZkFileSystem::FileLock second;
+    ZkFileSystem::FileError error;
+    EXPECT_EQ(Result::kNoFile, first.Acquire(path.c_str(), soon(), &error));
+    zktest::WriteBytes(zktest::Native(path), "old");
+    ASSERT_EQ(Result::kLocked, first.Acquire(path.c_str(), soon(), &error));
+    EXPECT_EQ(1, first.Holds("old", 3, &error));
+    EXPECT_EQ(0, first.Holds("new", 3, &error));
+    EXPECT_EQ(0, first.Holds("ol", 2, &error));
+    EXPECT_EQ(Result::kTimedOut, second.Acquire(path.c_str(), soon(), &error));
+    // A save replaces the file while the lock is held on it.
+    ASSERT_TRUE(ZkFileSystem::WriteFileAtomic(path.c_str(), "new"));
+    ASSERT_EQ(Result::kLocked, second.Acquire(path.c_str(), soon(), &error));
+    ZkFileSystem::Bytes bytes;
+    ASSERT_TRUE(second.ReadAll(bytes, &error));
+    EXPECT_EQ("new", std::string(bytes.begin(), bytes.end()));
+    second.Release();
+    EXPECT_EQ(Result::kLocked, first.Acquire(path.c_str(), soon(), &error));
+    first.Release();
+    fs::create_directory(zktest::Native(path + L".d"));
+    EXPECT_EQ(Result::kFailed, first.Acquire((path + L".d").c_str(), soon(), &error));
+    EXPECT_EQ(ZkFileSystem::FileStatus::kNotRegular, error.status);
+}
+
+// A write that may not replace puts its file where there is none and keeps
+// one that is there, whether the new content had a name while it was written
+// or not; a copy of what was written comes with it.
+TEST(FileLockTest, AWriteThatMayNotReplaceKeepsTheFileThere)
+{
+    for (const bool bNamed : {false, true}) {
+        zktest::ResetDataDirectory();
+        ZkFileSystem::SetNamedTemporaryFilesForTesting(bNamed);
+        const std::wstring path = zktest::DataDirectory() + L"库.xml";
+        ZkFileSystem::Bytes copy;
+        ZkFileSystem::WriteOptions options;
+        options.bNoReplace = true;
+        options.pCopy = &copy;
+        {
+            ZkFileSystem::AtomicWriter writer(path.c_str(), options);
+            ASSERT_TRUE(writer.Write("first", 5) && writer.Commit());
+        }
+        EXPECT_EQ("first", std::string(copy.begin(), copy.end()));
+        {
+            ZkFileSystem::AtomicWriter writer(path.c_str(), options);
+            EXPECT_FALSE(writer.Write("second", 6) && writer.Commit());
+            EXPECT_EQ(ZkFileSystem::FileStatus::kExists, writer.Error().status);
+        }
+        EXPECT_EQ("first", zktest::ReadBytes(zktest::Native(path)));
+        // A file that appears while the new content is written.
+        fs::remove(zktest::Native(path));
+        {
+            ZkFileSystem::AtomicWriter writer(path.c_str(), options);
+            ASSERT_TRUE(writer.Write("third", 5));
+            zktest::WriteBytes(zktest::Native(path), "there");
+            EXPECT_FALSE(writer.Commit());
+            EXPECT_EQ(ZkFileSystem::FileStatus::kExists, writer.Error().status);
+        }
+        EXPECT_EQ("there", zktest::ReadBytes(zktest::Native(path)));
+        EXPECT_EQ(1u, zktest::FolderEntries(zktest::NativeDataDirectory()).size());
+    }
+    ZkFileSystem::SetNamedTemporaryFilesForTesting(false);
+}
 
 // A GUID text that could reach outside the resource folder, or names no file
 // or a device, is a failed copy of both files: 0, the record added, nothing

@@ -492,8 +492,9 @@ const char* OutcomeCode(ZkOutcome eOutcome)
         "undecodable-encoding",  // kUndecodableEncoding
         "copy-failed",           // kCopyFailed
         "no-such-record",        // kNoSuchRecord
+        "locked",                // kLocked
     };
-    static_assert(std::size(kCodes) == static_cast<size_t>(ZkOutcome::kNoSuchRecord) + 1,
+    static_assert(std::size(kCodes) == static_cast<size_t>(ZkOutcome::kLocked) + 1,
                   "a code for every outcome");
     return CodeOf(eOutcome, kCodes, "system-error");
 }

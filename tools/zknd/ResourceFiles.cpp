@@ -6,6 +6,7 @@
 #include "Folder.h"
 #include "Hash.h"
 #include "Text.h"
+#include "platform/ZkCompiler.h"
 
 namespace zknd {
 
@@ -14,34 +15,6 @@ namespace {
 char Lower(char c)
 {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-// Names as the system matches them: exactly on POSIX systems, ignoring the
-// letter case of ASCII letters on Windows.
-char SystemUnit(char c)
-{
-#if defined(_WIN32)
-    return Lower(c);
-#else
-    return c;
-#endif
-}
-
-void Prefetch(const void* p)
-{
-#if defined(__GNUC__)
-    __builtin_prefetch(p);
-#else
-    (void)p;
-#endif
-}
-
-bool SystemEqual(const char* a, const char* b, size_t n)
-{
-    for (size_t i = 0; i < n; ++i)
-        if (SystemUnit(a[i]) != SystemUnit(b[i]))
-            return false;
-    return true;
 }
 
 }  // namespace
@@ -143,9 +116,10 @@ std::vector<std::array<int, 2>> ResourceFiles::FindAll(Lookups& lookups)
     const size_t kAhead = 32;
     for (size_t e = 0; e < m_vecEntry.size(); ++e) {
         if (e + 2 * kAhead < m_vecEntry.size())
-            Prefetch(&vecSlot[lookups.SlotOf(m_vecEntry[e + 2 * kAhead].nHash)]);
+            ZkCompiler::Prefetch(&vecSlot[lookups.SlotOf(m_vecEntry[e + 2 * kAhead].nHash)]);
         if (e + kAhead < m_vecEntry.size())
-            Prefetch(pTexts + vecSlot[lookups.SlotOf(m_vecEntry[e + kAhead].nHash)].item.nText);
+            ZkCompiler::Prefetch(pTexts +
+                                 vecSlot[lookups.SlotOf(m_vecEntry[e + kAhead].nHash)].item.nText);
         Entry& entry = m_vecEntry[e];
         if (!entry.bExact)
             continue;

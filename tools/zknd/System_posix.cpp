@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 #include "Folder.h"
@@ -84,6 +85,11 @@ bool ListFolder(const std::filesystem::path& folder,
     closedir(pDir);
 #endif
     return true;
+}
+
+bool SystemEqual(const char* a, const char* b, size_t n)
+{
+    return std::memcmp(a, b, n) == 0;
 }
 
 }  // namespace zknd

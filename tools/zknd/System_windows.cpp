@@ -106,4 +106,15 @@ bool ListFolder(const std::filesystem::path& folder,
     return true;
 }
 
+// Windows' own comparison of names folds more than ASCII, but the names
+// compared here are GUIDs and their extensions.
+bool SystemEqual(const char* a, const char* b, size_t n)
+{
+    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+    for (size_t i = 0; i < n; ++i)
+        if (lower(a[i]) != lower(b[i]))
+            return false;
+    return true;
+}
+
 }  // namespace zknd

@@ -231,6 +231,17 @@ int CopyCommand(const DataDir& dir, const std::string& strName, Output& out)
     pLib->GetVecNodeDetailResData(vecData);
     const NodeDetailResData& copy = vecData[static_cast<size_t>(nIndex)];
     progress.Done();
+    // Another process saved the library meanwhile: what the save took from
+    // the file, and the name the copy was saved under when another process
+    // had taken its name.
+    CString strSavedName = copy.GetDisplayName();
+    if (vecProblem.empty()) {
+        for (const ZkMergeNote& note : pLib->GetLastReport().vecMerge) {
+            out.Err(dir.Show(pLib->GetFileName()) + ": note: " + Utf8(note.strMessage) + "\n");
+            if (note.eKind == ZkMergeKind::kRenamed && note.strGuid == copy.GetGuid())
+                strSavedName = note.strName;
+        }
+    }
     if (!vecProblem.empty()) {
         // Unsaved, the copy would leave files that no node detail names.
         for (const wchar_t* pszExtension : {L".dwg", L".sld"}) {
@@ -242,7 +253,7 @@ int CopyCommand(const DataDir& dir, const std::string& strName, Output& out)
             out.Err(FormatProblem(problem));
         return Fail(out, "\"" + strName + "\" was not copied; the library is unchanged");
     }
-    out.Out(Utf8(copy.GetDisplayName()) + "\t" + Utf8(copy.GetGuid()) + "\n");
+    out.Out(Utf8(strSavedName) + "\t" + Utf8(copy.GetGuid()) + "\n");
     return 0;
 }
 

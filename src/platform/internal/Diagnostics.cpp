@@ -17,6 +17,32 @@ bool Capture::Add(Warning warning)
     return true;
 }
 
+void Capture::AddMerge(MergeNote note)
+{
+    const bool bFromFile = note.kind == ZkMergeKind::kAdded || note.kind == ZkMergeKind::kDeleted ||
+                           note.kind == ZkMergeKind::kChanged;
+    if (bFromFile && nMergesFromFile >= kMaxWarnings) {
+        ++nMergesDropped;
+        return;
+    }
+    nMergesFromFile += bFromFile ? 1 : 0;
+    merges.push_back(std::move(note));
+}
+
+void Capture::Retry(size_t nWarnings)
+{
+    outcome = ZkOutcome::kNone;
+    strReason.clear();
+    nSystemCode = 0;
+    fileStatus = ZkFileSystem::FileStatus::kOk;
+    if (warnings.size() > nWarnings)
+        warnings.resize(nWarnings);
+    bMerged = false;
+    merges.clear();
+    nMergesFromFile = 0;
+    nMergesDropped = 0;
+}
+
 void Capture::Fail(ZkOutcome o, std::wstring reason)
 {
     if (outcome != ZkOutcome::kNone && outcome != ZkOutcome::kDone)
@@ -42,6 +68,7 @@ void Capture::FailFile(const ZkFileSystem::FileError& error)
          error.code != 0 || s == FileStatus::kSystemError ? ZkFileSystem::DescribeFileError(error)
                                                           : std::string());
     nSystemCode = error.code;
+    fileStatus = s;
 }
 
 void Capture::CopyFailed(const wchar_t* pszSource, const ZkFileSystem::FileError& error)
@@ -151,6 +178,61 @@ ZkWarning Explained(const Warning& w)
     return out;
 }
 
+ZkMergeNote ExplainedMerge(const MergeNote& m)
+{
+    ZkMergeNote out;
+    out.eKind = m.kind;
+    out.strSection = m.pszSection;
+    out.nFitType = m.nFitType;
+    out.strGuid = Text(m.strGuid);
+    out.strName = Text(m.strName);
+    out.strField = Text(m.strField);
+    out.strOurs = Text(m.strOurs);
+    out.strTheirs = Text(m.strTheirs);
+    const std::wstring who = m.strWho;
+    const std::wstring ours = Quoted(m.strOurs).GetString();
+    const std::wstring theirs = Quoted(m.strTheirs).GetString();
+    std::wstring message;
+    switch (m.kind) {
+    case ZkMergeKind::kAdded:
+        message = who + L" was added by another process";
+        break;
+    case ZkMergeKind::kDeleted:
+        message = who + L" was deleted by another process";
+        break;
+    case ZkMergeKind::kChanged:
+        message = who + L": another process changed " + m.strField + L" to " + theirs;
+        break;
+    case ZkMergeKind::kConflict:
+        message = who + L": " + m.strField + L" was changed here to " + ours +
+                  L" and by another process to " + theirs + L"; " + ours + L" was written";
+        break;
+    case ZkMergeKind::kKeptChangedHere:
+        message = who + L" was deleted by another process and changed here: kept, as changed here";
+        break;
+    case ZkMergeKind::kKeptChangedThere:
+        message = who + L" was deleted here and changed by another process: kept, as changed there";
+        break;
+    case ZkMergeKind::kRenamed:
+        message = who + L" was written under the next free name: another process's record is " +
+                  L"named " + ours;
+        break;
+    case ZkMergeKind::kOrder:
+        message = L"both this manager and another process changed the order of " + m.strList +
+                  L": this manager's order was written";
+        break;
+    case ZkMergeKind::kFileGone:
+        message = L"another process had deleted the file: it was written anew with this list";
+        break;
+    case ZkMergeKind::kNotALibrary:
+        message =
+            L"the file held no library any more (" + m.strTheirs + L"): this list replaced it";
+        break;
+    }
+    out.strMessage = Text(message);
+    return out;
+}
+
 }  // namespace
 
 void Capture::Explain(const wchar_t* pszFile, ZkReport& report) const
@@ -168,6 +250,11 @@ void Capture::Explain(const wchar_t* pszFile, ZkReport& report) const
     report.vecWarning.reserve(warnings.size());
     for (const Warning& w : warnings)
         report.vecWarning.push_back(Explained(w));
+    report.bMerged = bMerged;
+    report.vecMerge.reserve(merges.size());
+    for (const MergeNote& m : merges)
+        report.vecMerge.push_back(ExplainedMerge(m));
+    report.nMergeNotesDropped = static_cast<int>(nMergesDropped);
 }
 
 Position LineCounter::At(size_t offset)

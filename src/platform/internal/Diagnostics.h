@@ -49,6 +49,22 @@ struct Warning {
     const wchar_t* pszWhy = L"";  // kGuidRefused: why the text names no file
 };
 
+// One thing a merging Save took from the file or settled (ZkMergeNote).
+struct MergeNote {
+    ZkMergeKind kind = ZkMergeKind::kAdded;
+    const wchar_t* pszSection = L"";  // the record's section; empty for the whole file
+    int nFitType = -1;
+    std::wstring strGuid;
+    std::wstring strName;
+    std::wstring strField;
+    std::wstring strOurs;
+    std::wstring strTheirs;
+    // The record in a message, e.g. node detail "Pump" (GUID); empty for the
+    // whole file.
+    std::wstring strWho;
+    std::wstring strList;  // kOrder: whose order, e.g. "the node details"
+};
+
 // The last read or write of one library file.
 struct Capture {
     ZkOutcome outcome = ZkOutcome::kNone;
@@ -59,13 +75,24 @@ struct Capture {
     std::wstring strName;    // the root found, or the encoding declared
     std::wstring strPath;    // CopyNode: the first source file not copied
     std::vector<Warning> warnings;
-    size_t nWarningsDropped = 0;  // beyond kMaxWarnings
+    size_t nWarningsDropped = 0;                                          // beyond kMaxWarnings
+    ZkFileSystem::FileStatus fileStatus = ZkFileSystem::FileStatus::kOk;  // of FailFile
+    bool bMerged = false;  // Save: the file had changed and was merged
+    std::vector<MergeNote> merges;
+    size_t nMergesFromFile = 0;  // notes kept of records added, deleted or changed
+    size_t nMergesDropped = 0;   // such notes beyond kMaxWarnings
 
     static constexpr size_t kMaxWarnings = 1000;
 
     void Reset() { *this = Capture(); }
     // False when the list is full (the warning is only counted).
     bool Add(Warning warning);
+    // What a merge took or settled; of additions, deletions and changes made
+    // by another process only the first kMaxWarnings are kept.
+    void AddMerge(MergeNote note);
+    // Forgets a failed attempt, its warnings from nWarnings on and what it
+    // merged, before the operation tries again.
+    void Retry(size_t nWarnings);
     // Set once: the first failure found stays.
     void Fail(ZkOutcome o, std::wstring reason);
     void Fail(ZkOutcome o, const std::string& reasonUtf8);

@@ -10,6 +10,7 @@
 #include "frame/stu3Value.h"
 #include "platform/CXTPPropExchange.h"
 #include "platform/internal/Diagnostics.h"
+#include "platform/internal/FileSystem.h"
 
 struct ZkExchangeAccess {
     // Root: the outcome and warnings of what follows go to pCapture (null:
@@ -18,13 +19,18 @@ struct ZkExchangeAccess {
     static void SetCapture(CXTPPropExchange& root, ZkDiag::Capture* pCapture);
     // Root, writing, before anything is written (ignored after): from now on
     // the document goes to its file as it is written, with no document in
-    // memory; SaveToFile with the same path puts it in place. The stream
-    // takes what the library's records write, in document order: properties
-    // as attributes, each once, before the section's first child section,
-    // and a section asked for by name only once. Any other call is refused
-    // (0) and makes SaveToFile fail, leaving the file as it was, rather than
-    // lose or misplace a value.
-    static void StreamTo(CXTPPropExchange& root, const wchar_t* path);
+    // memory; SaveToFile with the same path puts it in place, as options say.
+    // The stream takes what the library's records write, in document order:
+    // properties as attributes, each once, before the section's first child
+    // section, and a section asked for by name only once. Any other call is
+    // refused (0) and makes SaveToFile fail, leaving the file as it was,
+    // rather than lose or misplace a value.
+    static void StreamTo(CXTPPropExchange& root, const wchar_t* path,
+                         const ZkFileSystem::WriteOptions& options = ZkFileSystem::WriteOptions());
+    // Root, reading: LoadFromFile on bytes already read (taken over); path is
+    // the file they came from, where warnings find their lines.
+    static int LoadFromBytes(CXTPPropExchange& root, ZkFileSystem::Bytes&& raw,
+                             const wchar_t* path);
     // A position as one text property in the host's three-number form
     // (ZkU3ValueToText, ZkTextToU3Value), read and written without a CString:
     // non-zero when exchanged; the value changes only when all three numbers

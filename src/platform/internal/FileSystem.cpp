@@ -84,9 +84,10 @@ bool ReadWholeFile(const wchar_t* path, Bytes& out, FileError* pError)
     return true;
 }
 
-AtomicWriter::AtomicWriter(const wchar_t* path) : m_pImpl(detail::NewWriter(m_error))
+AtomicWriter::AtomicWriter(const wchar_t* path, const WriteOptions& options)
+    : m_pCopy(options.pCopy), m_pImpl(detail::NewWriter(m_error))
 {
-    m_bOpen = m_pImpl->Start(path != nullptr ? path : L"");
+    m_bOpen = m_pImpl->Start(path != nullptr ? path : L"", options.bNoReplace);
 }
 
 AtomicWriter::~AtomicWriter()
@@ -105,6 +106,8 @@ bool AtomicWriter::Write(const char* data, size_t size)
 {
     if (!m_bOpen)
         return false;
+    if (m_pCopy != nullptr)
+        m_pCopy->insert(m_pCopy->end(), data, data + size);
     const size_t kBuffer = 1 << 16;
     if (m_buf.size() + size > kBuffer && !Flush())
         return m_bOpen = false;
@@ -167,9 +170,10 @@ std::string TempSuffix(unsigned long pid)
 
 std::string StatusText(FileStatus status)
 {
-    static const char* const kTexts[] = {"", "No such file", "Not a regular file",
-                                         "Permission denied", "System error"};
-    static_assert(std::size(kTexts) == static_cast<size_t>(FileStatus::kSystemError) + 1,
+    static const char* const kTexts[] = {
+        "",           "No such file", "Not a regular file", "Permission denied", "System error",
+        "File exists"};
+    static_assert(std::size(kTexts) == static_cast<size_t>(FileStatus::kExists) + 1,
                   "a text for every status");
     const auto i = static_cast<size_t>(status);
     return i < std::size(kTexts) ? kTexts[i] : "System error";

@@ -23,7 +23,8 @@
 namespace ZkFileSystem {
 
 // Why a file operation failed, for callers that want to tell.
-enum class FileStatus { kOk, kMissing, kNotRegular, kNotPermitted, kSystemError };
+// kExists: a write that may not replace found a file in its place.
+enum class FileStatus { kOk, kMissing, kNotRegular, kNotPermitted, kSystemError, kExists };
 struct FileError {
     FileStatus status = FileStatus::kOk;
     int code = 0;  // errno, or GetLastError() on Windows; 0 when the system gave none
@@ -64,6 +65,15 @@ using Bytes = std::vector<char, UninitializedAllocator<char>>;
 // opened; false when it cannot be opened or read.
 bool ReadWholeFile(const wchar_t* path, Bytes& out, FileError* pError = nullptr);
 
+// How an AtomicWriter puts its file in place.
+struct WriteOptions {
+    // Only where there is no file: one that is there, or appears before the
+    // new content takes its name, is kept, and the write fails with kExists.
+    bool bNoReplace = false;
+    // Receives a copy of every byte written, appended.
+    Bytes* pCopy = nullptr;
+};
+
 // Replaces a file atomically with content written in pieces: nothing of it is
 // visible at path until Commit succeeds, and a writer destroyed without a
 // successful Commit leaves the old file as it was and no temporary file.
@@ -78,7 +88,7 @@ bool ReadWholeFile(const wchar_t* path, Bytes& out, FileError* pError = nullptr)
 // writes of the same file left behind, whose processes no longer run.
 class AtomicWriter {
 public:
-    explicit AtomicWriter(const wchar_t* path);
+    explicit AtomicWriter(const wchar_t* path, const WriteOptions& options = WriteOptions());
     ~AtomicWriter();
 
     bool Write(const char* data, size_t size);
@@ -94,7 +104,7 @@ public:
     public:
         explicit Impl(FileError& e) : error(e) {}
         virtual ~Impl() = default;
-        virtual bool Start(const wchar_t* path) = 0;
+        virtual bool Start(const wchar_t* path, bool bNoReplace) = 0;
         virtual bool Write(const char* data, size_t size) = 0;
         virtual bool Commit() = 0;
 
@@ -107,6 +117,7 @@ private:
     bool Flush();
 
     FileError m_error;
+    Bytes* m_pCopy;
     std::unique_ptr<Impl> m_pImpl;
     std::vector<char> m_buf;  // small pieces, gathered into 64 KiB writes
     bool m_bOpen = false;

@@ -35,6 +35,7 @@ bool Fail(FileError* pError, int code)
                               : code == EACCES || code == EPERM || code == EROFS
                                   ? FileStatus::kNotPermitted
                               : code == EISDIR ? FileStatus::kNotRegular
+                              : code == EEXIST ? FileStatus::kExists
                                                : FileStatus::kSystemError;
     return Fail(pError, status, code);
 }
@@ -227,12 +228,12 @@ public:
         if (m_name.empty() &&
             !(bReplace ? LinkAs(std::string(), pError) : LinkAs(m_target, pError)))
             return false;
-        if (!m_name.empty()) {
-            if (bReplace ? rename(m_name.c_str(), m_target.c_str()) != 0
-                         : link(m_name.c_str(), m_target.c_str()) != 0)
+        if (!m_name.empty() && bReplace) {
+            if (rename(m_name.c_str(), m_target.c_str()) != 0)
                 return Fail(pError, errno);
-            if (bReplace)
-                m_name.clear();
+            m_name.clear();
+        } else if (!m_name.empty() && !MoveNoReplace(pError)) {
+            return false;
         }
         const int rc = close(m_fd);
         m_fd = -1;
@@ -243,6 +244,23 @@ public:
     }
 
 private:
+    // The named file takes the target's name where there is none. Where the
+    // system cannot rename without replacing, a second link is made and the
+    // temporary name goes with the destructor.
+    bool MoveNoReplace(FileError* pError)
+    {
+#if defined(__linux__) && defined(RENAME_NOREPLACE)
+        if (renameat2(AT_FDCWD, m_name.c_str(), AT_FDCWD, m_target.c_str(), RENAME_NOREPLACE) ==
+            0) {
+            m_name.clear();
+            return true;
+        }
+        if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP)
+            return Fail(pError, errno);
+#endif
+        return link(m_name.c_str(), m_target.c_str()) == 0 || Fail(pError, errno);
+    }
+
     std::string TempName() const
     {
         return m_target + detail::TempSuffix(static_cast<unsigned long>(getpid()));
@@ -398,11 +416,14 @@ class PosixWriter final : public AtomicWriter::Impl {
 public:
     using AtomicWriter::Impl::Impl;
 
-    bool Start(const wchar_t* path) override
+    bool Start(const wchar_t* path, bool bNoReplace) override
     {
         if (!ResolveLinks(ZkToNativePath(path), target, &error))
             return false;
+        bReplace = !bNoReplace;
         bExists = stat(target.c_str(), &old) == 0;
+        if (bExists && !bReplace)
+            return Fail(&error, EEXIST);
         if (bExists) {
             if (!S_ISREG(old.st_mode))
                 return FailNotRegular(&error);
@@ -437,7 +458,7 @@ public:
     {
         if (bExists)
             KeepIdentity();
-        if (!temp.Publish(true, &error))
+        if (!temp.Publish(bReplace, &error))
             return false;
         // Beside a library's 200,000 drawings and slides, looking through the
         // folder takes twice as long as the save: only a saver that leaves
@@ -464,6 +485,7 @@ private:
     std::string target;  // the regular file at the end of any links
     struct stat old = {};
     bool bExists = false;
+    bool bReplace = true;
     TempFile temp;
 };
 

@@ -30,7 +30,8 @@ bool Fail(FileError* pError, DWORD code)
         : code == ERROR_ACCESS_DENIED || code == ERROR_WRITE_PROTECT ||
                 code == ERROR_SHARING_VIOLATION || code == ERROR_LOCK_VIOLATION
             ? FileStatus::kNotPermitted
-            : FileStatus::kSystemError;
+        : code == ERROR_ALREADY_EXISTS || code == ERROR_FILE_EXISTS ? FileStatus::kExists
+                                                                    : FileStatus::kSystemError;
     return Fail(pError, status, code);
 }
 
@@ -147,8 +148,10 @@ bool detail::FileReader::Open(const wchar_t* path, FileError* pError)
     DWORD attr = 0;
     if (!RegularFileAttributes(native, attr, pError))
         return false;
-    HANDLE h = CreateFileW(native.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    // Another process's save may replace the file while it is read.
+    HANDLE h = CreateFileW(native.c_str(), GENERIC_READ,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return Fail(pError, GetLastError());
     m_file = reinterpret_cast<std::intptr_t>(h);
@@ -187,10 +190,12 @@ public:
             DeleteFileW(temp.c_str());
     }
 
-    bool Start(const wchar_t* path) override
+    bool Start(const wchar_t* path, bool bNoReplace) override
     {
         target = FinalPath(ZkToNativePath(path));
         bExists = RegularFileAttributes(target, oldAttributes, &error);
+        if (bExists && bNoReplace)
+            return Fail(&error, ERROR_FILE_EXISTS);
         if (bExists) {
             if ((oldAttributes & FILE_ATTRIBUTE_READONLY) != 0)
                 return Fail(&error, ERROR_ACCESS_DENIED);

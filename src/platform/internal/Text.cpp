@@ -113,7 +113,7 @@ wchar_t* DecodeUtf8(const unsigned char* s, size_t n, wchar_t* w)
     while (i < n) {
         unsigned b0 = s[i];
         if (b0 < 0x80) {
-#if defined(__SSE2__)
+#if ZKND_HAS_SSE2
             // Sixteen bytes at a time (eight near the end), widened to
             // wchar_t, of which the run of printable ASCII at the front
             // counts. Writing all the units is safe: no sequence gives more
@@ -146,8 +146,8 @@ wchar_t* DecodeUtf8(const unsigned char* s, size_t n, wchar_t* w)
                 // Signed: bytes from 0x80 on are negative, so they count as
                 // below 0x20, as do the zero lanes past eight bytes loaded.
                 const int mask = _mm_movemask_epi8(_mm_cmplt_epi8(v, _mm_set1_epi8(0x20)));
-                const size_t k =
-                    static_cast<size_t>(__builtin_ctz(static_cast<unsigned>(mask) | 0x10000u));
+                const size_t k = static_cast<size_t>(
+                    ZkCompiler::TrailingZeros32(static_cast<unsigned>(mask) | 0x10000u));
                 i += k;
                 w += k;
                 if (k < (bWhole ? 16u : 8u))
@@ -165,7 +165,7 @@ wchar_t* DecodeUtf8(const unsigned char* s, size_t n, wchar_t* w)
         }
         // Runs of three-byte characters (CJK); an overlong form or a
         // surrogate leaves the run for the checked decoder below.
-#if defined(__SSE2__)
+#if ZKND_HAS_SSE2
         for (size_t k = 5; k == 5 && i + 16 <= n; i += 3 * k) {
             k = PlainThreeByteRun(s + i);
             for (size_t c = 0; c < k; ++c) {

@@ -9,10 +9,7 @@
 #include <type_traits>
 
 #include "platform/CString.h"
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
+#include "platform/ZkCompiler.h"
 
 // The library's own way into a CString's storage.
 struct ZkCStringAccess {
@@ -81,7 +78,7 @@ std::string NameToUtf8(const wchar_t* psz);
 // only a rewritten character reference leaves in parsed text), become U+FFFD.
 void AssignUtf8(std::wstring& out, const char* p, size_t n);
 
-#if defined(__SSE2__)
+#if ZKND_HAS_SSE2
 // How many three-byte UTF-8 characters that need no closer look (CJK) the 16
 // bytes at p start with, at most five: a lead 1110xxxx at 0, 3, 6, 9 and 12
 // with two bytes 10xxxxxx after it, and no lead E0, ED or EF, whose next
@@ -103,7 +100,7 @@ inline size_t PlainThreeByteRun(const unsigned char* p)
                             _mm_cmpeq_epi8(v, _mm_set1_epi8(-17))));              // EF
     const unsigned bad =
         ~static_cast<unsigned>(_mm_movemask_epi8(_mm_andnot_si128(special, shaped))) & 0x7FFFu;
-    return bad == 0 ? 5 : static_cast<size_t>(__builtin_ctz(bad)) / 3;
+    return bad == 0 ? 5 : static_cast<size_t>(ZkCompiler::TrailingZeros32(bad)) / 3;
 }
 #endif
 

@@ -7,11 +7,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/ZkCompiler.h"
 #include "platform/internal/Text.h"
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace ZkXmlInput {
 
@@ -233,7 +230,7 @@ bool IsUnicodeOtherThanUtf8(const std::string& name)
 inline size_t FindAny(const char* p, size_t n, char a, char b, char c)
 {
     size_t i = 0;
-#if defined(__SSE2__)
+#if ZKND_HAS_SSE2
     const __m128i va = _mm_set1_epi8(a);
     const __m128i vb = _mm_set1_epi8(b);
     const __m128i vc = _mm_set1_epi8(c);
@@ -242,7 +239,8 @@ inline size_t FindAny(const char* p, size_t n, char a, char b, char c)
         const int mask = _mm_movemask_epi8(_mm_or_si128(
             _mm_or_si128(_mm_cmpeq_epi8(v, va), _mm_cmpeq_epi8(v, vb)), _mm_cmpeq_epi8(v, vc)));
         if (mask != 0)
-            return i + static_cast<size_t>(__builtin_ctz(static_cast<unsigned>(mask)));
+            return i +
+                   static_cast<size_t>(ZkCompiler::TrailingZeros32(static_cast<unsigned>(mask)));
     }
 #endif
     for (; i < n; ++i)
@@ -266,7 +264,7 @@ bool IsPlainThreeByte(const unsigned char* p)
     return c0 != 0xEF || c1 != 0xBF || p[2] < 0xBE;
 }
 
-#if defined(__SSE2__)
+#if ZKND_HAS_SSE2
 // Set in each lane of v that holds a byte from 0x80 on or a control character
 // other than TAB, LF and CR: a byte that plain ASCII text does not have.
 inline __m128i NotPlainAscii(__m128i v)
@@ -288,7 +286,7 @@ size_t FirstInvalid(const unsigned char* s, size_t n, const char*& reason)
     const char* const kForbidden = "a character XML does not allow";
     size_t i = 0;
     while (i < n) {
-#if defined(__SSE2__)
+#if ZKND_HAS_SSE2
         // Sixteen bytes at a time, as long as all are ASCII and none is a
         // control character other than TAB, LF and CR: such blocks need no
         // closer look. The first byte that does is where the block stops.
@@ -296,7 +294,7 @@ size_t FirstInvalid(const unsigned char* s, size_t n, const char*& reason)
             const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
             const int mask = _mm_movemask_epi8(NotPlainAscii(v));
             if (mask != 0) {
-                i += static_cast<size_t>(__builtin_ctz(static_cast<unsigned>(mask)));
+                i += static_cast<size_t>(ZkCompiler::TrailingZeros32(static_cast<unsigned>(mask)));
                 break;
             }
         }
@@ -313,7 +311,7 @@ size_t FirstInvalid(const unsigned char* s, size_t n, const char*& reason)
             continue;
         }
         // Runs of three-byte characters (CJK) that need no closer look.
-#if defined(__SSE2__)
+#if ZKND_HAS_SSE2
         for (size_t k = 5; k == 5 && i + 16 <= n; i += 3 * k)
             k = ZkText::PlainThreeByteRun(s + i);
 #endif
@@ -354,7 +352,7 @@ size_t FirstInvalid(const unsigned char* s, size_t n, const char*& reason)
     return n;
 }
 
-#if defined(__SSE2__)
+#if ZKND_HAS_SSE2
 // Whether some byte of the 16 in b, with the 16 before them in prev, breaks
 // UTF-8 or is a character XML forbids raw: every block gets the same checks,
 // with no branch on what it holds. A byte must be a continuation (10xxxxxx)
@@ -1041,7 +1039,7 @@ void FindInvalid(Text& text)
     const char* reason = nullptr;
     const auto* s = reinterpret_cast<const unsigned char*>(text.Data());
     size_t from = 0;
-#if defined(__SSE2__)
+#if ZKND_HAS_SSE2
     from = FirstSuspectBlock(s, text.Size());
 #endif
     text.nInvalid = from + FirstInvalid(s + from, text.Size() - from, reason);

@@ -5,11 +5,8 @@
 
 #include <pugixml.hpp>
 
+#include "platform/ZkCompiler.h"
 #include "platform/internal/Text.h"
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace ZkXmlTree {
 
@@ -260,7 +257,7 @@ private:
     size_t ValueEnd(size_t i, char quote, bool& bDecode) const
     {
         for (;;) {
-#if defined(__SSE2__)
+#if ZKND_HAS_SSE2
             const __m128i vq = _mm_set1_epi8(quote);
             const __m128i vlt = _mm_set1_epi8('<');
             const __m128i vamp = _mm_set1_epi8('&');
@@ -273,7 +270,8 @@ private:
                                  _mm_cmpeq_epi8(_mm_min_epu8(v, v1f), v)));  // below 0x20
                 const int mask = _mm_movemask_epi8(hit);
                 if (mask != 0) {
-                    i += static_cast<size_t>(__builtin_ctz(static_cast<unsigned>(mask)));
+                    i += static_cast<size_t>(
+                        ZkCompiler::TrailingZeros32(static_cast<unsigned>(mask)));
                     break;
                 }
             }

@@ -3,11 +3,8 @@
 #include <cstring>
 #include <utility>
 
+#include "platform/ZkCompiler.h"
 #include "platform/internal/Text.h"
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace ZkXmlOutput {
 
@@ -43,16 +40,16 @@ const EscapeTable kEscapes;
 // any value (not a control character, '&', '<', '>' or '"'), sixteen at a
 // time: whole blocks, and of the block holding the first unit that is not,
 // the units before it. Returns how many; the rest takes the careful path.
+#if ZKND_HAS_SSE2
 size_t CopyPlainAscii(const wchar_t* p, size_t n, char* out)
 {
     size_t i = 0;
-#if defined(__SSE2__)
     for (; i + 16 <= n; i += 16) {
         const auto* v = reinterpret_cast<const __m128i*>(p + i);
         // Narrowed with saturation: anything from 0x80 on becomes 0xFF or, if
         // negative as a signed unit, 0; both stop the run below.
         __m128i bytes;
-        if (sizeof(wchar_t) == 4)
+        if constexpr (sizeof(wchar_t) == 4)
             bytes =
                 _mm_packus_epi16(_mm_packs_epi32(_mm_loadu_si128(v), _mm_loadu_si128(v + 1)),
                                  _mm_packs_epi32(_mm_loadu_si128(v + 2), _mm_loadu_si128(v + 3)));
@@ -68,14 +65,18 @@ size_t CopyPlainAscii(const wchar_t* p, size_t n, char* out)
         _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), bytes);
         const int mask = _mm_movemask_epi8(stop);
         if (mask != 0)
-            return i + static_cast<size_t>(__builtin_ctz(static_cast<unsigned>(mask)));
+            return i +
+                   static_cast<size_t>(ZkCompiler::TrailingZeros32(static_cast<unsigned>(mask)));
     }
-#else
-    (void)p;
-    (void)out;
-#endif
     return i;
 }
+#else
+// One unit at a time, the careful path is as quick: it takes them all.
+size_t CopyPlainAscii(const wchar_t*, size_t, char*)
+{
+    return 0;
+}
+#endif
 
 }  // namespace
 
@@ -369,10 +370,10 @@ void Writer::FlushIfLarge()
     m_nLineStart = 0;
 }
 
-void Writer::StreamTo(const wchar_t* path)
+void Writer::StreamTo(const wchar_t* path, const ZkFileSystem::WriteOptions& options)
 {
     m_strStreamPath = path;
-    m_pFile.reset(new ZkFileSystem::AtomicWriter(path));
+    m_pFile.reset(new ZkFileSystem::AtomicWriter(path, options));
 }
 
 bool Writer::FailFile(const ZkFileSystem::FileError& error)

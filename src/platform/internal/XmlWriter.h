@@ -58,8 +58,9 @@ public:
                        const char* ascii, size_t n);
 
     // From now on the output goes to path in pieces; Save then takes the
-    // same path.
-    void StreamTo(const wchar_t* path);
+    // same path and puts the file in place as options say.
+    void StreamTo(const wchar_t* path,
+                  const ZkFileSystem::WriteOptions& options = ZkFileSystem::WriteOptions());
     // Ends every section and puts the file in place at path; false, with
     // the reason in the capture, when it could not.
     bool Save(const wchar_t* path);

@@ -124,6 +124,8 @@ public:
         progress.Done();
         for (Repair& repair : m_vecRepair)
             repair.strMessage = Message(repair);
+        for (const std::string& strNote : m_vecNote)
+            m_out.Err(strNote);
         if (m_bJson)
             ReportJson();
         else
@@ -683,13 +685,37 @@ private:
     template <typename Manager>
     bool Saved(Manager* pLib)
     {
-        if (pLib->Save())
+        if (pLib->Save()) {
+            TakeNotes(pLib->GetLastReport(), m_dir.Show(pLib->GetFileName()));
             return true;
+        }
         std::vector<Problem> vecProblem;
         AddReport(pLib->GetLastReport(), m_dir.Show(pLib->GetFileName()), vecProblem);
         for (const Problem& problem : vecProblem)
             m_vecError.push_back(FormatProblem(problem));
         return false;
+    }
+
+    // What a save took from the file another process had saved meanwhile:
+    // told as it is, and a name the save gave instead of the one planned
+    // becomes the one the repair tells.
+    void TakeNotes(const ZkReport& report, const std::string& strPath)
+    {
+        for (const ZkMergeNote& note : report.vecMerge) {
+            m_vecNote.push_back(strPath + ": note: " + OneLine(Utf8(note.strMessage)) + "\n");
+            if (note.eKind != ZkMergeKind::kRenamed)
+                continue;
+            for (Repair& repair : m_vecRepair) {
+                const bool bDetail =
+                    repair.strAction == "rename" && note.strSection == L"NodeDetailResDataRow" &&
+                    m_vecNewRecord[static_cast<size_t>(repair.nRecord)].GetGuid() == note.strGuid;
+                const bool bFitting = repair.strAction == "rename-fitting" &&
+                                      note.strSection == L"FitRow" &&
+                                      repair.strGuid == note.strGuid;
+                if ((bDetail || bFitting) && repair.strNewName == note.strOurs)
+                    repair.strNewName = note.strName;
+            }
+        }
     }
 
     std::string Where(const Problem& problem) const
@@ -813,6 +839,7 @@ private:
     std::vector<std::string> m_vecWhyNot;
     std::vector<Repair> m_vecRepair;
     std::vector<std::string> m_vecError;
+    std::vector<std::string> m_vecNote;  // what the saves took from the files
 
     std::vector<NodeDetailResData> m_vecRecord;
     std::vector<NodeDetailResData> m_vecNewRecord;

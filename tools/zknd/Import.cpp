@@ -561,8 +561,10 @@ private:
     template <typename Manager>
     bool Saved(Manager* pLib)
     {
-        if (pLib->Save())
+        if (pLib->Save()) {
+            TakeNotes(pLib->GetLastReport(), m_target.Show(pLib->GetFileName()));
             return true;
+        }
         std::vector<Problem> vecProblem;
         AddReport(pLib->GetLastReport(), m_target.Show(pLib->GetFileName()), vecProblem);
         for (const Problem& problem : vecProblem)
@@ -570,8 +572,31 @@ private:
         return false;
     }
 
+    // What a save took from the file another process had saved meanwhile:
+    // told as it is, and a name the save gave instead of the one planned
+    // becomes the one the line tells.
+    void TakeNotes(const ZkReport& report, const std::string& strPath)
+    {
+        for (const ZkMergeNote& note : report.vecMerge) {
+            m_vecNote.push_back(strPath + ": note: " + OneLine(Utf8(note.strMessage)) + "\n");
+            if (note.eKind != ZkMergeKind::kRenamed)
+                continue;
+            for (Detail& d : m_vecDetail)
+                if (note.strSection == L"NodeDetailResDataRow" && d.eResult == Result::kAdded &&
+                    d.strAsGuid == note.strGuid && d.strAsName == note.strOurs)
+                    d.strAsName = note.strName;
+            for (Fitting& f : m_vecFitting)
+                if (note.strSection == L"FitRow" && f.eResult == Result::kAdded &&
+                    static_cast<int>(f.fit.GetFitType()) == note.nFitType &&
+                    f.fit.GUID() == note.strGuid && f.strAsName == note.strOurs)
+                    f.strAsName = note.strName;
+        }
+    }
+
     void Report()
     {
+        for (const std::string& strNote : m_vecNote)
+            m_out.Err(strNote);
         // Added, skipped (conflicts too), failed.
         size_t nCount[2][3] = {};
         const int kColumn[] = {0, 1, 2, 1};
@@ -653,7 +678,8 @@ private:
     CNodeDetailResDataManager* m_pNd;
     CFitDataManager* m_pFit;
     std::vector<std::string> m_vecError;
-    bool m_bChanging = false;  // the target may have been touched
+    std::vector<std::string> m_vecNote;  // what the saves took from the files
+    bool m_bChanging = false;            // the target may have been touched
 
     std::vector<NodeDetailResData> m_vecSource;
     std::vector<size_t> m_vecPick;

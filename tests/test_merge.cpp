@@ -90,9 +90,9 @@ std::string FileGroups()
 // The kinds of the notes of the last report, sorted.
 std::string NoteKinds(const ZkReport& report)
 {
-    static const char* const kKinds[] = {"added",     "deleted",      "changed", "conflict",
-                                         "kept-here", "kept-there",   "renamed", "order",
-                                         "file-gone", "not-a-library"};
+    static const char* const kKinds[] = {"added",    "deleted",   "changed",
+                                         "conflict", "kept-here", "kept-there",
+                                         "renamed",  "order",     "file-gone"};
     std::vector<std::string> kinds;
     for (const ZkMergeNote& note : report.vecMerge) {
         EXPECT_FALSE(note.strMessage.IsEmpty());
@@ -306,19 +306,29 @@ TEST_F(MergeTest, FilesGoneMissingOrReplacedByOtherThings)
     zktest::WriteBytes(ndFile, "<NodeDetailResData>");
     EXPECT_FALSE(Nd()->Load());
     Nd()->SetVecNodeDetailResData({NodeDetailResData(L"Z")});
-    ASSERT_TRUE(other.Save());
+    zktest::WriteBytes(ndFile, zktest::NodeDetailXml(2, 0));
     ASSERT_TRUE(Nd()->Save());
     EXPECT_FALSE(Nd()->GetLastReport().bMerged);
     EXPECT_EQ("Z", FileNames());
 
-    // Not a library any more: nothing to keep, the list replaces it.
-    ASSERT_TRUE(Nd()->Load());
-    zktest::WriteBytes(ndFile, "not XML");
-    ASSERT_TRUE(Nd()->Save());
-    const ZkReport& report = Nd()->GetLastReport();
-    EXPECT_EQ("not-a-library", NoteKinds(report));
-    EXPECT_NE(-1, report.vecMerge.at(0).strTheirs.Find(L"malformed"));
-    EXPECT_EQ("Z", FileNames());
+    // Changed since the Load into something that is no library (a hand edit
+    // gone wrong, another program's file): kept, and the Save says why.
+    const std::pair<const char*, ZkOutcome> unreadable[] = {
+        {"<NodeDetailResData><NodeDetailResDataRow", ZkOutcome::kMalformed},
+        {"<FitData/>", ZkOutcome::kWrongRoot},
+        {"<?xml version=\"1.0\" encoding=\"x-none\"?><NodeDetailResData/>",
+         ZkOutcome::kUndecodableEncoding},
+    };
+    for (const auto& [text, outcome] : unreadable) {
+        ASSERT_TRUE(Nd()->Load());
+        zktest::WriteBytes(ndFile, text);
+        EXPECT_FALSE(Nd()->Save()) << text;
+        const ZkReport& report = Nd()->GetLastReport();
+        EXPECT_EQ(outcome, report.eOutcome) << text;
+        EXPECT_NE(-1, report.strReason.Find(L"nothing was written")) << text;
+        EXPECT_EQ(text, zktest::ReadBytes(ndFile));
+        zktest::WriteBytes(ndFile, zktest::NodeDetailXml(1, 0));
+    }
 }
 
 #if !defined(_WIN32)

@@ -72,8 +72,6 @@ enum class ZkMergeKind : int {
                         // taken: it was written as strName, the next free name, not strOurs
     kOrder,             // both changed the order of the list: this manager's order was written
     kFileGone,          // another process had deleted the file: this manager's list was written
-    kNotALibrary,       // the file held no library any more (strTheirs says why): this
-                        // manager's list replaced it
 };
 
 // One thing a merging Save took from the file or settled.
@@ -88,7 +86,7 @@ struct ZKND_API ZkMergeNote {
     CString strName;
     CString strField;    // kChanged, kConflict: the property, e.g. "DisplayName"
     CString strOurs;     // kConflict: this manager's value; kRenamed: the name it had here
-    CString strTheirs;   // kChanged, kConflict: the other process's value; kNotALibrary: why
+    CString strTheirs;   // kChanged, kConflict: the other process's value
     CString strMessage;  // one line of English, ready to show
 
     ZkMergeNote();

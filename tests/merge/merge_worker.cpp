@@ -242,7 +242,6 @@ private:
             case ZkMergeKind::kKeptChangedThere:
             case ZkMergeKind::kOrder:
             case ZkMergeKind::kFileGone:
-            case ZkMergeKind::kNotALibrary:
                 std::fprintf(m_pLog, "%s-note\t%d\t%s\n", pszLib, static_cast<int>(note.eKind),
                              strGuid.c_str());
                 break;

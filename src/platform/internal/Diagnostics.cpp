@@ -43,6 +43,22 @@ void Capture::Retry(size_t nWarnings)
     nMergesDropped = 0;
 }
 
+void Capture::RefuseUnreadable(const Capture& read)
+{
+    if (outcome != ZkOutcome::kNone)
+        return;
+    outcome = read.outcome;
+    nSystemCode = read.nSystemCode;
+    at = read.at;
+    strName = read.strName;
+    fileStatus = read.fileStatus;
+    strReason =
+        L"the file changed since it was loaded or saved here and no longer reads as "
+        L"the library, so nothing was written";
+    if (!read.strReason.empty())
+        strReason += L" (" + read.strReason + L")";
+}
+
 void Capture::Fail(ZkOutcome o, std::wstring reason)
 {
     if (outcome != ZkOutcome::kNone && outcome != ZkOutcome::kDone)
@@ -223,10 +239,6 @@ ZkMergeNote ExplainedMerge(const MergeNote& m)
         break;
     case ZkMergeKind::kFileGone:
         message = L"another process had deleted the file: it was written anew with this list";
-        break;
-    case ZkMergeKind::kNotALibrary:
-        message =
-            L"the file held no library any more (" + m.strTheirs + L"): this list replaced it";
         break;
     }
     out.strMessage = Text(message);

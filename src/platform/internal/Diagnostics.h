@@ -98,6 +98,9 @@ struct Capture {
     void Fail(ZkOutcome o, const std::string& reasonUtf8);
     // Why a file could not be read or written.
     void FailFile(const ZkFileSystem::FileError& error);
+    // Save: the file changed since the base and does not read as the
+    // library (read: what reading it found), so nothing was written.
+    void RefuseUnreadable(const Capture& read);
     // CopyNode: a source file not copied, or a GUID text that cannot name
     // one. The first of them is the outcome.
     void CopyFailed(const wchar_t* pszSource, const ZkFileSystem::FileError& error);

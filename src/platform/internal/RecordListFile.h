@@ -193,14 +193,6 @@ bool SameList(const std::vector<Record>& a, const std::vector<Record>& b)
     return true;
 }
 
-// Why bytes hold no library, in a merge note.
-inline std::wstring WhyNoLibrary(const ZkDiag::Capture& scratch, const CString& strFile)
-{
-    ZkReport report;
-    scratch.Explain(strFile, report);
-    return report.Describe().GetString();
-}
-
 }  // namespace ZkRecordListDetail
 
 // Writes the list to the file, under the file's lock (a second saver waits up
@@ -274,13 +266,13 @@ bool SaveRecordList(const CString& strFile, const wchar_t* pszRoot, const wchar_
                 std::vector<Record> theirs;
                 ZkDiag::Capture scratch;
                 if (!Detail::Parse(std::move(now), pszRoot, pszRow, theirs, &scratch)) {
-                    // Not written by a save of this library: nothing in it
-                    // can be kept.
-                    ZkDiag::MergeNote note;
-                    note.kind = ZkMergeKind::kNotALibrary;
-                    note.strTheirs = Detail::WhyNoLibrary(scratch, strFile);
-                    capture.AddMerge(std::move(note));
-                } else {
+                    // Changed since the base, and no library any more: what
+                    // was put there (a hand edit gone wrong, another
+                    // program's file) is not thrown away.
+                    capture.RefuseUnreadable(scratch);
+                    return false;
+                }
+                {
                     std::vector<Record> baseRecords;
                     if (nSame == 0 && pOld->bFile) {
                         ZkFileSystem::Bytes copy(pOld->content.begin(), pOld->content.end());

@@ -5,6 +5,7 @@
 #include <climits>
 #include <cmath>
 #include <cstring>
+#include <iterator>
 #include <limits>
 #include <tuple>
 
@@ -12,6 +13,7 @@
 #include "platform/CXTPPropExchange.h"
 #include "platform/NamedValue.h"
 #include "platform/ZkCompiler.h"
+#include "platform/ZkTextPosition.h"
 
 TEST(CStringTest, NullConcatenationFindAndDelete)
 {
@@ -493,5 +495,33 @@ TEST(PropExchangeTest, EveryWritingOrderStoresEveryValue)
                     << where;
             }
         }
+    }
+}
+
+// Positions as the library's reports give them, for callers that parse a
+// library file themselves.
+TEST(LineCounterTest, PositionsOfByteOffsets)
+{
+    // "a\r\nb\rc\n" then "中x": a CR LF and a lone CR each end one line;
+    // columns count characters, and an offset inside one is that character.
+    const std::string text = "a\r\nb\rc\n\xE4\xB8\xADx";
+    struct Row {
+        size_t nOffset;
+        unsigned long nLine, nColumn;
+    };
+    const Row rows[] = {{0, 1, 1}, {1, 1, 2}, {3, 2, 1}, {5, 3, 1}, {7, 4, 1},
+                        {8, 4, 1}, {9, 4, 1}, {10, 4, 2}, {11, 4, 3}, {12, 0, 0}};
+    ZkLineCounter forward(text.data(), text.size());
+    for (const Row& row : rows) {
+        const ZkTextPosition pos = forward.At(row.nOffset);
+        EXPECT_EQ(pos.nLine, row.nLine) << row.nOffset;
+        EXPECT_EQ(pos.nColumn, row.nColumn) << row.nOffset;
+    }
+    // Asking backwards gives the same answers.
+    ZkLineCounter backward(text.data(), text.size());
+    for (auto it = std::rbegin(rows); it != std::rend(rows); ++it) {
+        const ZkTextPosition pos = backward.At(it->nOffset);
+        EXPECT_EQ(pos.nLine, it->nLine) << it->nOffset;
+        EXPECT_EQ(pos.nColumn, it->nColumn) << it->nOffset;
     }
 }

@@ -144,12 +144,12 @@ struct CXTPPropExchange::Root {
             return;
         std::sort(pending.begin(), pending.end(),
                   [](const auto& a, const auto& b) { return a.second < b.second; });
-        ZkDiag::LineCounter lines(again.Data(), again.Size());
+        ZkLineCounter lines(again.Data(), again.Size());
         for (const auto& p : pending)
             if (p.first < pCapture->warnings.size())
                 pCapture->warnings[p.first].at = lines.At(p.second);
         if (bErrorPending)
-            pCapture->at = ZkDiag::LineCounter(again.Data(), again.Size()).At(nErrorOffset);
+            pCapture->at = ZkLineCounter(again.Data(), again.Size()).At(nErrorOffset);
         pending.clear();
         bErrorPending = false;
     }

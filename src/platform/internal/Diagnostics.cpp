@@ -269,30 +269,6 @@ void Capture::Explain(const wchar_t* pszFile, ZkReport& report) const
     report.nMergeNotesDropped = static_cast<int>(nMergesDropped);
 }
 
-Position LineCounter::At(size_t offset)
-{
-    if (offset > m_n)
-        return Position();
-    if (offset < m_done)
-        *this = LineCounter(m_p, m_n);
-    for (; m_done < offset; ++m_done) {
-        const char c = m_p[m_done];
-        if (c == '\n' || (c == '\r' && (m_done + 1 >= m_n || m_p[m_done + 1] != '\n'))) {
-            ++m_nLine;
-            m_nColumn = 1;
-        } else if (c != '\r' && (static_cast<unsigned char>(c) & 0xC0) != 0x80) {
-            ++m_nColumn;
-        }
-    }
-    // An offset inside a character belongs to that character.
-    Position pos;
-    pos.nLine = m_nLine;
-    pos.nColumn = m_nColumn;
-    if (offset < m_n && (static_cast<unsigned char>(m_p[offset]) & 0xC0) == 0x80 && pos.nColumn > 1)
-        --pos.nColumn;
-    return pos;
-}
-
 std::wstring WideFromUtf8(const std::string& s)
 {
     return ZkText::Utf8ToUtf16(s.data(), s.size());

@@ -14,15 +14,12 @@
 
 #include "platform/CString.h"
 #include "platform/ZkReport.h"
+#include "platform/ZkTextPosition.h"
 #include "platform/internal/FileSystem.h"
 
 namespace ZkDiag {
 
-// 1-based; a column counts characters of its line. 0 when not known.
-struct Position {
-    unsigned long nLine = 0;
-    unsigned long nColumn = 0;
-};
+using Position = ZkTextPosition;
 
 enum class WarningKind {
     kBadValue,                 // a value that does not read as its type; strText holds it
@@ -139,21 +136,6 @@ private:
     Capture m_capture;
     ZkReport m_report;
     bool m_bExplained = true;
-};
-
-// Line and column of byte offsets into UTF-8 text. Line ends are LF, CR LF
-// and a lone CR. Asking in increasing order costs one pass over the text.
-class LineCounter {
-public:
-    LineCounter(const char* text, size_t size) : m_p(text), m_n(size) {}
-    Position At(size_t offset);
-
-private:
-    const char* m_p;
-    size_t m_n;
-    size_t m_done = 0;  // scanned up to here
-    unsigned long m_nLine = 1;
-    unsigned long m_nColumn = 1;  // of m_done
 };
 
 std::wstring WideFromUtf8(const std::string& s);

@@ -20,7 +20,7 @@ bool Malformed(Capture* pCapture, const char* text, size_t size, size_t offset, 
 {
     if (pCapture != nullptr) {
         pCapture->Fail(ZkOutcome::kMalformed, reason);
-        pCapture->at = ZkDiag::LineCounter(text, size).At(offset);
+        pCapture->at = ZkLineCounter(text, size).At(offset);
     }
     return false;
 }
@@ -34,7 +34,7 @@ bool Undecodable(Capture* pCapture, const std::string& name)
     return false;
 }
 
-void Replaced(Capture* pCapture, ZkDiag::LineCounter& lines, size_t offset, unsigned long ch)
+void Replaced(Capture* pCapture, ZkLineCounter& lines, size_t offset, unsigned long ch)
 {
     if (pCapture == nullptr)
         return;
@@ -76,7 +76,7 @@ bool FromUtf16(const ZkFileSystem::Bytes& raw, size_t begin, bool bBigEndian, Te
     if (i != n)
         return Malformed(pCapture, out.data(), out.size(), out.size(),
                          "UTF-16 text ends in the middle of a character");
-    ZkDiag::LineCounter lines(out.data(), out.size());
+    ZkLineCounter lines(out.data(), out.size());
     for (const auto& r : replaced)
         Replaced(pCapture, lines, r.first, r.second);
     return true;
@@ -183,7 +183,7 @@ bool DeclarationAgrees(const Text& text, const char* form, bool bByteOrderMark, 
         if (pCapture != nullptr) {
             ZkDiag::Warning w;
             w.kind = ZkDiag::WarningKind::kEncodingByByteOrderMark;
-            w.at = ZkDiag::LineCounter(text.Data(), text.Size()).At(nNameAt);
+            w.at = ZkLineCounter(text.Data(), text.Size()).At(nNameAt);
             w.strText = ZkDiag::WideFromUtf8(name);
             w.strProperty = ZkDiag::WideFromUtf8(form);
             pCapture->Add(std::move(w));
@@ -1025,7 +1025,7 @@ private:
     char* const m_p;
     const size_t m_n;
     Capture* const m_pCapture;
-    ZkDiag::LineCounter m_lines;
+    ZkLineCounter m_lines;
     bool m_bDoctype = false;
     std::vector<Name> m_open;     // the open elements' names, the innermost last
     Name m_attribute{0, 0};       // the name of the attribute being read

@@ -509,7 +509,7 @@ TEST(LineCounterTest, PositionsOfByteOffsets)
         size_t nOffset;
         unsigned long nLine, nColumn;
     };
-    const Row rows[] = {{0, 1, 1}, {1, 1, 2}, {3, 2, 1}, {5, 3, 1}, {7, 4, 1},
+    const Row rows[] = {{0, 1, 1}, {1, 1, 2}, {3, 2, 1},  {5, 3, 1},  {7, 4, 1},
                         {8, 4, 1}, {9, 4, 1}, {10, 4, 2}, {11, 4, 3}, {12, 0, 0}};
     ZkLineCounter forward(text.data(), text.size());
     for (const Row& row : rows) {

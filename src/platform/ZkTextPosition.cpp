@@ -18,7 +18,8 @@ ZkTextPosition ZkLineCounter::At(size_t nOffset)
     ZkTextPosition pos;
     pos.nLine = m_nLine;
     pos.nColumn = m_nColumn;
-    if (nOffset < m_n && (static_cast<unsigned char>(m_p[nOffset]) & 0xC0) == 0x80 && pos.nColumn > 1)
+    if (nOffset < m_n && (static_cast<unsigned char>(m_p[nOffset]) & 0xC0) == 0x80 &&
+        pos.nColumn > 1)
         --pos.nColumn;
     return pos;
 }

@@ -19,7 +19,7 @@
 #include "BenchSupport.h"
 #include "nodedetail/CNodeDetailResDataManager.h"
 #include "platform/ZkPath.h"
-#include "platform/internal/Os.h"
+#include "platform/internal/files/Os.h"
 
 namespace {
 

@@ -6,9 +6,9 @@
 #include <utility>
 
 #include "fitting/internal/FittingMerge.h"
-#include "platform/internal/DataDirectory.h"
-#include "platform/internal/Diagnostics.h"
-#include "platform/internal/RecordListFile.h"
+#include "platform/internal/files/DataDirectory.h"
+#include "platform/internal/records/RecordListFile.h"
+#include "platform/internal/report/Diagnostics.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 #include "fitting/FittingData.h"
 
 #include "platform/CXTPPropExchange.h"
-#include "platform/internal/ExchangeAccess.h"
-#include "platform/internal/ExchangeItems.h"
+#include "platform/internal/exchange/ExchangeAccess.h"
+#include "platform/internal/records/ExchangeItems.h"
 
 namespace {
 

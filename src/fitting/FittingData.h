@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "fitting/ZkEnums.h"
-#include "frame/stu3Value.h"
 #include "platform/CString.h"
 #include "platform/ZkExport.h"
+#include "platform/stu3Value.h"
 
 namespace ZkNd {
 class CXTPPropExchange;

@@ -7,11 +7,11 @@
 
 #include "nodedetail/internal/CopyName.h"
 #include "nodedetail/internal/NodeDetailMerge.h"
-#include "platform/internal/DataDirectory.h"
-#include "platform/internal/Diagnostics.h"
-#include "platform/internal/FileSystem.h"
-#include "platform/internal/Os.h"
-#include "platform/internal/RecordListFile.h"
+#include "platform/internal/files/DataDirectory.h"
+#include "platform/internal/files/FileSystem.h"
+#include "platform/internal/files/Os.h"
+#include "platform/internal/records/RecordListFile.h"
+#include "platform/internal/report/Diagnostics.h"
 
 namespace {
 

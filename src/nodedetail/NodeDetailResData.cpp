@@ -3,9 +3,9 @@
 #include <utility>
 
 #include "platform/CXTPPropExchange.h"
-#include "platform/internal/Number.h"
-#include "platform/internal/Os.h"
-#include "platform/internal/Text.h"
+#include "platform/internal/files/Os.h"
+#include "platform/internal/text/Number.h"
+#include "platform/internal/text/Unicode.h"
 
 namespace {
 

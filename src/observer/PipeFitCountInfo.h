@@ -4,9 +4,9 @@
 // fitting-count entry and the rename record, and the connector record of a
 // pipe-fitting entity snapshot.
 
-#include "frame/stu3Value.h"
 #include "platform/CString.h"
 #include "platform/ZkExport.h"
+#include "platform/stu3Value.h"
 
 // One fitting-count entry: a position and values that the host modules agree
 // on. Defaults: nValue1 -1, nValue2 300, nValue3 100, the rest zero or empty.

@@ -5,33 +5,9 @@
 #include <cwchar>
 #include <string>
 
-#include "platform/internal/Text.h"
+#include "platform/internal/text/Unicode.h"
 
 namespace {
-
-// Appends psz as UTF-16 code units.
-void AppendUnits(std::wstring& out, const wchar_t* psz, size_t n)
-{
-    if (psz == nullptr)
-        return;
-    if constexpr (sizeof(wchar_t) == 2) {
-        out.append(psz, n);
-    } else {
-        out.reserve(out.size() + n);
-        for (size_t i = 0; i < n; ++i) {
-            const unsigned long c = static_cast<unsigned long>(psz[i]);
-            if (c < 0x10000) {
-                out.push_back(static_cast<wchar_t>(c));
-            } else if (c <= 0x10FFFF) {
-                const unsigned long v = c - 0x10000;
-                out.push_back(static_cast<wchar_t>(0xD800 + (v >> 10)));
-                out.push_back(static_cast<wchar_t>(0xDC00 + (v & 0x3FF)));
-            } else {
-                out.push_back(static_cast<wchar_t>(0xFFFD));
-            }
-        }
-    }
-}
 
 size_t Len(const wchar_t* psz)
 {
@@ -44,19 +20,19 @@ namespace ZkNd {
 
 CString::CString(const wchar_t* psz)
 {
-    AppendUnits(m_str, psz, Len(psz));
+    ZkText::AppendUnits(m_str, psz, Len(psz));
 }
 
 CString::CString(const wchar_t* pch, int nLength)
 {
     if (nLength > 0)
-        AppendUnits(m_str, pch, static_cast<size_t>(nLength));
+        ZkText::AppendUnits(m_str, pch, static_cast<size_t>(nLength));
 }
 
 CString::CString(wchar_t ch, int nRepeat)
 {
     for (int i = 0; i < nRepeat; ++i)
-        AppendUnits(m_str, &ch, 1);
+        ZkText::AppendUnits(m_str, &ch, 1);
 }
 
 CString& CString::operator=(const wchar_t* psz)
@@ -68,7 +44,7 @@ CString& CString::operator=(const wchar_t* psz)
         return *this;
     }
     m_str.clear();
-    AppendUnits(m_str, psz, Len(psz));
+    ZkText::AppendUnits(m_str, psz, Len(psz));
     return *this;
 }
 
@@ -85,7 +61,7 @@ CString& CString::operator+=(const wchar_t* psz)
 
 CString& CString::operator+=(wchar_t ch)
 {
-    AppendUnits(m_str, &ch, 1);
+    ZkText::AppendUnits(m_str, &ch, 1);
     return *this;
 }
 
@@ -154,7 +130,7 @@ void CString::Format(const wchar_t* pszFormat, ...)
     ZkText::FormatV(out, pszFormat, args);
     va_end(args);
     m_str.clear();
-    AppendUnits(m_str, out.data(), out.size());
+    ZkText::AppendUnits(m_str, out.data(), out.size());
 }
 
 CString operator+(const CString& a, const CString& b)

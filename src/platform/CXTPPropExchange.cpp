@@ -10,19 +10,24 @@
 #include <utility>
 #include <vector>
 
-#include "platform/internal/ExchangeAccess.h"
-#include "platform/internal/FileSystem.h"
-#include "platform/internal/Number.h"
-#include "platform/internal/Text.h"
-#include "platform/internal/XmlDocument.h"
-#include "platform/internal/XmlInput.h"
-#include "platform/internal/XmlTree.h"
-#include "platform/internal/XmlWriter.h"
+#include "platform/internal/exchange/ExchangeAccess.h"
+#include "platform/internal/files/FileSystem.h"
+#include "platform/internal/text/Number.h"
+#include "platform/internal/text/Unicode.h"
+#include "platform/internal/xml/XmlDecoder.h"
+#include "platform/internal/xml/XmlDocument.h"
+#include "platform/internal/xml/XmlReader.h"
+#include "platform/internal/xml/XmlWriter.h"
+
+// The library's own way into a CString's storage, for values read in place.
+struct ZkCStringAccess {
+    static std::wstring& Units(CString& s) { return s.m_str; }
+};
 
 namespace {
 
-using ZkXmlTree::Attribute;
-using ZkXmlTree::Element;
+using ZkXmlReader::Attribute;
+using ZkXmlReader::Element;
 
 // A property or section name (ASCII in practice) against the n bytes of
 // UTF-8 at utf8 in the document, compared in place.
@@ -94,8 +99,8 @@ struct CXTPPropExchange::Root {
     ZkDiag::Capture* pCapture = nullptr;
 
     // Reading.
-    ZkXmlInput::Text text;
-    ZkXmlTree::Tree tree;
+    ZkXmlDecoder::DecodedText text;
+    ZkXmlReader::Tree tree;
     std::wstring strPath;
     // Warnings waiting for their place, by offset into the text: the text
     // was parsed in place, so lines are counted in a fresh copy.
@@ -107,8 +112,8 @@ struct CXTPPropExchange::Root {
     // the library's own save asks for it, streamed to its file, which takes
     // only document order (bStream). A call the stream cannot take makes the
     // save fail (bStreamBroken).
-    std::unique_ptr<ZkXmlOutput::Document> pDocument;
-    ZkXmlOutput::Writer writer;
+    std::unique_ptr<ZkXmlWriter::Document> pDocument;
+    ZkXmlWriter::Writer writer;
     bool bStream = false;
     bool bStreamBroken = false;
 
@@ -117,11 +122,11 @@ struct CXTPPropExchange::Root {
     // A section's number in the document, from the exchange's serial.
     static size_t Section(unsigned long nSerial)
     {
-        return nSerial != 0 ? static_cast<size_t>(nSerial - 1) : ZkXmlOutput::Document::kNone;
+        return nSerial != 0 ? static_cast<size_t>(nSerial - 1) : ZkXmlWriter::Document::kNone;
     }
     static unsigned long Serial(size_t nSection)
     {
-        return nSection != ZkXmlOutput::Document::kNone ? static_cast<unsigned long>(nSection + 1)
+        return nSection != ZkXmlWriter::Document::kNone ? static_cast<unsigned long>(nSection + 1)
                                                         : 0;
     }
 
@@ -138,9 +143,9 @@ struct CXTPPropExchange::Root {
         if (pCapture == nullptr || (pending.empty() && !bErrorPending))
             return;
         ZkFileSystem::Bytes raw;
-        ZkXmlInput::Text again;
+        ZkXmlDecoder::DecodedText again;
         if (!ZkFileSystem::ReadWholeFile(strPath.c_str(), raw) ||
-            !ZkXmlInput::Prepare(std::move(raw), again, nullptr))
+            !ZkXmlDecoder::Decode(std::move(raw), again, nullptr))
             return;
         std::sort(pending.begin(), pending.end(),
                   [](const auto& a, const auto& b) { return a.second < b.second; });
@@ -171,12 +176,12 @@ struct CXTPPropExchange::Root {
             pending.emplace_back(pCapture->warnings.size() - 1, offset);
     }
 
-    bool Parse(ZkXmlInput::Text& t)
+    bool Parse(ZkXmlDecoder::DecodedText& t)
     {
-        if (ZkXmlTree::ReadPlain(t, tree))
+        if (ZkXmlReader::ReadSimpleMarkup(t, tree))
             return true;
-        ZkXmlTree::Failure failure;
-        if (ZkXmlTree::ReadFull(t, pCapture, tree, failure))
+        ZkXmlReader::Failure failure;
+        if (ZkXmlReader::ReadWithPugixml(t, pCapture, tree, failure))
             return true;
         if (failure.pszReason != nullptr)
             return ParseFailed(failure.pszReason, failure.nOffset);
@@ -313,7 +318,7 @@ CXTPPropExchange::CXTPPropExchange(int bLoading, const CXTPPropExchange* /*pPare
     m_pRoot->bLoading = bLoading != 0;
     m_pRoot->strRootName = ZkText::NameToUtf8(lpszSection);
     if (!m_pRoot->bLoading) {
-        m_pRoot->pDocument.reset(new ZkXmlOutput::Document(m_pRoot->strRootName));
+        m_pRoot->pDocument.reset(new ZkXmlWriter::Document(m_pRoot->strRootName));
         m_nSerial = Root::Serial(0);
     }
 }
@@ -374,7 +379,7 @@ int ZkExchangeAccess::LoadFromBytes(CXTPPropExchange& px, ZkFileSystem::Bytes&& 
     root.tree.Clear();
     px.m_pNode = nullptr;
     root.strPath = path;
-    if (!ZkXmlInput::Prepare(std::move(raw), root.text, root.pCapture) || !root.Parse(root.text))
+    if (!ZkXmlDecoder::Decode(std::move(raw), root.text, root.pCapture) || !root.Parse(root.text))
         return 0;
     px.m_pNode = const_cast<Element*>(root.tree.Root());
     if (root.pCapture != nullptr && root.pCapture->outcome == ZkOutcome::kNone)

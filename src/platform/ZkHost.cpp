@@ -4,10 +4,10 @@
 #include <string>
 
 #include "platform/ZkPath.h"
-#include "platform/internal/DataDirectory.h"
-#include "platform/internal/FileSystem.h"
-#include "platform/internal/Number.h"
-#include "platform/internal/Text.h"
+#include "platform/internal/files/DataDirectory.h"
+#include "platform/internal/files/FileSystem.h"
+#include "platform/internal/text/Number.h"
+#include "platform/internal/text/Unicode.h"
 
 namespace {
 

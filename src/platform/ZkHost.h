@@ -3,9 +3,9 @@
 // Stand-in for the host product's services: the host application object that
 // answers the data directory, and the helpers the records call.
 
-#include "frame/stu3Value.h"
 #include "platform/CString.h"
 #include "platform/ZkExport.h"
+#include "platform/stu3Value.h"
 
 // The host application object. The embedding program (or a test) registers
 // one before the library managers are first used; they fetch the directory

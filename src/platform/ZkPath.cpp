@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "platform/internal/Text.h"
+#include "platform/internal/text/Unicode.h"
 
 ZkNativeString ZkToNativePath(const wchar_t* pszLibraryPath)
 {

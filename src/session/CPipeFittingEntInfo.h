@@ -5,12 +5,12 @@
 
 #include <vector>
 
-#include "frame/stu3Value.h"
 #include "observer/PipeFitCountInfo.h"
 #include "platform/AcGeScale3d.h"
 #include "platform/CString.h"
 #include "platform/NamedValue.h"
 #include "platform/ZkExport.h"
+#include "platform/stu3Value.h"
 
 // The entity part of a snapshot. The values mean what the host modules agree
 // on; the library copies them only. Defaults: nValue1 -1, nValue2 1, the rest

@@ -8,8 +8,9 @@
 #include <cstring>
 
 #include "TestUtil.h"
-#include "platform/internal/ExchangeAccess.h"
-#include "platform/internal/Text.h"
+#include "platform/CXTPPropExchange.h"
+#include "platform/internal/exchange/ExchangeAccess.h"
+#include "platform/internal/text/Unicode.h"
 
 using zktest::Library;
 

@@ -13,10 +13,10 @@
 #include <vector>
 
 #include "TestUtil.h"
-#include "platform/internal/FileSystem.h"
-#include "platform/internal/Number.h"
-#include "platform/internal/Os.h"
 #include "platform/internal/files/FileLock.h"
+#include "platform/internal/files/FileSystem.h"
+#include "platform/internal/files/Os.h"
+#include "platform/internal/text/Number.h"
 
 #if !defined(_WIN32)
 #include <fcntl.h>

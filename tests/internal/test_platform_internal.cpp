@@ -8,10 +8,10 @@
 
 #include "TestUtil.h"
 #include "platform/CXTPPropExchange.h"
-#include "platform/internal/DataDirectory.h"
-#include "platform/internal/FileSystem.h"
-#include "platform/internal/Os.h"
-#include "platform/internal/Text.h"
+#include "platform/internal/files/DataDirectory.h"
+#include "platform/internal/files/FileSystem.h"
+#include "platform/internal/files/Os.h"
+#include "platform/internal/text/Unicode.h"
 
 using zktest::Native;
 using zktest::ReadBytes;

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "platform/CString.h"
-#include "platform/internal/Text.h"
+#include "platform/internal/text/Unicode.h"
 
 // nameAt(i) gives the i-th name of the list (a const CString&) for i below nCount.
 template <typename NameAt>

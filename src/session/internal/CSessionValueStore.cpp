@@ -5,7 +5,7 @@
 #include <utility>
 
 #include "platform/CString.h"
-#include "platform/internal/Text.h"
+#include "platform/internal/text/Unicode.h"
 
 bool SessionKeyLess::operator()(const std::wstring& a, const std::wstring& b) const
 {

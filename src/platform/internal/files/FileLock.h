@@ -17,7 +17,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "platform/internal/FileSystem.h"
+#include "platform/internal/files/FileSystem.h"
 
 namespace ZkFileSystem {
 

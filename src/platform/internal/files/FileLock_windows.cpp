@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "platform/internal/Os.h"
+#include "platform/internal/files/Os.h"
 
 namespace ZkFileSystem {
 

@@ -34,8 +34,8 @@
 #include <vector>
 
 #include "platform/CString.h"
-#include "platform/internal/Diagnostics.h"
-#include "platform/internal/Text.h"
+#include "platform/internal/report/Diagnostics.h"
+#include "platform/internal/text/Unicode.h"
 
 namespace ZkRecords {
 

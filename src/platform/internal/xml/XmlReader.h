@@ -3,8 +3,8 @@
 // A parsed library file as the exchange reads it (not exported): elements
 // with their attributes, children and text, pointing into the text, which
 // must outlive the tree. Most files hold nothing but a declaration, nested
-// elements and attributes; ReadPlain reads those in one pass. Anything else
-// goes through ReadFull: the checks of the whole markup, then pugixml.
+// elements and attributes; ReadSimpleMarkup reads those in one pass. Anything else
+// goes through ReadWithPugixml: the checks of the whole markup, then pugixml.
 
 #include <cstddef>
 #include <cstdint>
@@ -13,14 +13,14 @@
 #include <string>
 #include <vector>
 
-#include "platform/internal/Diagnostics.h"
-#include "platform/internal/XmlInput.h"
+#include "platform/internal/report/Diagnostics.h"
+#include "platform/internal/xml/XmlDecoder.h"
 
 namespace pugi {
 class xml_document;
 }
 
-namespace ZkXmlTree {
+namespace ZkXmlReader {
 
 struct Attribute {
     const char* name;
@@ -40,7 +40,7 @@ struct Element {
     uint32_t nNextSibling;
 };
 
-// Not copied: it owns what the full read parsed.
+// Not copied: it owns what the pugixml read parsed.
 class Tree {
 public:
     Tree();
@@ -73,10 +73,10 @@ private:
 // white space, and one element of elements with ASCII names and attributes
 // whose values hold at most the five named references, character references
 // to characters XML allows, and TAB, LF and CR. False for anything else,
-// with the text unchanged and the tree empty: the full read decides then.
-bool ReadPlain(ZkXmlInput::Text& text, Tree& tree);
+// with the text unchanged and the tree empty: the pugixml read decides then.
+bool ReadSimpleMarkup(ZkXmlDecoder::DecodedText& text, Tree& tree);
 
-// Why the full read failed, when the checks had not already reported it.
+// Why the pugixml read failed, when the checks had not already reported it.
 struct Failure {
     const char* pszReason = nullptr;           // null: reported to the capture by the checks
     size_t nOffset = static_cast<size_t>(-1);  // into the text; -1: unknown
@@ -84,6 +84,7 @@ struct Failure {
 
 // Checks the whole markup, parses, and requires one root element and
 // attributes whose names are distinct within their element.
-bool ReadFull(ZkXmlInput::Text& text, ZkDiag::Capture* pCapture, Tree& tree, Failure& failure);
+bool ReadWithPugixml(ZkXmlDecoder::DecodedText& text, ZkDiag::Capture* pCapture, Tree& tree,
+                     Failure& failure);
 
-}  // namespace ZkXmlTree
+}  // namespace ZkXmlReader

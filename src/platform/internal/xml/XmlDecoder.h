@@ -4,9 +4,9 @@
 // place (not exported). What XML 1.0 asks of the bytes is checked here before
 // parsing: the encoding (byte-order mark, UTF-16 or UTF-32 by its first
 // characters, or the one the declaration names), valid sequences of it, and
-// only characters that XML allows. Prepare decodes and finds where the text
-// first breaks; Check, which the full parse needs and the plain read does
-// not, follows XML's grammar of a whole document. A character reference to a
+// only characters that XML allows. Decode decodes and finds where the text
+// first breaks; CheckWellFormed, which the pugixml read needs and the simple
+// markup read does not, follows XML's grammar of a whole document. A character reference to a
 // character XML forbids (older versions wrote &#1; for control characters)
 // is rewritten in place to read as U+0001, which the value decoding turns
 // into U+FFFD; each is recorded as a warning, and so is a '&' that begins no
@@ -16,10 +16,10 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/internal/Diagnostics.h"
-#include "platform/internal/FileSystem.h"
+#include "platform/internal/files/FileSystem.h"
+#include "platform/internal/report/Diagnostics.h"
 
-namespace ZkXmlInput {
+namespace ZkXmlDecoder {
 
 // XML's white space: space, TAB, LF and CR.
 inline bool IsXmlSpace(char c)
@@ -29,7 +29,7 @@ inline bool IsXmlSpace(char c)
                         ((uint64_t{1} << ' ') | (1u << '\t') | (1u << '\n') | (1u << '\r'))) != 0;
 }
 
-struct Text {
+struct DecodedText {
     // The text, from nBegin, then a NUL that readers may look at for the end.
     ZkFileSystem::Bytes bytes;
     size_t nBegin = 0;
@@ -67,12 +67,12 @@ private:
 // Decodes raw (taken over) and finds where it stops being valid. False when
 // it cannot be decoded: the capture, when given, says why and where, and
 // receives the warnings.
-bool Prepare(ZkFileSystem::Bytes&& raw, Text& text, ZkDiag::Capture* pCapture);
+bool Decode(ZkFileSystem::Bytes&& raw, DecodedText& text, ZkDiag::Capture* pCapture);
 
 // Follows the markup of prepared text and notes what the full parse needs.
 // False when the text is malformed; the capture says why and where, and
 // receives the warnings.
-bool Check(Text& text, ZkDiag::Capture* pCapture);
+bool CheckWellFormed(DecodedText& text, ZkDiag::Capture* pCapture);
 
 // Whether p starts with an XML declaration: "<?xml" and white space.
 bool StartsDeclaration(const char* p, size_t n);
@@ -99,7 +99,7 @@ bool ForbiddenCharacter(unsigned long v);
 // Whether name is upper (upper case) but for letter case.
 bool SameEncodingName(const std::string& name, const char* upper);
 
-// The operating system's decoders (XmlInput_posix.cpp, XmlInput_windows.cpp).
+// The operating system's decoders (XmlDecoder_posix.cpp, XmlDecoder_windows.cpp).
 enum class DecodeResult { kOk, kUnknownEncoding, kInvalidBytes };
 // Appends [p, p + n) decoded from the named encoding to out as UTF-8. On
 // invalid bytes out holds what came before them and nBadOffset is where they
@@ -107,4 +107,4 @@ enum class DecodeResult { kOk, kUnknownEncoding, kInvalidBytes };
 DecodeResult DecodeToUtf8(const std::string& strEncoding, const char* p, size_t n,
                           ZkFileSystem::Bytes& out, size_t& nBadOffset);
 
-}  // namespace ZkXmlInput
+}  // namespace ZkXmlDecoder

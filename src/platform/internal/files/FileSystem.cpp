@@ -1,8 +1,8 @@
-#include "platform/internal/FileSystem.h"
+#include "platform/internal/files/FileSystem.h"
 
 #include <iterator>
 
-#include "platform/internal/Text.h"
+#include "platform/internal/text/Unicode.h"
 
 // What the POSIX and the Windows file layers share: reading a whole file and
 // gathering small writes over their system calls, the test hooks, the names

@@ -1,12 +1,12 @@
-#include "platform/internal/XmlWriter.h"
+#include "platform/internal/xml/XmlWriter.h"
 
 #include <cstring>
 #include <utility>
 
 #include "platform/ZkCompiler.h"
-#include "platform/internal/Text.h"
+#include "platform/internal/text/Unicode.h"
 
-namespace ZkXmlOutput {
+namespace ZkXmlWriter {
 
 namespace {
 
@@ -404,4 +404,4 @@ bool Writer::Save(const wchar_t* path)
     return true;
 }
 
-}  // namespace ZkXmlOutput
+}  // namespace ZkXmlWriter

@@ -1,4 +1,4 @@
-#include "platform/internal/XmlInput.h"
+#include "platform/internal/xml/XmlDecoder.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "platform/ZkCompiler.h"
-#include "platform/internal/Text.h"
+#include "platform/internal/text/Unicode.h"
 
-namespace ZkXmlInput {
+namespace ZkXmlDecoder {
 
 namespace {
 
@@ -46,7 +46,7 @@ void Replaced(Capture* pCapture, ZkLineCounter& lines, size_t offset, unsigned l
 }
 
 // UTF-16 to UTF-8; a lone surrogate becomes U+FFFD and a warning.
-bool FromUtf16(const ZkFileSystem::Bytes& raw, size_t begin, bool bBigEndian, Text& text,
+bool FromUtf16(const ZkFileSystem::Bytes& raw, size_t begin, bool bBigEndian, DecodedText& text,
                Capture* pCapture)
 {
     const auto* s = reinterpret_cast<const unsigned char*>(raw.data());
@@ -85,7 +85,7 @@ bool FromUtf16(const ZkFileSystem::Bytes& raw, size_t begin, bool bBigEndian, Te
 // UTF-32 to UTF-8. A unit that is no character at all (a surrogate, or
 // beyond U+10FFFF) is malformed: unlike a lone UTF-16 surrogate, no older
 // version ever wrote one.
-bool FromUtf32(const ZkFileSystem::Bytes& raw, size_t begin, bool bBigEndian, Text& text,
+bool FromUtf32(const ZkFileSystem::Bytes& raw, size_t begin, bool bBigEndian, DecodedText& text,
                Capture* pCapture)
 {
     const auto* s = reinterpret_cast<const unsigned char*>(raw.data());
@@ -171,7 +171,8 @@ bool NamesForm(const std::string& name, const char* form)
 // (Notepad's "Unicode" keeps a declaration of UTF-8), so the file is read by
 // it, with a warning; the next Save writes a declaration that agrees. Told by
 // the first character alone, the two disagree without a witness: refused.
-bool DeclarationAgrees(const Text& text, const char* form, bool bByteOrderMark, Capture* pCapture)
+bool DeclarationAgrees(const DecodedText& text, const char* form, bool bByteOrderMark,
+                       Capture* pCapture)
 {
     std::string name;
     size_t nNameAt = 0;
@@ -552,7 +553,7 @@ bool IsXmlInAnyCase(const char* p)
 // no reference is reported and left to read as itself.
 class Checker {
 public:
-    Checker(Text& text, Capture* pCapture)
+    Checker(DecodedText& text, Capture* pCapture)
         : m_text(text),
           m_p(text.Data()),
           m_n(text.nInvalid),
@@ -836,7 +837,7 @@ private:
     bool Reference(size_t& i, bool bAttribute)
     {
         if (At(i + 1) == '#') {
-            ZkXmlInput::Reference r;
+            ZkXmlDecoder::Reference r;
             if (!ReadReference(m_p, m_n, i, r))
                 return Fail(i,
                             "a character reference is \"&#\" and decimal digits or \"&#x\" "
@@ -957,7 +958,7 @@ private:
             size_t nStartTagEnd = bEmpty ? 0 : i;
             // Content up to the next start tag.
             for (;;) {
-                // Text, "]]>" excluded.
+                // DecodedText, "]]>" excluded.
                 for (;; ++i) {
                     i += FindAny(m_p + i, m_n - i, '<', '&', ']');
                     if (At(i) != ']')
@@ -1021,7 +1022,7 @@ private:
         return true;
     }
 
-    Text& m_text;
+    DecodedText& m_text;
     char* const m_p;
     const size_t m_n;
     Capture* const m_pCapture;
@@ -1034,7 +1035,7 @@ private:
 
 // Where the text first stops being valid UTF-8 of characters XML allows raw,
 // and why.
-void FindInvalid(Text& text)
+void FindInvalid(DecodedText& text)
 {
     const char* reason = nullptr;
     const auto* s = reinterpret_cast<const unsigned char*>(text.Data());
@@ -1094,7 +1095,7 @@ bool SameEncodingName(const std::string& name, const char* upper)
     return i == name.size() && upper[i] == 0;
 }
 
-bool Prepare(ZkFileSystem::Bytes&& raw, Text& text, Capture* pCapture)
+bool Decode(ZkFileSystem::Bytes&& raw, DecodedText& text, Capture* pCapture)
 {
     const auto* b = reinterpret_cast<const unsigned char*>(raw.data());
     const size_t n = raw.size();
@@ -1164,7 +1165,7 @@ bool Prepare(ZkFileSystem::Bytes&& raw, Text& text, Capture* pCapture)
     return true;
 }
 
-bool Check(Text& text, Capture* pCapture)
+bool CheckWellFormed(DecodedText& text, Capture* pCapture)
 {
     return Checker(text, pCapture).Run();
 }
@@ -1253,4 +1254,4 @@ size_t DeclarationEnd(const char* p, size_t n, size_t& nError, const char*& pszR
                 "encoding and standalone");
 }
 
-}  // namespace ZkXmlInput
+}  // namespace ZkXmlDecoder

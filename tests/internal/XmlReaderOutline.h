@@ -5,15 +5,16 @@
 
 #include <string>
 
-#include "platform/internal/XmlTree.h"
+#include "platform/internal/xml/XmlReader.h"
 
 namespace zktest {
 
-inline void OutlineOf(const ZkXmlTree::Tree& tree, const ZkXmlTree::Element& e, std::string& out)
+inline void OutlineOf(const ZkXmlReader::Tree& tree, const ZkXmlReader::Element& e,
+                      std::string& out)
 {
     out += '<';
     out.append(e.name, e.nNameSize);
-    const ZkXmlTree::Attribute* a = tree.Attributes(e);
+    const ZkXmlReader::Attribute* a = tree.Attributes(e);
     for (uint32_t k = 0; k < e.nAttributes; ++k, ++a) {
         out += ' ';
         out.append(a->name, a->nNameSize);
@@ -24,12 +25,12 @@ inline void OutlineOf(const ZkXmlTree::Tree& tree, const ZkXmlTree::Element& e, 
     if (e.text != nullptr)
         out += " text[" + std::string(e.text, e.nTextSize) + "]";
     out += '>';
-    for (const ZkXmlTree::Element* c = tree.FirstChild(e); c != nullptr; c = tree.NextSibling(*c))
+    for (const ZkXmlReader::Element* c = tree.FirstChild(e); c != nullptr; c = tree.NextSibling(*c))
         OutlineOf(tree, *c, out);
     out += "</>";
 }
 
-inline std::string Outline(const ZkXmlTree::Tree& tree)
+inline std::string Outline(const ZkXmlReader::Tree& tree)
 {
     std::string out;
     if (tree.Root() != nullptr)

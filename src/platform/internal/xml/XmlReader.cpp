@@ -1,4 +1,4 @@
-#include "platform/internal/XmlTree.h"
+#include "platform/internal/xml/XmlReader.h"
 
 #include <cstring>
 #include <utility>
@@ -6,19 +6,19 @@
 #include <pugixml.hpp>
 
 #include "platform/ZkCompiler.h"
-#include "platform/internal/Text.h"
+#include "platform/internal/text/Unicode.h"
 
-namespace ZkXmlTree {
+namespace ZkXmlReader {
 
 namespace {
 
-using ZkXmlInput::IsXmlSpace;
+using ZkXmlDecoder::IsXmlSpace;
 
 const uint32_t kMaxCount = UINT32_MAX;
 
-// The characters the plain read takes in names: ASCII letters, '_' and ':'
+// The characters the simple markup read takes in names: ASCII letters, '_' and ':'
 // first; digits, '-' and '.' after. A name beyond ASCII, whose characters
-// XML's classes decide, is the full read's.
+// XML's classes decide, is the pugixml read's.
 struct NameClasses {
     unsigned char at[256] = {};
     constexpr NameClasses()
@@ -93,10 +93,10 @@ public:
         if (m_n >= kMaxCount)
             return false;
         size_t i = 0;
-        if (ZkXmlInput::StartsDeclaration(m_p, m_n)) {
+        if (ZkXmlDecoder::StartsDeclaration(m_p, m_n)) {
             size_t nError = 0;
             const char* pszReason = nullptr;
-            i = ZkXmlInput::DeclarationEnd(m_p, m_n, nError, pszReason);
+            i = ZkXmlDecoder::DeclarationEnd(m_p, m_n, nError, pszReason);
             if (i == 0)
                 return false;
         }
@@ -296,7 +296,7 @@ private:
         }
     }
 
-    // Where the reference at i ends, or m_n when it is none the plain read
+    // Where the reference at i ends, or m_n when it is none the simple markup read
     // decodes: a named one of the five, or a number of a character XML allows.
     size_t ReferenceEnd(size_t i) const
     {
@@ -304,8 +304,9 @@ private:
             const NamedReference* r = NamedReferenceAt(m_p + i, m_n - i);
             return r != nullptr ? i + 1 + r->size : m_n;
         }
-        ZkXmlInput::Reference r;
-        if (!ZkXmlInput::ReadReference(m_p, m_n, i, r) || ZkXmlInput::ForbiddenCharacter(r.nValue))
+        ZkXmlDecoder::Reference r;
+        if (!ZkXmlDecoder::ReadReference(m_p, m_n, i, r) ||
+            ZkXmlDecoder::ForbiddenCharacter(r.nValue))
             return m_n;
         return r.nEnd + 1;
     }
@@ -326,9 +327,9 @@ private:
                     *out++ = ' ';
                     s += c == '\r' && s + 1 < end && s[1] == '\n' ? 2 : 1;
                 } else if (c == '&' && s[1] == '#') {
-                    ZkXmlInput::Reference r;
-                    ZkXmlInput::ReadReference(value, a.nValueSize, static_cast<size_t>(s - value),
-                                              r);
+                    ZkXmlDecoder::Reference r;
+                    ZkXmlDecoder::ReadReference(value, a.nValueSize, static_cast<size_t>(s - value),
+                                                r);
                     out = ZkText::EncodeUtf8(out, r.nValue);
                     s = value + r.nEnd + 1;
                 } else if (c == '&') {
@@ -351,7 +352,7 @@ private:
     std::vector<Open> m_open;
 };
 
-bool ReadPlain(ZkXmlInput::Text& text, Tree& tree)
+bool ReadSimpleMarkup(ZkXmlDecoder::DecodedText& text, Tree& tree)
 {
     tree.Clear();
     if (text.nInvalid == text.Size() && PlainReader(text.Data(), text.Size(), tree).Run())
@@ -491,11 +492,12 @@ private:
     Tree& m_tree;
 };
 
-bool ReadFull(ZkXmlInput::Text& text, ZkDiag::Capture* pCapture, Tree& tree, Failure& failure)
+bool ReadWithPugixml(ZkXmlDecoder::DecodedText& text, ZkDiag::Capture* pCapture, Tree& tree,
+                     Failure& failure)
 {
     tree.Clear();
     failure = Failure();
-    if (!ZkXmlInput::Check(text, pCapture))
+    if (!ZkXmlDecoder::CheckWellFormed(text, pCapture))
         return false;
     auto fail = [&failure](const char* pszReason, size_t nOffset) {
         failure.pszReason = pszReason;
@@ -535,4 +537,4 @@ bool ReadFull(ZkXmlInput::Text& text, ZkDiag::Capture* pCapture, Tree& tree, Fai
     return true;
 }
 
-}  // namespace ZkXmlTree
+}  // namespace ZkXmlReader

@@ -1,12 +1,12 @@
-#include "platform/internal/XmlDocument.h"
+#include "platform/internal/xml/XmlDocument.h"
 
 #include <cstring>
 #include <utility>
 
-#include "platform/internal/Text.h"
-#include "platform/internal/XmlWriter.h"
+#include "platform/internal/text/Unicode.h"
+#include "platform/internal/xml/XmlWriter.h"
 
-namespace ZkXmlOutput {
+namespace ZkXmlWriter {
 
 namespace {
 
@@ -200,4 +200,4 @@ bool Document::Save(const wchar_t* path, ZkDiag::Capture* pCapture)
     return writer.Save(path);
 }
 
-}  // namespace ZkXmlOutput
+}  // namespace ZkXmlWriter

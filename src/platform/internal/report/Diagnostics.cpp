@@ -1,9 +1,9 @@
-#include "platform/internal/Diagnostics.h"
+#include "platform/internal/report/Diagnostics.h"
 
 #include <cstdio>
 #include <utility>
 
-#include "platform/internal/Text.h"
+#include "platform/internal/text/Unicode.h"
 
 namespace ZkDiag {
 

@@ -1,4 +1,4 @@
-#include "platform/internal/Number.h"
+#include "platform/internal/text/Number.h"
 
 #include <algorithm>
 #include <charconv>

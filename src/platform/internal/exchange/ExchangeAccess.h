@@ -7,10 +7,18 @@
 
 #include <cstddef>
 
-#include "frame/stu3Value.h"
-#include "platform/CXTPPropExchange.h"
-#include "platform/internal/Diagnostics.h"
-#include "platform/internal/FileSystem.h"
+#include "platform/ZkNames.h"
+#include "platform/internal/files/FileSystem.h"
+#include "platform/internal/report/Diagnostics.h"
+#include "platform/stu3Value.h"
+
+// Declared, not included: the exchange's own source implements these.
+namespace ZkNd {
+class CXTPPropExchange;
+class CXTPPropExchangeEnumerator;
+}  // namespace ZkNd
+using ZkNd::CXTPPropExchange;
+using ZkNd::CXTPPropExchangeEnumerator;
 
 struct ZkExchangeAccess {
     // Root: the outcome and warnings of what follows go to pCapture (null:

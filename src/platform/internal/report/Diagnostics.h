@@ -15,7 +15,7 @@
 #include "platform/CString.h"
 #include "platform/ZkReport.h"
 #include "platform/ZkTextPosition.h"
-#include "platform/internal/FileSystem.h"
+#include "platform/internal/files/FileSystem.h"
 
 namespace ZkDiag {
 

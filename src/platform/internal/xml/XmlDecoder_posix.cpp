@@ -2,11 +2,11 @@
 
 #include <cerrno>
 
-#include "platform/internal/XmlInput.h"
+#include "platform/internal/xml/XmlDecoder.h"
 
 // The C library's converter decodes whatever encoding it knows by name.
 
-namespace ZkXmlInput {
+namespace ZkXmlDecoder {
 
 DecodeResult DecodeToUtf8(const std::string& strEncoding, const char* p, size_t n,
                           ZkFileSystem::Bytes& out, size_t& nBadOffset)
@@ -41,4 +41,4 @@ DecodeResult DecodeToUtf8(const std::string& strEncoding, const char* p, size_t 
     return result;
 }
 
-}  // namespace ZkXmlInput
+}  // namespace ZkXmlDecoder

@@ -8,13 +8,7 @@
 #include <string>
 #include <type_traits>
 
-#include "platform/CString.h"
 #include "platform/ZkCompiler.h"
-
-// The library's own way into a CString's storage.
-struct ZkCStringAccess {
-    static std::wstring& Units(CString& s) { return s.m_str; }
-};
 
 namespace ZkText {
 
@@ -41,7 +35,7 @@ int CompareOrdinal(const wchar_t* a, size_t na, const wchar_t* b, size_t nb);
 int CompareOrdinalNoCase(const wchar_t* a, size_t na, const wchar_t* b, size_t nb);
 
 // printf-style formatting into out (appends); see CString::Format. In
-// TextFormat.cpp.
+// Format.cpp.
 void FormatV(std::wstring& out, const wchar_t* fmt, va_list args);
 
 // Writes the code point as 1 to 4 bytes of UTF-8; returns the end. Inline:
@@ -66,6 +60,9 @@ inline char* EncodeUtf8(char* out, unsigned long c)
     return out;
 }
 
+// Appends n characters of the platform's wide text (UTF-32 where wchar_t has
+// 32 bits) as UTF-16 code units; a value beyond U+10FFFF becomes U+FFFD.
+void AppendUnits(std::wstring& out, const wchar_t* psz, size_t n);
 // Conversions between UTF-16 code units and UTF-8. A lone surrogate becomes
 // U+FFFD; invalid UTF-8 sequences become U+FFFD each.
 std::string Utf16ToUtf8(const wchar_t* p, size_t n);

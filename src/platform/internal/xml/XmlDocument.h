@@ -15,9 +15,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/internal/Diagnostics.h"
+#include "platform/internal/report/Diagnostics.h"
 
-namespace ZkXmlOutput {
+namespace ZkXmlWriter {
 
 class Document {
 public:
@@ -81,4 +81,4 @@ private:
     std::vector<Section> m_sections;
 };
 
-}  // namespace ZkXmlOutput
+}  // namespace ZkXmlWriter

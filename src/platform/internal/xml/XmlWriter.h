@@ -17,10 +17,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/internal/Diagnostics.h"
-#include "platform/internal/FileSystem.h"
+#include "platform/internal/files/FileSystem.h"
+#include "platform/internal/report/Diagnostics.h"
 
-namespace ZkXmlOutput {
+namespace ZkXmlWriter {
 
 class Writer {
 public:
@@ -104,4 +104,4 @@ private:
     bool m_bFlushed = false;
 };
 
-}  // namespace ZkXmlOutput
+}  // namespace ZkXmlWriter

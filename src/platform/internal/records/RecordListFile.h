@@ -20,12 +20,12 @@
 #include "platform/CString.h"
 #include "platform/CXTPPropExchange.h"
 #include "platform/ZkHost.h"
-#include "platform/internal/Diagnostics.h"
-#include "platform/internal/ExchangeAccess.h"
-#include "platform/internal/ExchangeItems.h"
-#include "platform/internal/FileSystem.h"
+#include "platform/internal/exchange/ExchangeAccess.h"
 #include "platform/internal/files/FileLock.h"
+#include "platform/internal/files/FileSystem.h"
+#include "platform/internal/records/ExchangeItems.h"
 #include "platform/internal/records/RecordMerge.h"
+#include "platform/internal/report/Diagnostics.h"
 
 // What a manager knows of its file for the next Save. A manager without one
 // has never loaded its file, or its last Load failed: its Save writes the

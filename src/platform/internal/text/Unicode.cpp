@@ -1,4 +1,4 @@
-#include "platform/internal/Text.h"
+#include "platform/internal/text/Unicode.h"
 
 #include <string>
 
@@ -20,6 +20,29 @@ int CompareUnits(const wchar_t* a, size_t na, const wchar_t* b, size_t nb, Fold 
 }
 
 }  // namespace
+
+void AppendUnits(std::wstring& out, const wchar_t* psz, size_t n)
+{
+    if (psz == nullptr)
+        return;
+    if constexpr (sizeof(wchar_t) == 2) {
+        out.append(psz, n);
+    } else {
+        out.reserve(out.size() + n);
+        for (size_t i = 0; i < n; ++i) {
+            const unsigned long c = static_cast<unsigned long>(psz[i]);
+            if (c < 0x10000) {
+                out.push_back(static_cast<wchar_t>(c));
+            } else if (c <= 0x10FFFF) {
+                const unsigned long v = c - 0x10000;
+                out.push_back(static_cast<wchar_t>(0xD800 + (v >> 10)));
+                out.push_back(static_cast<wchar_t>(0xDC00 + (v & 0x3FF)));
+            } else {
+                out.push_back(static_cast<wchar_t>(0xFFFD));
+            }
+        }
+    }
+}
 
 int CompareOrdinal(const wchar_t* a, size_t na, const wchar_t* b, size_t nb)
 {
@@ -52,8 +75,10 @@ std::string Utf16ToUtf8(const wchar_t* p, size_t n)
 
 std::string NameToUtf8(const wchar_t* psz)
 {
-    const CString units(psz);
-    return Utf16ToUtf8(units.GetString(), static_cast<size_t>(units.GetLength()));
+    std::wstring units;
+    if (psz != nullptr)
+        AppendUnits(units, psz, std::char_traits<wchar_t>::length(psz));
+    return Utf16ToUtf8(units.data(), units.size());
 }
 
 std::wstring Utf8ToUtf16(const char* p, size_t n)

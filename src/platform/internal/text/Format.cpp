@@ -5,7 +5,7 @@
 #include <cwchar>
 #include <string>
 
-#include "platform/internal/Text.h"
+#include "platform/internal/text/Unicode.h"
 
 namespace ZkText {
 

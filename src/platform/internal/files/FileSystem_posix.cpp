@@ -1,4 +1,4 @@
-#include "platform/internal/FileSystem.h"
+#include "platform/internal/files/FileSystem.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/internal/Os.h"
+#include "platform/internal/files/Os.h"
 
 namespace ZkFileSystem {
 

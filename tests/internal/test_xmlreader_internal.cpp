@@ -1,5 +1,5 @@
-// The one-pass read of plain library files against the full read (the checks
-// of the whole markup, then pugixml): whatever the one pass takes, the full
+// The simple markup read of plain library files against the pugixml read (the checks
+// of the whole markup, then pugixml): whatever the simple markup read takes, the full
 // read takes too, without a warning, and gives the same tree; what it leaves,
 // it leaves unchanged.
 
@@ -8,17 +8,17 @@
 #include <random>
 #include <string>
 
-#include "internal/XmlTreeOutline.h"
+#include "internal/XmlReaderOutline.h"
 
 namespace {
 
-using ZkXmlTree::Tree;
+using ZkXmlReader::Tree;
 
-ZkXmlInput::Text Prepared(const std::string& bytes, ZkDiag::Capture* pCapture)
+ZkXmlDecoder::DecodedText Prepared(const std::string& bytes, ZkDiag::Capture* pCapture)
 {
-    ZkXmlInput::Text text;
+    ZkXmlDecoder::DecodedText text;
     EXPECT_TRUE(
-        ZkXmlInput::Prepare(ZkFileSystem::Bytes(bytes.begin(), bytes.end()), text, pCapture));
+        ZkXmlDecoder::Decode(ZkFileSystem::Bytes(bytes.begin(), bytes.end()), text, pCapture));
     return text;
 }
 
@@ -27,14 +27,14 @@ struct Read {
     std::string tree;
 };
 
-// The one pass; a text it leaves must be as it was.
+// The simple markup read; a text it leaves must be as it was.
 Read Plain(const std::string& bytes)
 {
-    ZkXmlInput::Text text = Prepared(bytes, nullptr);
+    ZkXmlDecoder::DecodedText text = Prepared(bytes, nullptr);
     const std::string before(text.Data(), text.Size());
     Tree tree;
     Read r;
-    r.bTaken = ZkXmlTree::ReadPlain(text, tree);
+    r.bTaken = ZkXmlReader::ReadSimpleMarkup(text, tree);
     if (r.bTaken)
         r.tree = zktest::Outline(tree);
     else
@@ -42,16 +42,16 @@ Read Plain(const std::string& bytes)
     return r;
 }
 
-// The full read, taken only when it adds no warning to those of decoding.
+// The pugixml read, taken only when it adds no warning to those of decoding.
 Read Full(const std::string& bytes)
 {
     ZkDiag::Capture capture;
-    ZkXmlInput::Text text = Prepared(bytes, &capture);
+    ZkXmlDecoder::DecodedText text = Prepared(bytes, &capture);
     const size_t nDecodeWarnings = capture.warnings.size();
     Tree tree;
-    ZkXmlTree::Failure failure;
+    ZkXmlReader::Failure failure;
     Read r;
-    r.bTaken = ZkXmlTree::ReadFull(text, &capture, tree, failure) &&
+    r.bTaken = ZkXmlReader::ReadWithPugixml(text, &capture, tree, failure) &&
                capture.warnings.size() == nDecodeWarnings;
     if (r.bTaken)
         r.tree = zktest::Outline(tree);
@@ -64,14 +64,14 @@ void ExpectPlainAgrees(const std::string& bytes)
     if (!plain.bTaken)
         return;
     const Read full = Full(bytes);
-    EXPECT_TRUE(full.bTaken) << "taken by the one pass alone: " << bytes;
+    EXPECT_TRUE(full.bTaken) << "taken by the simple markup read alone: " << bytes;
     EXPECT_EQ(full.tree, plain.tree) << bytes;
 }
 
 }  // namespace
 
-// Each document with whether the one pass takes it.
-TEST(XmlTreeTest, OnePassTakesPlainFilesAndReadsThemAsTheFullParse)
+// Each document with whether the simple markup read takes it.
+TEST(XmlReaderTest, SimpleMarkupReadTakesPlainFilesAsPugixmlReadsThem)
 {
     const std::string row = "<r a=\"1\" b='2'/>";
     const struct {
@@ -195,7 +195,7 @@ TEST(XmlTreeTest, OnePassTakesPlainFilesAndReadsThemAsTheFullParse)
             EXPECT_EQ(q.bValid, Plain(xml).bTaken) << xml;
             ExpectPlainAgrees(xml);
         }
-    // Beyond 32 attributes the one pass leaves the comparisons to the full one.
+    // Beyond 32 attributes the simple markup read leaves the comparisons to the pugixml one.
     std::string many = "<R";
     for (int i = 0; i < 32; ++i)
         many += " n" + std::to_string(i) + "=\"\"";
@@ -205,9 +205,9 @@ TEST(XmlTreeTest, OnePassTakesPlainFilesAndReadsThemAsTheFullParse)
 }
 
 // Plain documents with bytes that matter to XML put in, taken out or changed
-// at random: the one pass never takes what the full read would not, nor reads
+// at random: the simple markup read never takes what the pugixml read would not, nor reads
 // it otherwise.
-TEST(XmlTreeTest, OnePassAgreesOnMutatedDocuments)
+TEST(XmlReaderTest, SimpleMarkupReadAgreesOnMutatedDocuments)
 {
     const std::string seed =
         "<?xml version=\"1.0\"?>\n<R>\n  <r a=\"1 &amp; &#x4E2D;\" b='x\ty'/>\n"

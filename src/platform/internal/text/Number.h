@@ -7,7 +7,7 @@
 
 #include <cstddef>
 
-#include "frame/stu3Value.h"
+#include "platform/stu3Value.h"
 
 namespace ZkNumber {
 

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "platform/internal/Os.h"
+#include "platform/internal/files/Os.h"
 
 long CoCreateGuid(GUID* pguid)
 {

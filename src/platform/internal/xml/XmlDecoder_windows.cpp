@@ -1,11 +1,11 @@
-#include "platform/internal/Os.h"
-#include "platform/internal/Text.h"
-#include "platform/internal/XmlInput.h"
+#include "platform/internal/files/Os.h"
+#include "platform/internal/text/Unicode.h"
+#include "platform/internal/xml/XmlDecoder.h"
 
 // The system's code-page conversion, with the encoding names XML files use
 // mapped to code pages.
 
-namespace ZkXmlInput {
+namespace ZkXmlDecoder {
 
 namespace {
 
@@ -80,4 +80,4 @@ DecodeResult DecodeToUtf8(const std::string& strEncoding, const char* p, size_t 
     return DecodeResult::kInvalidBytes;
 }
 
-}  // namespace ZkXmlInput
+}  // namespace ZkXmlDecoder

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "platform/CXTPPropExchange.h"
-#include "platform/internal/ExchangeAccess.h"
+#include "platform/internal/exchange/ExchangeAccess.h"
 
 // Whether each item written is then handed to the section's AfterItem.
 enum class ItemEnd { kPlain, kAfterItem };

@@ -1,4 +1,4 @@
-#include "platform/internal/FileSystem.h"
+#include "platform/internal/files/FileSystem.h"
 
 #include <direct.h>
 
@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/internal/Os.h"
-#include "platform/internal/Text.h"
+#include "platform/internal/files/Os.h"
+#include "platform/internal/text/Unicode.h"
 
 namespace ZkFileSystem {
 

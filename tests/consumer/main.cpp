@@ -1,6 +1,7 @@
 // A caller's program built against the installed library: runs the examples
-// of docs/usage.md on a data directory of its own and checks, through the
-// public interface and the files on disk, that each did what the page says.
+// of docs/usage.md and README.md on a data directory of its own and checks,
+// through the public interface and the files on disk, that each did what the
+// page says.
 // Usage: app [data directory]; exits 1 when any check fails.
 #include <cstdio>
 #include <filesystem>
@@ -78,6 +79,7 @@ void CheckNodeDetailRoad(const fs::path& dataDir)
     CNodeDetailResDataManager* pLib = ZkNodeDetailResDataManager();
     std::vector<NodeDetailResData> vecRows;
     CHECK(!ListNodeDetails(vecRows));  // no library file yet
+    CHECK(NodeDetailNames().empty());
     CString strWhy;
     std::vector<CString> vecWarning;
     CHECK(!LoadResourceLibrary(strWhy, vecWarning));
@@ -115,6 +117,7 @@ void CheckNodeDetailRoad(const fs::path& dataDir)
     CHECK(ListNodeDetails(vecRows));  // the saved file, sorted again
     CHECK(Names(vecRows) ==
           (std::vector<CString>{L"Detail2", L"Detail10", L"Pump base", L"Pump base(1)"}));
+    CHECK(NodeDetailNames() == Names(vecRows));
     if (vecRows.size() == 4) {
         const NodeDetailResData& copy = vecRows[3];
         CHECK(copy.GetGuid().GetLength() == 36);

@@ -1,7 +1,8 @@
 #pragma once
 
-// The examples of docs/usage.md. The text between the snippet markers is the
-// text of the page, so everything the page shows is compiled and run here.
+// The examples of docs/usage.md and README.md. The text between the snippet
+// markers is the text of the page, so everything a page shows is compiled and
+// run here.
 
 #include <filesystem>
 #include <vector>
@@ -20,6 +21,7 @@ void Listen(ICallback* pCallback);
 void ShareSelection();
 void ReadSelection(CString& strDetail, int& nCount);
 bool LoadResourceLibrary(CString& strWhy, std::vector<CString>& vecWarning);
+std::vector<CString> NodeDetailNames();
 
 // snippet: listener
 // Hears the library's notifications, on the caller's thread inside Dispatch.

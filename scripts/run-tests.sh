@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Builds the library, its tests, zknd and the example (preset "default",
-# build/) and runs the tests.
+# Builds the library, its tests, zknd and the example and runs the tests:
+# with preset "default" (build/), or the preset given (plain: build-plain/).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+preset=${1:-default}
 bash scripts/deps.sh test tool
-cmake --preset default
-cmake --build --preset default
-ctest --preset default
+cmake --preset "$preset"
+cmake --build --preset "$preset"
+ctest --preset "$preset"

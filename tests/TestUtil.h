@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "AsciiText.h"
 #include "frame/ZkNodeDetail.h"
 #include "platform/ZkHost.h"
 #include "platform/ZkPath.h"

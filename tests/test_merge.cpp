@@ -175,11 +175,20 @@ TEST_F(MergeTest, TwoProcessesEditingOneLibraryKeepBothEdits)
     }
 }
 
+// Two edits of the same records, saved by one process and then the other:
+// what the file holds after, and the kinds of notes the second save reports.
+template <typename Manager>
+struct EditCase {
+    const char* what;
+    std::function<void(Manager&)> first, second;
+    const char* file;
+    const char* notes;
+};
+
 // Edits of the same records, saved by one process and then the other: what
 // the file holds, and what the second save reports.
 TEST_F(MergeTest, EditsOfTheSameRecordsAreSettledAndReported)
 {
-    using Edit = std::function<void(CNodeDetailResDataManager&)>;
     auto rename = [](int i, const wchar_t* psz) {
         return [=](CNodeDetailResDataManager& m) { ASSERT_TRUE(m.ModifyNodeName(i, psz)); };
     };
@@ -189,12 +198,7 @@ TEST_F(MergeTest, EditsOfTheSameRecordsAreSettledAndReported)
     auto copy = [](const wchar_t* psz) {
         return [=](CNodeDetailResDataManager& m) { ASSERT_EQ(1, m.CopyNode(psz)); };
     };
-    const struct {
-        const char* what;
-        Edit first, second;
-        const char* file;
-        const char* notes;
-    } cases[] = {
+    const EditCase<CNodeDetailResDataManager> cases[] = {
         {"both renamed one record: the later name", rename(1, L"Gate"), rename(1, L"Check"),
          "Pump|Check|Tee", "conflict"},
         {"renamed, then deleted: kept as renamed", rename(1, L"Gate"), del(L"Valve"),
@@ -369,7 +373,6 @@ TEST_F(MergeTest, AChangedFileThatCannotBeReadIsNotOverwritten)
 // their group, the order of a group won by the side that changed it.
 TEST_F(MergeTest, FittingEditsOfTwoProcesses)
 {
-    using Edit = std::function<void(CFitDataManager&)>;
     auto add = [](int nType, const wchar_t* pszGuid, const wchar_t* pszName) {
         return [=](CFitDataManager& m) { m.AddFit(Fit(nType, pszGuid, pszName)); };
     };
@@ -379,12 +382,7 @@ TEST_F(MergeTest, FittingEditsOfTwoProcesses)
     auto del = [](int g, int r) {
         return [=](CFitDataManager& m) { ASSERT_TRUE(m.DelFit(g, r)); };
     };
-    const struct {
-        const char* what;
-        Edit first, second;
-        const char* file;
-        const char* notes;
-    } cases[] = {
+    const EditCase<CFitDataManager> cases[] = {
         {"added there, renamed and moved to the front here", add(1, L"GN", L"N"),
          rename(0, 1, L"F2x"), "1:N,F2x,F1;2:F3", "added"},
         {"a group of a new type added on both sides", add(7, L"Ga", L"a"), add(7, L"Gb", L"b"),

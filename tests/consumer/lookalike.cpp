@@ -227,6 +227,7 @@ private:
 };
 
 // Every public header of the library, generated from the installed headers.
+#include "ConsumerCheck.h"
 #include "ZkAllHeaders.h"
 
 // The module's names are still its own, and the library's are in ZkNd.
@@ -240,46 +241,14 @@ static_assert(!std::is_same<NamedValueSet, ZkNd::NamedValueSet>::value, "NamedVa
 static_assert(!std::is_same<NamedValue, ZkNd::NamedValue>::value, "NamedValue");
 
 namespace fs = std::filesystem;
+using namespace consumer;  // the checks and file helpers of every consumer program
 
 namespace {
-
-int g_nFailures = 0;
-
-void Check(bool bOk, const char* pszWhat, int nLine)
-{
-    if (!bOk) {
-        std::fprintf(stderr, "lookalike.cpp:%d: check failed: %s\n", nLine, pszWhat);
-        ++g_nFailures;
-    }
-}
-
-#define CHECK(expr) Check((expr), #expr, __LINE__)
 
 // A text of the module's own, such as a dialog would hand over.
 bool IsPumpCopy(const CString& strName)
 {
     return strName == L"Pump base(1)";
-}
-
-std::string Ascii(const CString& text)
-{
-    std::string out;
-    for (int i = 0; i < text.GetLength(); ++i)
-        out += static_cast<char>(text.GetString()[i]);
-    return out;
-}
-
-std::string ReadFile(const fs::path& file)
-{
-    std::ifstream in(file, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-bool WriteFile(const fs::path& file, const std::string& text)
-{
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    out << text;
-    return static_cast<bool>(out);
 }
 
 const char kResourceFolder[] = u8"Data/NodeDetail/\u8282\u70B9\u56FE/\u6210\u679C\u5E93";

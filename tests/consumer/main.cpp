@@ -11,46 +11,14 @@
 #include <system_error>
 #include <vector>
 
+#include "ConsumerCheck.h"
 #include "frame/ZkNodeDetail.h"
 #include "usage.h"
 
 namespace fs = std::filesystem;
+using namespace consumer;  // the checks and file helpers of every consumer program
 
 namespace {
-
-int g_nFailures = 0;
-
-void Check(bool bOk, const char* pszWhat, int nLine)
-{
-    if (!bOk) {
-        std::fprintf(stderr, "main.cpp:%d: check failed: %s\n", nLine, pszWhat);
-        ++g_nFailures;
-    }
-}
-
-#define CHECK(expr) Check((expr), #expr, __LINE__)
-
-std::string ReadFile(const fs::path& file)
-{
-    std::ifstream in(file, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-bool WriteFile(const fs::path& file, const std::string& text)
-{
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    out << text;
-    return static_cast<bool>(out);
-}
-
-// GUID texts are ASCII.
-std::string Ascii(const CString& text)
-{
-    std::string out;
-    for (int i = 0; i < text.GetLength(); ++i)
-        out += static_cast<char>(text.GetAt(i));
-    return out;
-}
 
 std::vector<CString> Names(const std::vector<NodeDetailResData>& vecRows)
 {

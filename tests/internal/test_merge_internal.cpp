@@ -33,21 +33,14 @@ std::vector<NodeDetailResData> Records(const std::string& text)
     return out;
 }
 
-std::string Narrow(const CString& s)
-{
-    std::string out;
-    for (int i = 0; i < s.GetLength(); ++i)
-        out += static_cast<char>(s.GetAt(i));
-    return out;
-}
-
 std::string Text(const std::vector<NodeDetailResData>& records)
 {
     std::string out;
     for (const NodeDetailResData& r : records) {
-        out += (out.empty() ? "" : " ") + Narrow(r.GetGuid()) + ":" + Narrow(r.GetDisplayName());
+        out += (out.empty() ? "" : " ") + zktest::Ascii(r.GetGuid()) + ":" +
+               zktest::Ascii(r.GetDisplayName());
         if (!r.GetDescription().IsEmpty())
-            out += ":" + Narrow(r.GetDescription());
+            out += ":" + zktest::Ascii(r.GetDescription());
     }
     return out;
 }

@@ -23,11 +23,14 @@
 #include <vector>
 
 #include "Arguments.h"
+#include "AsciiText.h"
 #include "frame/ZkNodeDetail.h"
 #include "platform/ZkHost.h"
 #include "platform/ZkPath.h"
 
 namespace {
+
+using zktest::Ascii;
 
 class Host : public IZkHostApplication {
 public:
@@ -37,15 +40,6 @@ public:
 private:
     CString m_dir;
 };
-
-// The test's names and values are ASCII.
-std::string Ascii(const CString& s)
-{
-    std::string out;
-    for (int i = 0; i < s.GetLength(); ++i)
-        out += static_cast<char>(s.GetAt(i));
-    return out;
-}
 
 CString Wide(const std::string& s)
 {

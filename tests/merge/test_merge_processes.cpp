@@ -28,6 +28,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
+using zktest::Ascii;
+
 // The programs lie beside this one.
 fs::path ProgramFolder()
 {
@@ -140,14 +142,6 @@ private:
 fs::path::string_type Arg(const std::string& s)
 {
     return fs::path(s).native();
-}
-
-std::string Ascii(const CString& s)
-{
-    std::string out;
-    for (int i = 0; i < s.GetLength(); ++i)
-        out += static_cast<char>(s.GetAt(i));
-    return out;
 }
 
 std::string Folded(std::string s)

@@ -67,57 +67,59 @@ std::string Notes(const ZkDiag::Capture& capture)
 }
 
 struct MergeCase {
-    const char* what;
-    const char* base;
-    const char* ours;
-    const char* theirs;
-    const char* result;
-    const char* notes;
+    std::string what, base, ours, theirs, result, notes;
 };
+
+// One case a line, its six fields separated by '|'.
+std::vector<MergeCase> MergeCases(const std::string& table)
+{
+    std::vector<MergeCase> out;
+    std::istringstream lines(table);
+    for (std::string line; std::getline(lines, line);) {
+        if (line.empty())
+            continue;
+        std::vector<std::string> field;
+        std::istringstream in(line);
+        for (std::string f; std::getline(in, f, '|');) {
+            const size_t first = f.find_first_not_of(' ');
+            field.push_back(first == std::string::npos
+                                ? std::string()
+                                : f.substr(first, f.find_last_not_of(' ') + 1 - first));
+        }
+        field.resize(6);
+        out.push_back({field[0], field[1], field[2], field[3], field[4], field[5]});
+    }
+    return out;
+}
 
 }  // namespace
 
 TEST(RecordMergeTest, ThreeWayMergeOfNodeDetails)
 {
-    const MergeCase cases[] = {
-        {"additions on both sides, each next to its neighbour", "A:a B:b", "A:a N:n B:b",
-         "A:a B:b M:m", "A:a N:n B:b M:m", "added m"},
-        {"a deletion here, an addition there", "A:a B:b", "A:a", "A:a B:b C:c", "A:a C:c",
-         "added c"},
-        {"a deletion there", "A:a B:b", "A:a B:b", "A:a", "A:a", "deleted b"},
-        {"one field changed on both sides: ours", "A:a:x", "A:a1:x", "A:a2:x", "A:a1:x",
-         "conflict a2.DisplayName"},
-        {"different fields changed", "A:a:x", "A:a1:x", "A:a:y", "A:a1:y", "changed a.Description"},
-        {"changed here, deleted there: kept", "A:a:x B:b", "A:a:z B:b", "B:b", "A:a:z B:b",
-         "kept-here a"},
-        {"deleted here, changed there: kept", "A:a:x B:b", "B:b", "A:a:y B:b", "A:a:y B:b",
-         "kept-there a"},
-        {"both copied to one name: ours takes the next", "S:Pump", "N1:Pump(1) S:Pump",
-         "N2:Pump(1) S:Pump", "N1:Pump(2) N2:Pump(1) S:Pump", "added Pump(1), renamed Pump(2)"},
-        {"a name ours gave that theirs took since", "A:a", "A:a N:x", "A:x", "A:x N:x(1)",
-         "changed x.DisplayName, renamed x(1)"},
-        {"both renamed alike, letter case aside", "A:a B:b", "A:a B:Same", "A:SAME B:b",
-         "A:SAME B:Same(1)", "changed SAME.DisplayName, renamed Same(1)"},
-        {"a name ours gave that only its own records have", "A:a B:b", "A:a B:a", "A:a B:b C:c",
-         "A:a B:a C:c", "added c"},
-        {"ours sorted: ours' order, theirs' additions by their neighbours", "A:b B:a", "B:a A:b",
-         "A:b B:a C:c", "B:a C:c A:b", "added c"},
-        {"theirs reordered: theirs' order, ours' additions by their neighbours", "A:a B:b C:c",
-         "A:a B:b N:n C:c", "C:c B:b A:a", "C:c B:b N:n A:a", ""},
-        {"both reordered: ours", "A:a B:b C:c", "C:c A:a B:b", "B:b A:a C:c", "C:c A:a B:b",
-         "order"},
-        {"added on both sides alike", "", "A:a:x", "A:a:y", "A:a:x", "conflict a.Description"},
-        {"GUID texts match as lookups match them", "abc:a", "ABC:a", "abc:a2", "ABC:a2",
-         "changed a2.DisplayName"},
-        {"empty GUID texts: by name", ":a:x :b:y", ":a:x1 :b:y", ":a:x :b:y2", ":a:x1 :b:y2",
-         "changed b.Description"},
-        {"repeated GUID texts: by name", "G:a G:b", "G:a:1 G:b", "G:a G:b:2", "G:a:1 G:b:2",
-         "changed b.Description"},
-        {"repeated names too: by rank", ":a:1 :a:2", ":a:1 :a:3", ":a:4 :a:2", ":a:4 :a:3",
-         "changed a.Description"},
-        {"deleted on both sides", "A:a B:b", "A:a", "A:a", "A:a", ""},
-        {"theirs emptied the library", "A:a B:b", "A:a B:b", "", "", "deleted a, deleted b"},
-    };
+    // what | base | ours | theirs | the list written | the notes
+    const std::vector<MergeCase> cases = MergeCases(R"(
+additions on both sides, each next to its neighbour | A:a B:b | A:a N:n B:b | A:a B:b M:m | A:a N:n B:b M:m | added m
+a deletion here, an addition there | A:a B:b | A:a | A:a B:b C:c | A:a C:c | added c
+a deletion there | A:a B:b | A:a B:b | A:a | A:a | deleted b
+one field changed on both sides: ours | A:a:x | A:a1:x | A:a2:x | A:a1:x | conflict a2.DisplayName
+different fields changed | A:a:x | A:a1:x | A:a:y | A:a1:y | changed a.Description
+changed here, deleted there: kept | A:a:x B:b | A:a:z B:b | B:b | A:a:z B:b | kept-here a
+deleted here, changed there: kept | A:a:x B:b | B:b | A:a:y B:b | A:a:y B:b | kept-there a
+both copied to one name: ours takes the next | S:Pump | N1:Pump(1) S:Pump | N2:Pump(1) S:Pump | N1:Pump(2) N2:Pump(1) S:Pump | added Pump(1), renamed Pump(2)
+a name ours gave that theirs took since | A:a | A:a N:x | A:x | A:x N:x(1) | changed x.DisplayName, renamed x(1)
+both renamed alike, letter case aside | A:a B:b | A:a B:Same | A:SAME B:b | A:SAME B:Same(1) | changed SAME.DisplayName, renamed Same(1)
+a name ours gave that only its own records have | A:a B:b | A:a B:a | A:a B:b C:c | A:a B:a C:c | added c
+ours sorted: ours' order, theirs' additions by their neighbours | A:b B:a | B:a A:b | A:b B:a C:c | B:a C:c A:b | added c
+theirs reordered: theirs' order, ours' additions by their neighbours | A:a B:b C:c | A:a B:b N:n C:c | C:c B:b A:a | C:c B:b N:n A:a | 
+both reordered: ours | A:a B:b C:c | C:c A:a B:b | B:b A:a C:c | C:c A:a B:b | order
+added on both sides alike |  | A:a:x | A:a:y | A:a:x | conflict a.Description
+GUID texts match as lookups match them | abc:a | ABC:a | abc:a2 | ABC:a2 | changed a2.DisplayName
+empty GUID texts: by name | :a:x :b:y | :a:x1 :b:y | :a:x :b:y2 | :a:x1 :b:y2 | changed b.Description
+repeated GUID texts: by name | G:a G:b | G:a:1 G:b | G:a G:b:2 | G:a:1 G:b:2 | changed b.Description
+repeated names too: by rank | :a:1 :a:2 | :a:1 :a:3 | :a:4 :a:2 | :a:4 :a:3 | changed a.Description
+deleted on both sides | A:a B:b | A:a | A:a | A:a | 
+theirs emptied the library | A:a B:b | A:a B:b |  |  | deleted a, deleted b
+)");
     for (const MergeCase& c : cases) {
         SCOPED_TRACE(c.what);
         const auto base = Records(c.base);

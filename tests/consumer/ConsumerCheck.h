@@ -8,6 +8,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <system_error>
 
 namespace consumer {
 
@@ -32,6 +33,20 @@ inline bool WriteFile(const std::filesystem::path& file, const std::string& text
     std::ofstream out(file, std::ios::binary | std::ios::trunc);
     out << text;
     return static_cast<bool>(out);
+}
+
+// A data directory of the program's own, emptied: the argument, or the
+// default; false (with a message) when it cannot be made.
+inline bool FreshDirectory(int argc, char** argv, const std::filesystem::path& fallback,
+                           std::filesystem::path& dir)
+{
+    dir = std::filesystem::absolute(argc > 1 ? std::filesystem::path(argv[1]) : fallback);
+    std::error_code ec;
+    std::filesystem::remove_all(dir, ec);
+    std::filesystem::create_directories(dir, ec);
+    if (ec)
+        std::fprintf(stderr, "cannot create %s\n", dir.string().c_str());
+    return !ec;
 }
 
 // The programs' names and GUID texts are ASCII; Text is the library's CString

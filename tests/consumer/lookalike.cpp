@@ -535,15 +535,9 @@ void CheckExchange(const fs::path& dataDir)
 
 int main(int argc, char** argv)
 {
-    const fs::path dataDir =
-        fs::absolute(argc > 1 ? fs::path(argv[1]) : fs::path("zk_lookalike_data"));
-    std::error_code ec;
-    fs::remove_all(dataDir, ec);
-    fs::create_directories(dataDir, ec);
-    if (ec) {
-        std::fprintf(stderr, "cannot create %s\n", dataDir.string().c_str());
+    fs::path dataDir;
+    if (!FreshDirectory(argc, argv, "zk_lookalike_data", dataDir))
         return 1;
-    }
 
     CString strDataDir = ZkFromNativePath(dataDir.native()) + L"\\";
     static ModuleHost host(strDataDir);

@@ -182,17 +182,11 @@ void CheckSessionAndObserver()
 
 int main(int argc, char** argv)
 {
-    const fs::path dataDir =
-        argc > 1 ? fs::path(argv[1]) : fs::temp_directory_path() / "zk_consumer_data";
-    std::error_code ec;
-    fs::remove_all(dataDir, ec);
-    fs::create_directories(dataDir, ec);
-    if (ec) {
-        std::fprintf(stderr, "cannot create %s\n", dataDir.string().c_str());
+    fs::path dataDir;
+    if (!FreshDirectory(argc, argv, fs::temp_directory_path() / "zk_consumer_data", dataDir))
         return 1;
-    }
 
-    const CString strDataDir = DataDirectoryOf(fs::absolute(dataDir));
+    const CString strDataDir = DataDirectoryOf(dataDir);
     StartUp(strDataDir);
     CHECK(ZkNodeDetailResDataManager()->GetFileName() == strDataDir + kResourceFile);
     CHECK(ZkFitDataManager()->GetFileName() == strDataDir + kFittingFile);

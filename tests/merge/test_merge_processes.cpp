@@ -206,6 +206,24 @@ struct Findings {
     }
 };
 
+// Each record a worker logged is there when its last edit left it there and
+// gone when deleted; differs says what else is wrong with one found ("" when
+// nothing).
+template <typename Found, typename Differs>
+void CheckLogged(Findings& f, const std::string& what,
+                 const std::map<std::string, Expected>& logged, const Found& found, Differs differs)
+{
+    for (const auto& [g, e] : logged) {
+        const auto it = found.find(Folded(g));
+        if (e.bPresent && it == found.end())
+            f.Problem(what + " " + g + " (" + e.strName + ") is lost");
+        else if (!e.bPresent && it != found.end())
+            f.Problem(what + " " + g + " came back after its deletion");
+        else if (e.bPresent && !differs(e, it->second).empty())
+            f.Problem(what + " " + g + differs(e, it->second));
+    }
+}
+
 // Replays the workers' logs and compares the files with them.
 Findings Check(const std::vector<fs::path>& logs)
 {
@@ -266,16 +284,10 @@ Findings Check(const std::vector<fs::path>& logs)
         if (g.rfind("SEED-", 0) != 0 && nd.count(g) == 0)
             f.Problem("node detail " + g + " was added by no worker");
     }
-    for (const auto& [g, e] : nd) {
-        const auto it = byGuid.find(Folded(g));
-        if (e.bPresent && it == byGuid.end())
-            f.Problem("node detail " + g + " (" + e.strName + ") is lost");
-        else if (!e.bPresent && it != byGuid.end())
-            f.Problem("node detail " + g + " came back after its deletion");
-        else if (e.bPresent && Ascii(it->second->GetDisplayName()) != e.strName)
-            f.Problem("node detail " + g + " is named " + Ascii(it->second->GetDisplayName()) +
-                      ", not " + e.strName);
-    }
+    CheckLogged(f, "node detail", nd, byGuid, [](const Expected& e, const NodeDetailResData* p) {
+        const std::string name = Ascii(p->GetDisplayName());
+        return name == e.strName ? std::string() : " is named " + name + ", not " + e.strName;
+    });
     for (int i = 0; i < kSeeds; ++i) {
         const std::string g = "SEED-" + std::to_string(i);
         const auto it = byGuid.find(Folded(g));
@@ -314,17 +326,13 @@ Findings Check(const std::vector<fs::path>& logs)
                 f.Problem("fitting " + g + " was added by no worker");
         }
     }
-    for (const auto& [g, e] : fit) {
-        const auto it = fits.find(Folded(g));
-        if (e.bPresent && it == fits.end())
-            f.Problem("fitting " + g + " (" + e.strName + ") is lost");
-        else if (!e.bPresent && it != fits.end())
-            f.Problem("fitting " + g + " came back after its deletion");
-        else if (e.bPresent && (it->second.first != e.nType || it->second.second != e.strName))
-            f.Problem("fitting " + g + " is " + it->second.second + " of type " +
-                      std::to_string(it->second.first) + ", not " + e.strName + " of type " +
-                      std::to_string(e.nType));
-    }
+    CheckLogged(f, "fitting", fit, fits,
+                [](const Expected& e, const std::pair<int, std::string>& t) {
+                    if (t.first == e.nType && t.second == e.strName)
+                        return std::string();
+                    return " is " + t.second + " of type " + std::to_string(t.first) + ", not " +
+                           e.strName + " of type " + std::to_string(e.nType);
+                });
     for (int t = 1; t <= kSharedTypes; ++t)
         if (fits.count(Folded("S-" + std::to_string(t))) == 0)
             f.Problem("shared fitting S-" + std::to_string(t) + " is lost");

@@ -293,9 +293,17 @@ void Writer::PutEscaped(const wchar_t* p, size_t n, bool bAttribute, const wchar
         if (i == n)
             break;
         unsigned long u = ZkText::Unit(p[i]);
-        // Most units are letters, digits and punctuation that go out as they are.
+        // Most units are letters, digits and punctuation that go out as they
+        // are, and characters beyond ASCII in one unit (CJK), which come in
+        // runs.
         while (u >= 0x20 && u < 0x80 && escapes[u] == nullptr) {
             *out++ = static_cast<char>(u);
+            if (++i == n)
+                break;
+            u = ZkText::Unit(p[i]);
+        }
+        while (u >= 0x80 && !ZkText::IsSurrogate(u) && u < 0xFFFE) {
+            out = ZkText::EncodeUtf8(out, u);
             if (++i == n)
                 break;
             u = ZkText::Unit(p[i]);
@@ -323,9 +331,9 @@ void Writer::PutEscaped(const wchar_t* p, size_t n, bool bAttribute, const wchar
             const unsigned long c = ZkText::DecodeUtf16(
                 [p](size_t k) { return static_cast<unsigned long>(ZkText::Unit(p[k])); }, i, n,
                 len);
-            if (!ZkText::IsSurrogate(c) && c != 0xFFFE && c != 0xFFFF) {
+            if (len == 2) {
                 out = ZkText::EncodeUtf8(out, c);
-                i += len - 1;
+                ++i;
                 continue;
             }
         }

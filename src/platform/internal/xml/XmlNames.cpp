@@ -128,8 +128,8 @@ bool ReadReference(const char* p, size_t n, size_t i, Reference& r)
 
 bool ForbiddenCharacter(unsigned long v)
 {
-    return v == 0 || (v < 0x20 && v != 0x9 && v != 0xA && v != 0xD) ||
-           (v >= 0xD800 && v <= 0xDFFF) || v == 0xFFFE || v == 0xFFFF || v > 0x10FFFF;
+    return v == 0 || (v < 0x20 && v != 0x9 && v != 0xA && v != 0xD) || ZkText::IsSurrogate(v) ||
+           v == 0xFFFE || v == 0xFFFF || v > 0x10FFFF;
 }
 
 }  // namespace ZkXmlDecoder

@@ -2,6 +2,9 @@
 
 // Text helpers inside the library (not exported). Wide text here is always a
 // sequence of UTF-16 code units held in wchar_t, whatever the width of wchar_t.
+// Every conversion between UTF-8, UTF-16 units and code points in the library
+// is made of the steps here: a caller that needs a variant (the writer's
+// escapes, the decoder's record of replaced characters) keeps only that part.
 
 #include <cstdarg>
 #include <cstddef>

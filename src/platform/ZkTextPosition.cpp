@@ -1,5 +1,7 @@
 #include "platform/ZkTextPosition.h"
 
+#include "platform/internal/text/Unicode.h"
+
 ZkTextPosition ZkLineCounter::At(size_t nOffset)
 {
     if (nOffset > m_n)
@@ -11,14 +13,14 @@ ZkTextPosition ZkLineCounter::At(size_t nOffset)
         if (c == '\n' || (c == '\r' && (m_nDone + 1 >= m_n || m_p[m_nDone + 1] != '\n'))) {
             ++m_nLine;
             m_nColumn = 1;
-        } else if (c != '\r' && (static_cast<unsigned char>(c) & 0xC0) != 0x80) {
+        } else if (c != '\r' && !ZkText::IsContinuation(static_cast<unsigned char>(c))) {
             ++m_nColumn;
         }
     }
     ZkTextPosition pos;
     pos.nLine = m_nLine;
     pos.nColumn = m_nColumn;
-    if (nOffset < m_n && (static_cast<unsigned char>(m_p[nOffset]) & 0xC0) == 0x80 &&
+    if (nOffset < m_n && ZkText::IsContinuation(static_cast<unsigned char>(m_p[nOffset])) &&
         pos.nColumn > 1)
         --pos.nColumn;
     return pos;

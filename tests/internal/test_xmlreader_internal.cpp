@@ -1,5 +1,5 @@
 // The simple markup read of plain library files against the pugixml read (the checks
-// of the whole markup, then pugixml): whatever the simple markup read takes, the full
+// of the whole markup, then pugixml): whatever the simple markup read takes, the pugixml
 // read takes too, without a warning, and gives the same tree; what it leaves,
 // it leaves unchanged.
 

@@ -17,9 +17,17 @@ void AppendNarrow(std::wstring& out, const char* s)
         out.push_back(static_cast<wchar_t>(static_cast<unsigned char>(*s)));
 }
 
-void Pad(std::wstring& out, size_t n, wchar_t c)
+// n characters at s, padded with spaces to width on the left, or on the
+// right when bLeft.
+void AppendPadded(std::wstring& out, const wchar_t* s, size_t n, int width, bool bLeft)
 {
-    out.append(n, c);
+    const size_t pad =
+        (width > 0 && static_cast<size_t>(width) > n) ? static_cast<size_t>(width) - n : 0;
+    if (!bLeft)
+        out.append(pad, L' ');
+    out.append(s, n);
+    if (bLeft)
+        out.append(pad, L' ');
 }
 
 // Formats one numeric conversion through the C library with a narrow spec.
@@ -53,6 +61,117 @@ void FormatInteger(std::wstring& out, const std::string& spec, const std::string
         FormatNumber(out, spec, va_arg(*ap, Plain));
 }
 
+// A conversion's flags, width, precision and length modifier, as read, and
+// the narrow spec that the C library is given.
+struct Spec {
+    std::string text = "%";
+    bool bLeft = false;
+    int width = -1;
+    int precision = -1;
+    std::string len;
+};
+
+// Reads decimal digits at p into n and spec.text; returns the end.
+const wchar_t* ReadDigits(const wchar_t* p, int& n, Spec& spec)
+{
+    for (n = 0; *p >= L'0' && *p <= L'9'; ++p) {
+        n = n * 10 + (*p - L'0');
+        spec.text.push_back(static_cast<char>(*p));
+    }
+    return p;
+}
+
+// Reads what stands between '%' and the conversion character, taking a '*'
+// width or precision from the arguments; returns where the conversion stands.
+const wchar_t* ReadSpec(const wchar_t* p, va_list* ap, Spec& spec)
+{
+    for (; *p == L'-' || *p == L'+' || *p == L' ' || *p == L'#' || *p == L'0'; ++p) {
+        spec.bLeft = spec.bLeft || *p == L'-';
+        spec.text.push_back(static_cast<char>(*p));
+    }
+    if (*p == L'*') {
+        spec.width = va_arg(*ap, int);
+        if (spec.width < 0) {
+            spec.bLeft = true;
+            spec.text.push_back('-');
+            spec.width = -spec.width;
+        }
+        spec.text += std::to_string(spec.width);
+        ++p;
+    } else if (*p >= L'0' && *p <= L'9') {
+        p = ReadDigits(p, spec.width, spec);
+    }
+    if (*p == L'.') {
+        spec.text.push_back('.');
+        ++p;
+        if (*p == L'*') {
+            spec.precision = va_arg(*ap, int);
+            spec.text += std::to_string(spec.precision < 0 ? 0 : spec.precision);
+            ++p;
+        } else {
+            p = ReadDigits(p, spec.precision, spec);
+        }
+    }
+    while (*p == L'h' || *p == L'l' || *p == L'z' || *p == L'j' || *p == L't' || *p == L'L')
+        spec.len.push_back(static_cast<char>(*p++));
+    return p;
+}
+
+// Formats one conversion; false when conv is none this supports (%n is
+// deliberately not).
+bool FormatConversion(std::wstring& out, wchar_t conv, Spec& spec, va_list* ap)
+{
+    switch (conv) {
+    case L'd':
+    case L'i':
+        spec.text += spec.len + 'd';
+        FormatInteger<int, long, long long, std::ptrdiff_t>(out, spec.text, spec.len, ap);
+        return true;
+    case L'u':
+    case L'x':
+    case L'X':
+    case L'o':
+        spec.text += spec.len + static_cast<char>(conv);
+        FormatInteger<unsigned, unsigned long, unsigned long long, size_t>(out, spec.text, spec.len,
+                                                                           ap);
+        return true;
+    case L'f':
+    case L'F':
+    case L'e':
+    case L'E':
+    case L'g':
+    case L'G':
+    case L'a':
+    case L'A':
+        spec.text.push_back(static_cast<char>(conv));
+        if (spec.len == "L")
+            FormatNumber(out, spec.text, va_arg(*ap, long double));
+        else
+            FormatNumber(out, spec.text, va_arg(*ap, double));
+        return true;
+    case L'p':
+        FormatNumber(out, "%p", va_arg(*ap, void*));
+        return true;
+    case L'c': {
+        const wchar_t ch = static_cast<wchar_t>(va_arg(*ap, int));
+        AppendPadded(out, &ch, 1, spec.width, spec.bLeft);
+        return true;
+    }
+    case L's': {
+        const wchar_t* s = va_arg(*ap, const wchar_t*);
+        if (s == nullptr)
+            s = L"(null)";
+        size_t n = std::wcslen(s);
+        if (spec.precision >= 0 && static_cast<size_t>(spec.precision) < n)
+            n = static_cast<size_t>(spec.precision);
+        AppendPadded(out, s, n, spec.width, spec.bLeft);
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
 }  // namespace
 
 void FormatV(std::wstring& out, const wchar_t* fmt, va_list args)
@@ -71,120 +190,16 @@ void FormatV(std::wstring& out, const wchar_t* fmt, va_list args)
             out.push_back(L'%');
             continue;
         }
-        std::string spec = "%";
-        bool leftAlign = false;
-        while (*p == L'-' || *p == L'+' || *p == L' ' || *p == L'#' || *p == L'0') {
-            if (*p == L'-')
-                leftAlign = true;
-            spec.push_back(static_cast<char>(*p++));
-        }
-        int width = -1;
-        if (*p == L'*') {
-            width = va_arg(ap, int);
-            if (width < 0) {
-                leftAlign = true;
-                spec.push_back('-');
-                width = -width;
-            }
-            spec += std::to_string(width);
-            ++p;
-        } else if (*p >= L'0' && *p <= L'9') {
-            width = 0;
-            while (*p >= L'0' && *p <= L'9') {
-                width = width * 10 + (*p - L'0');
-                spec.push_back(static_cast<char>(*p++));
-            }
-        }
-        int precision = -1;
-        if (*p == L'.') {
-            spec.push_back('.');
-            ++p;
-            precision = 0;
-            if (*p == L'*') {
-                precision = va_arg(ap, int);
-                spec += std::to_string(precision < 0 ? 0 : precision);
-                ++p;
-            } else {
-                while (*p >= L'0' && *p <= L'9') {
-                    precision = precision * 10 + (*p - L'0');
-                    spec.push_back(static_cast<char>(*p++));
-                }
-            }
-        }
-        // Length modifier.
-        std::string len;
-        while (*p == L'h' || *p == L'l' || *p == L'z' || *p == L'j' || *p == L't' || *p == L'L')
-            len.push_back(static_cast<char>(*p++));
-        const wchar_t conv = *p;
-        switch (conv) {
-        case L'd':
-        case L'i':
-            spec += len;
-            spec.push_back('d');
-            FormatInteger<int, long, long long, std::ptrdiff_t>(out, spec, len, &ap);
-            break;
-        case L'u':
-        case L'x':
-        case L'X':
-        case L'o':
-            spec += len;
-            spec.push_back(static_cast<char>(conv));
-            FormatInteger<unsigned, unsigned long, unsigned long long, size_t>(out, spec, len, &ap);
-            break;
-        case L'f':
-        case L'F':
-        case L'e':
-        case L'E':
-        case L'g':
-        case L'G':
-        case L'a':
-        case L'A':
-            spec.push_back(static_cast<char>(conv));
-            if (len == "L")
-                FormatNumber(out, spec, va_arg(ap, long double));
-            else
-                FormatNumber(out, spec, va_arg(ap, double));
-            break;
-        case L'p':
-            FormatNumber(out, "%p", va_arg(ap, void*));
-            break;
-        case L'c': {
-            const wchar_t ch = static_cast<wchar_t>(va_arg(ap, int));
-            const size_t pad = width > 1 ? static_cast<size_t>(width - 1) : 0;
-            if (!leftAlign)
-                Pad(out, pad, L' ');
-            out.push_back(ch);
-            if (leftAlign)
-                Pad(out, pad, L' ');
+        Spec spec;
+        p = ReadSpec(p, &ap, spec);
+        if (FormatConversion(out, *p, spec, &ap))
+            continue;
+        // Unknown or truncated conversion: keep the text as it stands.
+        if (*p == L'\0') {
+            out.append(start);
             break;
         }
-        case L's': {
-            const wchar_t* s = va_arg(ap, const wchar_t*);
-            if (s == nullptr)
-                s = L"(null)";
-            size_t n = std::wcslen(s);
-            if (precision >= 0 && static_cast<size_t>(precision) < n)
-                n = static_cast<size_t>(precision);
-            const size_t pad =
-                (width > 0 && static_cast<size_t>(width) > n) ? static_cast<size_t>(width) - n : 0;
-            if (!leftAlign)
-                Pad(out, pad, L' ');
-            out.append(s, n);
-            if (leftAlign)
-                Pad(out, pad, L' ');
-            break;
-        }
-        default:
-            // Unknown or truncated conversion: keep the text as it stands.
-            // %n is deliberately not supported.
-            if (conv == L'\0') {
-                out.append(start);
-                va_end(ap);
-                return;
-            }
-            out.append(start, static_cast<size_t>(p - start + 1));
-            break;
-        }
+        out.append(start, static_cast<size_t>(p - start + 1));
     }
     va_end(ap);
 }

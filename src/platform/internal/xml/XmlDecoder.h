@@ -4,9 +4,10 @@
 // place (not exported). What XML 1.0 asks of the bytes is checked here before
 // parsing: the encoding (byte-order mark, UTF-16 or UTF-32 by its first
 // characters, or the one the declaration names), valid sequences of it, and
-// only characters that XML allows. Decode decodes and finds where the text
-// first breaks; CheckWellFormed, which the pugixml read needs and the simple
-// markup read does not, follows XML's grammar of a whole document. A character reference to a
+// only characters that XML allows. Decode (XmlDecoder.cpp) decodes and finds
+// where the text first breaks; CheckWellFormed (XmlChecker.cpp), which the
+// pugixml read needs and the simple markup read does not, follows XML's
+// grammar of a whole document. A character reference to a
 // character XML forbids (older versions wrote &#1; for control characters)
 // is rewritten in place to read as U+0001, which the value decoding turns
 // into U+FFFD; each is recorded as a warning, and so is a '&' that begins no
@@ -48,7 +49,7 @@ struct DecodedText {
     size_t nInvalid = 0;
     const char* pszInvalid = nullptr;
 
-    // A text not yet prepared is empty, and still ends in a NUL.
+    // A text not yet decoded is empty, and still ends in a NUL.
     char* Data() { return bytes.empty() ? m_none : bytes.data() + nBegin; }
     const char* Data() const { return bytes.empty() ? m_none : bytes.data() + nBegin; }
     size_t Size() const { return bytes.empty() ? 0 : bytes.size() - 1 - nBegin; }
@@ -69,7 +70,7 @@ private:
 // receives the warnings.
 bool Decode(ZkFileSystem::Bytes&& raw, DecodedText& text, ZkDiag::Capture* pCapture);
 
-// Follows the markup of prepared text and notes what the full parse needs.
+// Follows the markup of decoded text and notes what the pugixml read needs.
 // False when the text is malformed; the capture says why and where, and
 // receives the warnings.
 bool CheckWellFormed(DecodedText& text, ZkDiag::Capture* pCapture);

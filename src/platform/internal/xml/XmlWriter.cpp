@@ -45,16 +45,8 @@ size_t CopyPlainAscii(const wchar_t* p, size_t n, char* out)
 {
     size_t i = 0;
     for (; i + 16 <= n; i += 16) {
-        const auto* v = reinterpret_cast<const __m128i*>(p + i);
-        // Narrowed with saturation: anything from 0x80 on becomes 0xFF or, if
-        // negative as a signed unit, 0; both stop the run below.
-        __m128i bytes;
-        if constexpr (sizeof(wchar_t) == 4)
-            bytes =
-                _mm_packus_epi16(_mm_packs_epi32(_mm_loadu_si128(v), _mm_loadu_si128(v + 1)),
-                                 _mm_packs_epi32(_mm_loadu_si128(v + 2), _mm_loadu_si128(v + 3)));
-        else
-            bytes = _mm_packus_epi16(_mm_loadu_si128(v), _mm_loadu_si128(v + 1));
+        // Anything from 0x80 on becomes 0xFF or 0: both stop the run below.
+        const __m128i bytes = ZkText::NarrowUnits(p + i);
         // Signed: bytes from 0x80 on count as below 0x20.
         const __m128i stop =
             _mm_or_si128(_mm_or_si128(_mm_cmplt_epi8(bytes, _mm_set1_epi8(0x20)),
@@ -301,9 +293,17 @@ void Writer::PutEscaped(const wchar_t* p, size_t n, bool bAttribute, const wchar
         if (i == n)
             break;
         unsigned long u = ZkText::Unit(p[i]);
-        // Most units are letters, digits and punctuation that go out as they are.
+        // Most units are letters, digits and punctuation that go out as they
+        // are, and characters beyond ASCII in one unit (CJK), which come in
+        // runs.
         while (u >= 0x20 && u < 0x80 && escapes[u] == nullptr) {
             *out++ = static_cast<char>(u);
+            if (++i == n)
+                break;
+            u = ZkText::Unit(p[i]);
+        }
+        while (u >= 0x80 && !ZkText::IsSurrogate(u) && u < 0xFFFE) {
+            out = ZkText::EncodeUtf8(out, u);
             if (++i == n)
                 break;
             u = ZkText::Unit(p[i]);
@@ -326,15 +326,16 @@ void Writer::PutEscaped(const wchar_t* p, size_t n, bool bAttribute, const wchar
                 out += len;
                 continue;
             }
-        } else if (u >= 0xD800 && u <= 0xDBFF && i + 1 < n && ZkText::Unit(p[i + 1]) >= 0xDC00 &&
-                   ZkText::Unit(p[i + 1]) <= 0xDFFF) {
-            u = 0x10000 + ((u - 0xD800) << 10) + (ZkText::Unit(p[i + 1]) - 0xDC00);
-            out = ZkText::EncodeUtf8(out, u);
-            ++i;
-            continue;
-        } else if (u < 0xD800 || (u > 0xDFFF && u < 0xFFFE)) {
-            out = ZkText::EncodeUtf8(out, u);
-            continue;
+        } else {
+            size_t len = 1;
+            const unsigned long c = ZkText::DecodeUtf16(
+                [p](size_t k) { return static_cast<unsigned long>(ZkText::Unit(p[k])); }, i, n,
+                len);
+            if (len == 2) {
+                out = ZkText::EncodeUtf8(out, c);
+                ++i;
+                continue;
+            }
         }
         Replaced(out, pszName, u);
         out = ZkText::EncodeUtf8(out, 0xFFFD);
@@ -349,10 +350,10 @@ void Writer::Replaced(const char* at, const wchar_t* pszName, unsigned long ch)
     ZkDiag::Warning w;
     w.kind = ZkDiag::WarningKind::kReplacedCharacter;
     w.bWriting = true;
+    // The line so far holds no line end: its counter gives the column.
+    const size_t nSoFar = static_cast<size_t>(at - m_pBuf.get()) - m_nLineStart;
     w.at.nLine = m_nLine;
-    w.at.nColumn = 1;
-    for (const char* c = m_pBuf.get() + m_nLineStart; c < at; ++c)
-        w.at.nColumn += (static_cast<unsigned char>(*c) & 0xC0) != 0x80 ? 1 : 0;
+    w.at.nColumn = ZkLineCounter(m_pBuf.get() + m_nLineStart, nSoFar).At(nSoFar).nColumn;
     w.strSection = ZkDiag::WideFromUtf8(m_levels[static_cast<size_t>(m_nTop)].name);
     w.strProperty = pszName;
     w.nCharacter = ch;

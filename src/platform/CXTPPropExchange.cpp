@@ -101,9 +101,12 @@ struct CXTPPropExchange::Root {
     // Reading.
     ZkXmlDecoder::DecodedText text;
     ZkXmlReader::Tree tree;
-    std::wstring strPath;
-    // Warnings waiting for their place, by offset into the text: the text
-    // was parsed in place, so lines are counted in a fresh copy.
+    // The file's bytes as read, unchanged, where warnings find their lines:
+    // the text was parsed in place. The loader's (pFileBytes), or kept here
+    // by LoadFromFile (fileBytes); null: warnings get no line.
+    const ZkFileSystem::Bytes* pFileBytes = nullptr;
+    ZkFileSystem::Bytes fileBytes;
+    // Warnings waiting for their place, by offset into the text.
     std::vector<std::pair<size_t, size_t>> pending;  // warning index, offset
     bool bErrorPending = false;
     size_t nErrorOffset = 0;
@@ -140,12 +143,12 @@ struct CXTPPropExchange::Root {
 
     void PlacePending()
     {
-        if (pCapture == nullptr || (pending.empty() && !bErrorPending))
+        if (pCapture == nullptr || pFileBytes == nullptr || (pending.empty() && !bErrorPending))
             return;
-        ZkFileSystem::Bytes raw;
+        // Decoded again from memory, only when there is something to place.
         ZkXmlDecoder::DecodedText again;
-        if (!ZkFileSystem::ReadWholeFile(strPath.c_str(), raw) ||
-            !ZkXmlDecoder::Decode(std::move(raw), again, nullptr))
+        if (!ZkXmlDecoder::Decode(ZkFileSystem::Bytes(pFileBytes->begin(), pFileBytes->end()),
+                                  again, nullptr))
             return;
         std::sort(pending.begin(), pending.end(),
                   [](const auto& a, const auto& b) { return a.second < b.second; });
@@ -367,18 +370,19 @@ int CXTPPropExchange::LoadFromFile(const wchar_t* lpszPath)
             root.pCapture->FailFile(error);
         return 0;
     }
-    return ZkExchangeAccess::LoadFromBytes(*this, std::move(raw), lpszPath);
+    root.fileBytes.assign(raw.begin(), raw.end());
+    return ZkExchangeAccess::LoadFromBytes(*this, std::move(raw), &root.fileBytes);
 }
 
 int ZkExchangeAccess::LoadFromBytes(CXTPPropExchange& px, ZkFileSystem::Bytes&& raw,
-                                    const wchar_t* path)
+                                    const ZkFileSystem::Bytes* pFileBytes)
 {
     CXTPPropExchange::Root& root = *px.m_pRoot;
-    if (!root.bLoading || !px.m_bOwnsRoot || path == nullptr)
+    if (!root.bLoading || !px.m_bOwnsRoot)
         return 0;
     root.tree.Clear();
     px.m_pNode = nullptr;
-    root.strPath = path;
+    root.pFileBytes = pFileBytes;
     if (!ZkXmlDecoder::Decode(std::move(raw), root.text, root.pCapture) || !root.Parse(root.text))
         return 0;
     px.m_pNode = const_cast<Element*>(root.tree.Root());

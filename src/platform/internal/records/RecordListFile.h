@@ -112,9 +112,10 @@ bool LoadRecordList(const CString& strFile, const wchar_t* pszRoot, const wchar_
     pNew->snapshot.clear();
     pNew->origin = ZkRecords::Origin();
 
+    // The kept bytes outlive the exchange, which places its warnings in them.
     CXTPPropExchange px(1, nullptr, pszRoot);
     ZkExchangeAccess::SetCapture(px, &capture);
-    if (!ZkExchangeAccess::LoadFromBytes(px, std::move(raw), strFile) ||
+    if (!ZkExchangeAccess::LoadFromBytes(px, std::move(raw), &pNew->content) ||
         !px.IsRootSectionPresent()) {
         vecRecord.clear();
         return false;
@@ -146,21 +147,29 @@ void ForgetFileBase(ZkFileBasePtr<Record>& pBase)
 namespace ZkRecordListDetail {
 
 // The records of a file's bytes (taken over); false when they hold no
-// library. pCapture, when given, says why, without line and column: finding
-// them would open the file again, and where the system ties a lock to the
-// process rather than to its open file (flock over NFS) closing that would
-// release the lock the Save holds.
+// library. pCapture, when given, says why, without line and column: the
+// bytes are parsed in place and not kept.
 template <typename Record>
 bool Parse(ZkFileSystem::Bytes&& bytes, const wchar_t* pszRoot, const wchar_t* pszRow,
            std::vector<Record>& out, ZkDiag::Capture* pCapture)
 {
     CXTPPropExchange px(1, nullptr, pszRoot);
     ZkExchangeAccess::SetCapture(px, pCapture);
-    if (!ZkExchangeAccess::LoadFromBytes(px, std::move(bytes), L"") || !px.IsRootSectionPresent())
+    if (!ZkExchangeAccess::LoadFromBytes(px, std::move(bytes), nullptr) ||
+        !px.IsRootSectionPresent())
         return false;
     px.SetCompactMode(1);
     ReadItems(px, pszRow, out, 0, FreshRecord());
     return true;
+}
+
+// A Save that cannot read what another process saved fails: false.
+inline bool CannotReadTheirs(ZkDiag::Capture& capture, const ZkFileSystem::FileError& error)
+{
+    capture.FailFile(error);
+    capture.strReason =
+        L"the file cannot be read to keep what another process saved: " + capture.strReason;
+    return false;
 }
 
 // Writes a new document holding the records in order to the file; true when
@@ -243,26 +252,14 @@ bool SaveRecordList(const CString& strFile, const wchar_t* pszRoot, const wchar_
         } else if (pOld != nullptr) {
             const int nSame =
                 pOld->bFile ? lock.Holds(pOld->content.data(), pOld->content.size(), &error) : 0;
-            if (nSame < 0) {
-                capture.FailFile(error);
-                capture.strReason =
-                    L"the file cannot be read to keep what another process "
-                    L"saved: " +
-                    capture.strReason;
-                return false;
-            }
+            if (nSame < 0)
+                return Detail::CannotReadTheirs(capture, error);
             if (nSame == 0 || pOld->bSnapshot) {
                 ZkFileSystem::Bytes now;
                 if (nSame == 1)
                     now.assign(pOld->content.begin(), pOld->content.end());
-                else if (!lock.ReadAll(now, &error)) {
-                    capture.FailFile(error);
-                    capture.strReason =
-                        L"the file cannot be read to keep what another process "
-                        L"saved: " +
-                        capture.strReason;
-                    return false;
-                }
+                else if (!lock.ReadAll(now, &error))
+                    return Detail::CannotReadTheirs(capture, error);
                 std::vector<Record> theirs;
                 ZkDiag::Capture scratch;
                 if (!Detail::Parse(std::move(now), pszRoot, pszRow, theirs, &scratch)) {

@@ -267,6 +267,39 @@ struct FieldMerge {
     }
 };
 
+// The traits a record type made of plain fields shares (see below):
+// identified by its GUID text or its name, merged field by field, holding no
+// list of its own, its name unique in the list. Traits derives from it and
+// adds Note and ListName.
+template <typename R, typename F, typename Traits>
+struct PlainRecordMerge {
+    using Record = R;
+    using Fields = F;
+    using Flat = FieldMerge<Record, Fields, Traits>;
+    static constexpr bool kNested = false;
+    static constexpr bool kUniqueNames = true;
+
+    static void Identify(const std::vector<const std::vector<Record>*>& lists,
+                         std::vector<std::vector<Key>>& keys)
+    {
+        KeysByGuidOrName(lists, keys, Fields::Guid,
+                         static_cast<const CString& (*)(const Record&)>(Fields::Name));
+    }
+    static bool Same(const Record& a, const Record& b) { return Flat::Same(a, b); }
+    static void Merge(const Scope& scope, Record& out, const Record* pOurBase, const Origin*,
+                      const Record* pBase, const Record& ours, const Record& theirs, Origin&)
+    {
+        Flat::Merge(scope, out, pOurBase, pBase, ours, theirs);
+    }
+    static void NoteChanges(const Scope& scope, const Record& base, const Record& theirs)
+    {
+        Flat::NoteChanges(scope, base, theirs);
+    }
+    static void KeptAsIs(const Record&, Origin&) {}
+    static const CString& Name(const Record& r) { return Fields::Name(r); }
+    static void SetName(Record& r, const CString& s) { Fields::SetName(r, s); }
+};
+
 // A name without a trailing "(n)": "Pump(2)" gives "Pump", "Pump" itself.
 inline CString NameStem(const CString& strName)
 {

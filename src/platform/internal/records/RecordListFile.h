@@ -202,6 +202,55 @@ bool SameList(const std::vector<Record>& a, const std::vector<Record>& b)
     return true;
 }
 
+// Under the lock of a file that is there, with a base (old): where the file
+// is no longer what old says, or old holds a snapshot, the list merged with
+// the file goes to merged, pWrite points there, origin says where the list's
+// records went, and bSnapshot is set when merged is not the list itself.
+// False when the Save must fail; the capture says why.
+template <typename Traits, typename Record>
+bool MergeWithFile(ZkFileSystem::FileLock& lock, const ZkFileBase<Record>& old,
+                   const wchar_t* pszRoot, const wchar_t* pszRow,
+                   const std::vector<Record>& vecRecord, ZkDiag::Capture& capture,
+                   std::vector<Record>*& pWrite, std::vector<Record>& merged,
+                   ZkRecords::Origin& origin, bool& bSnapshot)
+{
+    ZkFileSystem::FileError error;
+    const int nSame = old.bFile ? lock.Holds(old.content.data(), old.content.size(), &error) : 0;
+    if (nSame < 0)
+        return CannotReadTheirs(capture, error);
+    if (nSame == 1 && !old.bSnapshot)
+        return true;
+    ZkFileSystem::Bytes now;
+    if (nSame == 1)
+        now.assign(old.content.begin(), old.content.end());
+    else if (!lock.ReadAll(now, &error))
+        return CannotReadTheirs(capture, error);
+    std::vector<Record> theirs;
+    ZkDiag::Capture scratch;
+    if (!Parse(std::move(now), pszRoot, pszRow, theirs, &scratch)) {
+        // Changed since the base, and no library any more: what was put
+        // there (a hand edit gone wrong, another program's file) is not
+        // thrown away.
+        capture.RefuseUnreadable(scratch);
+        return false;
+    }
+    std::vector<Record> baseRecords;
+    if (nSame == 0 && old.bFile) {
+        ZkFileSystem::Bytes copy(old.content.begin(), old.content.end());
+        if (!Parse(std::move(copy), pszRoot, pszRow, baseRecords, nullptr))
+            baseRecords.clear();
+    }
+    capture.bMerged = nSame == 0;
+    ZkRecords::Scope scope;
+    scope.pCapture = &capture;
+    ZkRecords::MergeLists<Traits>(
+        scope, old.bSnapshot ? &old.snapshot : nullptr, old.bSnapshot ? &old.origin : nullptr,
+        nSame == 1 ? theirs : baseRecords, vecRecord, theirs, merged, origin);
+    pWrite = &merged;
+    bSnapshot = !SameList<Record, Traits>(merged, vecRecord);
+    return true;
+}
+
 }  // namespace ZkRecordListDetail
 
 // Writes the list to the file, under the file's lock (a second saver waits up
@@ -249,44 +298,10 @@ bool SaveRecordList(const CString& strFile, const wchar_t* pszRoot, const wchar_
                 note.kind = ZkMergeKind::kFileGone;
                 capture.AddMerge(std::move(note));
             }
-        } else if (pOld != nullptr) {
-            const int nSame =
-                pOld->bFile ? lock.Holds(pOld->content.data(), pOld->content.size(), &error) : 0;
-            if (nSame < 0)
-                return Detail::CannotReadTheirs(capture, error);
-            if (nSame == 0 || pOld->bSnapshot) {
-                ZkFileSystem::Bytes now;
-                if (nSame == 1)
-                    now.assign(pOld->content.begin(), pOld->content.end());
-                else if (!lock.ReadAll(now, &error))
-                    return Detail::CannotReadTheirs(capture, error);
-                std::vector<Record> theirs;
-                ZkDiag::Capture scratch;
-                if (!Detail::Parse(std::move(now), pszRoot, pszRow, theirs, &scratch)) {
-                    // Changed since the base, and no library any more: what
-                    // was put there (a hand edit gone wrong, another
-                    // program's file) is not thrown away.
-                    capture.RefuseUnreadable(scratch);
-                    return false;
-                }
-                {
-                    std::vector<Record> baseRecords;
-                    if (nSame == 0 && pOld->bFile) {
-                        ZkFileSystem::Bytes copy(pOld->content.begin(), pOld->content.end());
-                        if (!Detail::Parse(std::move(copy), pszRoot, pszRow, baseRecords, nullptr))
-                            baseRecords.clear();
-                    }
-                    capture.bMerged = nSame == 0;
-                    ZkRecords::Scope scope;
-                    scope.pCapture = &capture;
-                    ZkRecords::MergeLists<Traits>(
-                        scope, pOld->bSnapshot ? &pOld->snapshot : nullptr,
-                        pOld->bSnapshot ? &pOld->origin : nullptr,
-                        nSame == 1 ? theirs : baseRecords, vecRecord, theirs, merged, origin);
-                    pWrite = &merged;
-                    bSnapshot = !Detail::SameList<Record, Traits>(merged, vecRecord);
-                }
-            }
+        } else if (pOld != nullptr &&
+                   !Detail::MergeWithFile<Traits>(lock, *pOld, pszRoot, pszRow, vecRecord, capture,
+                                                  pWrite, merged, origin, bSnapshot)) {
+            return false;
         }
 
         auto pNew = std::make_shared<ZkFileBase<Record>>();

@@ -6,6 +6,23 @@
 
 namespace ZkExchangeRead {
 
+// A property or section name (ASCII in practice) against the n bytes of
+// UTF-8 at utf8 in the document, compared in place.
+bool NameIs(const char* utf8, size_t n, const wchar_t* name)
+{
+    size_t i = 0;
+    // ASCII alike unit by byte, then either the end or the first difference.
+    while (i < n && static_cast<unsigned char>(utf8[i]) < 0x80 &&
+           static_cast<std::make_unsigned_t<wchar_t>>(name[i]) ==
+               static_cast<unsigned char>(utf8[i]))
+        ++i;
+    if (i == n)
+        return name[n] == 0;
+    // An ASCII unit there differs from its byte; a character beyond ASCII
+    // is compared in UTF-8.
+    return !ZkText::IsAscii(name[i]) && ZkText::NameToUtf8(name) == std::string(utf8, n);
+}
+
 bool Reader::Load(ZkFileSystem::Bytes&& raw, const ZkFileSystem::Bytes* pFileBytes)
 {
     m_tree.Clear();

@@ -202,26 +202,19 @@ bool SameList(const std::vector<Record>& a, const std::vector<Record>& b)
     return true;
 }
 
-// Under the lock of a file that is there, with a base (old): where the file
-// is no longer what old says, or old holds a snapshot, the list merged with
-// the file goes to merged, pWrite points there, origin says where the list's
-// records went, and bSnapshot is set when merged is not the list itself.
-// False when the Save must fail; the capture says why.
+// Under the lock of a file that is there and no longer what old, the base,
+// says (or is, bSame, while old holds a snapshot): the list merged with the
+// file goes to merged, and origin says where the list's records went. False
+// when the Save must fail; the capture says why.
 template <typename Traits, typename Record>
-bool MergeWithFile(ZkFileSystem::FileLock& lock, const ZkFileBase<Record>& old,
+bool MergeWithFile(ZkFileSystem::FileLock& lock, const ZkFileBase<Record>& old, bool bSame,
                    const wchar_t* pszRoot, const wchar_t* pszRow,
                    const std::vector<Record>& vecRecord, ZkDiag::Capture& capture,
-                   std::vector<Record>*& pWrite, std::vector<Record>& merged,
-                   ZkRecords::Origin& origin, bool& bSnapshot)
+                   std::vector<Record>& merged, ZkRecords::Origin& origin)
 {
-    ZkFileSystem::FileError error;
-    const int nSame = old.bFile ? lock.Holds(old.content.data(), old.content.size(), &error) : 0;
-    if (nSame < 0)
-        return CannotReadTheirs(capture, error);
-    if (nSame == 1 && !old.bSnapshot)
-        return true;
     ZkFileSystem::Bytes now;
-    if (nSame == 1)
+    ZkFileSystem::FileError error;
+    if (bSame)
         now.assign(old.content.begin(), old.content.end());
     else if (!lock.ReadAll(now, &error))
         return CannotReadTheirs(capture, error);
@@ -235,19 +228,17 @@ bool MergeWithFile(ZkFileSystem::FileLock& lock, const ZkFileBase<Record>& old,
         return false;
     }
     std::vector<Record> baseRecords;
-    if (nSame == 0 && old.bFile) {
+    if (!bSame && old.bFile) {
         ZkFileSystem::Bytes copy(old.content.begin(), old.content.end());
         if (!Parse(std::move(copy), pszRoot, pszRow, baseRecords, nullptr))
             baseRecords.clear();
     }
-    capture.bMerged = nSame == 0;
+    capture.bMerged = !bSame;
     ZkRecords::Scope scope;
     scope.pCapture = &capture;
-    ZkRecords::MergeLists<Traits>(
-        scope, old.bSnapshot ? &old.snapshot : nullptr, old.bSnapshot ? &old.origin : nullptr,
-        nSame == 1 ? theirs : baseRecords, vecRecord, theirs, merged, origin);
-    pWrite = &merged;
-    bSnapshot = !SameList<Record, Traits>(merged, vecRecord);
+    ZkRecords::MergeLists<Traits>(scope, old.bSnapshot ? &old.snapshot : nullptr,
+                                  old.bSnapshot ? &old.origin : nullptr,
+                                  bSame ? theirs : baseRecords, vecRecord, theirs, merged, origin);
     return true;
 }
 
@@ -298,10 +289,18 @@ bool SaveRecordList(const CString& strFile, const wchar_t* pszRoot, const wchar_
                 note.kind = ZkMergeKind::kFileGone;
                 capture.AddMerge(std::move(note));
             }
-        } else if (pOld != nullptr &&
-                   !Detail::MergeWithFile<Traits>(lock, *pOld, pszRoot, pszRow, vecRecord, capture,
-                                                  pWrite, merged, origin, bSnapshot)) {
-            return false;
+        } else if (pOld != nullptr) {
+            const int nSame =
+                pOld->bFile ? lock.Holds(pOld->content.data(), pOld->content.size(), &error) : 0;
+            if (nSame < 0)
+                return Detail::CannotReadTheirs(capture, error);
+            if (nSame == 0 || pOld->bSnapshot) {
+                if (!Detail::MergeWithFile<Traits>(lock, *pOld, nSame == 1, pszRoot, pszRow,
+                                                   vecRecord, capture, merged, origin))
+                    return false;
+                pWrite = &merged;
+                bSnapshot = !Detail::SameList<Record, Traits>(merged, vecRecord);
+            }
         }
 
         auto pNew = std::make_shared<ZkFileBase<Record>>();

@@ -1,6 +1,7 @@
 // The property exchange's writer and reader against each other and against
 // pugixml: the bytes of a save, what happens to characters XML cannot carry,
 // positions read straight from the bytes, and what the capture records.
+// One file: every case shares the fixture and the library helpers.
 
 #include <pugixml.hpp>
 

@@ -1,6 +1,5 @@
 // The platform layer through its public interface: the wide string, the host
 // services, the path helpers and the XML property exchange.
-// One file: its parts are small and share the helpers below.
 
 #include <cfloat>
 #include <climits>
@@ -303,7 +302,7 @@ struct WritingOrder {
 // Callers may write into any section they hold, in any order: every value is
 // in the file, each property once with its last value, in either mode; a
 // section asked for again by its name is that section, and emptying one
-// takes back what it held. Long for its table: a row per writing order.
+// takes back what it held.
 TEST(PropExchangeTest, EveryWritingOrderStoresEveryValue)
 {
     const WritingOrder orders[] = {

@@ -1,22 +1,18 @@
 #include "platform/CXTPPropExchange.h"
 
-#include <algorithm>
 #include <charconv>
 #include <cstring>
 #include <memory>
 #include <string>
 #include <system_error>
-#include <type_traits>
 #include <utility>
-#include <vector>
 
 #include "platform/internal/exchange/ExchangeAccess.h"
+#include "platform/internal/exchange/ExchangeReader.h"
 #include "platform/internal/files/FileSystem.h"
 #include "platform/internal/text/Number.h"
 #include "platform/internal/text/Unicode.h"
-#include "platform/internal/xml/XmlDecoder.h"
 #include "platform/internal/xml/XmlDocument.h"
-#include "platform/internal/xml/XmlReader.h"
 #include "platform/internal/xml/XmlWriter.h"
 
 // The library's own way into a CString's storage, for values read in place.
@@ -26,40 +22,8 @@ struct ZkCStringAccess {
 
 namespace {
 
-using ZkXmlReader::Attribute;
-using ZkXmlReader::Element;
-
-// A property or section name (ASCII in practice) against the n bytes of
-// UTF-8 at utf8 in the document, compared in place.
-bool NameIs(const char* utf8, size_t n, const wchar_t* name)
-{
-    size_t i = 0;
-    // ASCII alike unit by byte, then either the end or the first difference.
-    while (i < n && static_cast<unsigned char>(utf8[i]) < 0x80 &&
-           static_cast<std::make_unsigned_t<wchar_t>>(name[i]) ==
-               static_cast<unsigned char>(utf8[i]))
-        ++i;
-    if (i == n)
-        return name[n] == 0;
-    // An ASCII unit there differs from its byte; a character beyond ASCII
-    // is compared in UTF-8.
-    return !ZkText::IsAscii(name[i]) && ZkText::NameToUtf8(name) == std::string(utf8, n);
-}
-
-bool NameIs(const Element& e, const wchar_t* name)
-{
-    return NameIs(e.name, e.nNameSize, name);
-}
-
-bool NameIs(const Element& e, const char* name)
-{
-    return e.nNameSize == std::strlen(name) && std::memcmp(e.name, name, e.nNameSize) == 0;
-}
-
-const Element* AsElement(const void* p)
-{
-    return static_cast<const Element*>(p);
-}
+using ZkExchangeRead::AsElement;
+using ZkExchangeRead::Element;
 
 // A real as the shortest text that reads back to the same bits.
 size_t NumberText(char* buf, size_t size, double value)
@@ -72,25 +36,6 @@ size_t NumberText(char* buf, size_t size, int value)
     return static_cast<size_t>(std::to_chars(buf, buf + size, value).ptr - buf);
 }
 
-// "x,y,z" as ZkTextToU3Value reads it, from the bytes.
-bool ParseU3(const char* p, size_t n, stu3Value& value)
-{
-    double parts[3];
-    size_t start = 0;
-    for (int i = 0; i < 3; ++i) {
-        const void* pComma = std::memchr(p + start, ',', n - start);
-        if ((pComma == nullptr) != (i == 2))
-            return false;
-        const size_t end =
-            pComma != nullptr ? static_cast<size_t>(static_cast<const char*>(pComma) - p) : n;
-        if (!ZkNumber::ParseWhole(p + start, end - start, ZkNumber::kThreeNumberPart, parts[i]))
-            return false;
-        start = end + 1;
-    }
-    value = stu3Value(parts[0], parts[1], parts[2]);
-    return true;
-}
-
 }  // namespace
 
 struct CXTPPropExchange::Root {
@@ -98,15 +43,7 @@ struct CXTPPropExchange::Root {
     std::string strRootName;  // UTF-8
     ZkDiag::Capture* pCapture = nullptr;
 
-    // Reading.
-    ZkXmlDecoder::DecodedText text;
-    ZkXmlReader::Tree tree;
-    std::wstring strPath;
-    // Warnings waiting for their place, by offset into the text: the text
-    // was parsed in place, so lines are counted in a fresh copy.
-    std::vector<std::pair<size_t, size_t>> pending;  // warning index, offset
-    bool bErrorPending = false;
-    size_t nErrorOffset = 0;
+    ZkExchangeRead::Reader reader;  // reading
 
     // Writing: the document in memory, written out by SaveToFile; or, once
     // the library's own save asks for it, streamed to its file, which takes
@@ -116,8 +53,6 @@ struct CXTPPropExchange::Root {
     ZkXmlWriter::Writer writer;
     bool bStream = false;
     bool bStreamBroken = false;
-
-    ~Root() { PlacePending(); }
 
     // A section's number in the document, from the exchange's serial.
     static size_t Section(unsigned long nSerial)
@@ -136,128 +71,6 @@ struct CXTPPropExchange::Root {
         if (!bTaken)
             bStreamBroken = true;
         return bTaken ? 1 : 0;
-    }
-
-    void PlacePending()
-    {
-        if (pCapture == nullptr || (pending.empty() && !bErrorPending))
-            return;
-        ZkFileSystem::Bytes raw;
-        ZkXmlDecoder::DecodedText again;
-        if (!ZkFileSystem::ReadWholeFile(strPath.c_str(), raw) ||
-            !ZkXmlDecoder::Decode(std::move(raw), again, nullptr))
-            return;
-        std::sort(pending.begin(), pending.end(),
-                  [](const auto& a, const auto& b) { return a.second < b.second; });
-        ZkLineCounter lines(again.Data(), again.Size());
-        for (const auto& p : pending)
-            if (p.first < pCapture->warnings.size())
-                pCapture->warnings[p.first].at = lines.At(p.second);
-        if (bErrorPending)
-            pCapture->at = ZkLineCounter(again.Data(), again.Size()).At(nErrorOffset);
-        pending.clear();
-        bErrorPending = false;
-    }
-
-    void BadValue(const void* pNode, const wchar_t* pszName, const char* value, size_t n,
-                  ZkDiag::ValueType type)
-    {
-        if (pCapture == nullptr)
-            return;
-        const Element& e = *AsElement(pNode);
-        ZkDiag::Warning w;
-        w.kind = ZkDiag::WarningKind::kBadValue;
-        w.valueType = type;
-        w.strSection = ZkDiag::WideFromUtf8(std::string(e.name, e.nNameSize));
-        w.strProperty = pszName;
-        w.strText = ZkDiag::WideFromUtf8(std::string(value, n));
-        const size_t offset = text.OffsetOf(value);
-        if (pCapture->Add(std::move(w)) && offset != static_cast<size_t>(-1))
-            pending.emplace_back(pCapture->warnings.size() - 1, offset);
-    }
-
-    bool Parse(ZkXmlDecoder::DecodedText& t)
-    {
-        if (ZkXmlReader::ReadSimpleMarkup(t, tree))
-            return true;
-        ZkXmlReader::Failure failure;
-        if (ZkXmlReader::ReadWithPugixml(t, pCapture, tree, failure))
-            return true;
-        if (failure.pszReason != nullptr)
-            return ParseFailed(failure.pszReason, failure.nOffset);
-        return false;  // the checks said why
-    }
-
-    bool ParseFailed(const char* reason, size_t offset)
-    {
-        if (pCapture != nullptr) {
-            pCapture->Fail(ZkOutcome::kMalformed, reason);
-            bErrorPending = offset != static_cast<size_t>(-1);
-            nErrorOffset = offset;
-            PlacePending();
-        }
-        tree.Clear();
-        return false;
-    }
-
-    // The text of a property of the element pNode, and its size: an
-    // attribute, looked for from *pNext to the end (records mostly ask for
-    // the one after the last read), then from the first up to *pNext; or the
-    // text of a child element. Null when absent.
-    const char* Find(const void* pNode, void*& pNext, const wchar_t* pszName, size_t& n) const
-    {
-        if (pNode == nullptr)
-            return nullptr;
-        const Element& e = *AsElement(pNode);
-        const Attribute* const first = tree.Attributes(e);
-        const Attribute* const last = first + e.nAttributes;
-        const Attribute* const start = pNext != nullptr ? static_cast<Attribute*>(pNext) : first;
-        const Attribute* a = start;
-        const Attribute* end = last;
-        for (int pass = 0; pass < 2; ++pass) {
-            for (; a != end; ++a)
-                if (NameIs(a->name, a->nNameSize, pszName)) {
-                    pNext = const_cast<Attribute*>(a + 1);
-                    n = a->nValueSize;
-                    return a->value;
-                }
-            a = first;
-            end = start;
-        }
-        const Element* c = NamedChild(&e, pszName, true);
-        if (c == nullptr)
-            return nullptr;
-        n = c->nTextSize;
-        return c->text != nullptr ? c->text : "";
-    }
-
-    // The first child of e named name (bChild), or the next sibling after e
-    // that is; null when there is none, or no e. The name is the caller's
-    // (wide) or the document's (UTF-8).
-    template <typename Name>
-    const Element* NamedChild(const Element* e, const Name* name, bool bChild) const
-    {
-        if (e == nullptr)
-            return nullptr;
-        const Element* c = bChild ? tree.FirstChild(*e) : tree.NextSibling(*e);
-        while (c != nullptr && !NameIs(*c, name))
-            c = tree.NextSibling(*c);
-        return c;
-    }
-
-    template <typename T>
-    int ReadNumber(const void* pNode, void*& pNext, const wchar_t* pszName, T& value)
-    {
-        size_t n = 0;
-        const char* text = Find(pNode, pNext, pszName, n);
-        if (text == nullptr)
-            return 0;
-        if (ZkNumber::ParseWhole(text, n, ZkNumber::kPropertyValue, value))
-            return 1;
-        BadValue(
-            pNode, pszName, text, n,
-            std::is_integral<T>::value ? ZkDiag::ValueType::kInteger : ZkDiag::ValueType::kReal);
-        return 0;
     }
 
     // A property of the writing exchange px; 1 when stored. The library's
@@ -358,7 +171,7 @@ int CXTPPropExchange::LoadFromFile(const wchar_t* lpszPath)
     Root& root = *m_pRoot;
     if (!root.bLoading || !m_bOwnsRoot || lpszPath == nullptr)
         return 0;
-    root.tree.Clear();
+    root.reader.Clear();
     m_pNode = nullptr;
     ZkFileSystem::Bytes raw;
     ZkFileSystem::FileError error;
@@ -367,30 +180,27 @@ int CXTPPropExchange::LoadFromFile(const wchar_t* lpszPath)
             root.pCapture->FailFile(error);
         return 0;
     }
-    return ZkExchangeAccess::LoadFromBytes(*this, std::move(raw), lpszPath);
+    root.reader.fileBytes.assign(raw.begin(), raw.end());
+    return ZkExchangeAccess::LoadFromBytes(*this, std::move(raw), &root.reader.fileBytes);
 }
 
 int ZkExchangeAccess::LoadFromBytes(CXTPPropExchange& px, ZkFileSystem::Bytes&& raw,
-                                    const wchar_t* path)
+                                    const ZkFileSystem::Bytes* pFileBytes)
 {
     CXTPPropExchange::Root& root = *px.m_pRoot;
-    if (!root.bLoading || !px.m_bOwnsRoot || path == nullptr)
+    if (!root.bLoading || !px.m_bOwnsRoot)
         return 0;
-    root.tree.Clear();
     px.m_pNode = nullptr;
-    root.strPath = path;
-    if (!ZkXmlDecoder::Decode(std::move(raw), root.text, root.pCapture) || !root.Parse(root.text))
+    if (!root.reader.Load(std::move(raw), pFileBytes))
         return 0;
-    px.m_pNode = const_cast<Element*>(root.tree.Root());
-    if (root.pCapture != nullptr && root.pCapture->outcome == ZkOutcome::kNone)
-        root.pCapture->outcome = ZkOutcome::kDone;
+    px.m_pNode = const_cast<Element*>(root.reader.Root());
     return 1;
 }
 
 int CXTPPropExchange::IsRootSectionPresent() const
 {
-    const Element* root = m_pRoot->tree.Root();
-    if (root != nullptr && NameIs(*root, m_pRoot->strRootName.c_str()))
+    const Element* root = m_pRoot->reader.Root();
+    if (root != nullptr && ZkExchangeRead::NameIs(*root, m_pRoot->strRootName.c_str()))
         return 1;
     if (root != nullptr && m_pRoot->pCapture != nullptr) {
         const std::string name(root->name, root->nNameSize);
@@ -432,7 +242,7 @@ int CXTPPropExchange::IsLoading() const
 CXTPPropExchange CXTPPropExchange::GetSection(const wchar_t* lpszSection)
 {
     if (m_pRoot->bLoading) {
-        const Element* child = m_pRoot->NamedChild(AsElement(m_pNode), lpszSection, true);
+        const Element* child = m_pRoot->reader.NamedChild(AsElement(m_pNode), lpszSection, true);
         return CXTPPropExchange(m_pRoot, const_cast<Element*>(child), 0, 0, m_nCompactMode);
     }
     const CXTPPropExchangeEnumerator name(this, lpszSection);
@@ -476,7 +286,7 @@ int CXTPPropExchange::PX_String(const wchar_t* lpszName, CString& value)
 {
     if (m_pRoot->bLoading) {
         size_t n = 0;
-        const char* text = m_pRoot->Find(m_pNode, m_pNextAttribute, lpszName, n);
+        const char* text = m_pRoot->reader.Find(m_pNode, m_pNextAttribute, lpszName, n);
         if (text == nullptr)
             return 0;
         ZkText::AssignUtf8(ZkCStringAccess::Units(value), text, n);
@@ -489,14 +299,14 @@ int CXTPPropExchange::PX_String(const wchar_t* lpszName, CString& value)
 int CXTPPropExchange::PX_Double(const wchar_t* lpszName, double& value)
 {
     if (m_pRoot->bLoading)
-        return m_pRoot->ReadNumber(m_pNode, m_pNextAttribute, lpszName, value);
+        return m_pRoot->reader.ReadNumber(m_pNode, m_pNextAttribute, lpszName, value);
     return m_pRoot->WriteNumber(*this, lpszName, value);
 }
 
 int CXTPPropExchange::PX_Int(const wchar_t* lpszName, int& value)
 {
     if (m_pRoot->bLoading)
-        return m_pRoot->ReadNumber(m_pNode, m_pNextAttribute, lpszName, value);
+        return m_pRoot->reader.ReadNumber(m_pNode, m_pNextAttribute, lpszName, value);
     return m_pRoot->WriteNumber(*this, lpszName, value);
 }
 
@@ -543,7 +353,7 @@ POSITION CXTPPropExchangeEnumerator::GetPosition(unsigned long /*dwCount*/, int 
     if (!m_pSection->m_pRoot->bLoading)
         return reinterpret_cast<POSITION>(this);  // any non-null value: writing never tests it
     return reinterpret_cast<POSITION>(const_cast<Element*>(
-        m_pSection->m_pRoot->NamedChild(AsElement(m_pSection->m_pNode), m_pszName, true)));
+        m_pSection->m_pRoot->reader.NamedChild(AsElement(m_pSection->m_pNode), m_pszName, true)));
 }
 
 CXTPPropExchange CXTPPropExchangeEnumerator::GetNext(POSITION& pos)
@@ -553,13 +363,14 @@ CXTPPropExchange CXTPPropExchangeEnumerator::GetNext(POSITION& pos)
         return parent.m_pRoot->Child(parent, m_pszName, true);
     auto* item = reinterpret_cast<Element*>(pos);
     pos = reinterpret_cast<POSITION>(
-        const_cast<Element*>(parent.m_pRoot->NamedChild(item, m_pszName, false)));
+        const_cast<Element*>(parent.m_pRoot->reader.NamedChild(item, m_pszName, false)));
     return CXTPPropExchange(parent.m_pRoot, item, 0, 0, parent.m_nCompactMode);
 }
 
 void ZkExchangeAccess::SetCapture(CXTPPropExchange& root, ZkDiag::Capture* pCapture)
 {
     root.m_pRoot->pCapture = pCapture;
+    root.m_pRoot->reader.pCapture = pCapture;
     if (!root.m_pRoot->bLoading)
         root.m_pRoot->writer.SetCapture(pCapture);
 }
@@ -579,15 +390,8 @@ void ZkExchangeAccess::StreamTo(CXTPPropExchange& root, const wchar_t* path,
 int ZkExchangeAccess::PX_U3Value(CXTPPropExchange* pPX, const wchar_t* pszName, stu3Value& value)
 {
     CXTPPropExchange::Root& root = *pPX->m_pRoot;
-    if (root.bLoading) {
-        size_t n = 0;
-        const char* text = root.Find(pPX->m_pNode, pPX->m_pNextAttribute, pszName, n);
-        if (text == nullptr)
-            return 0;
-        if (!ParseU3(text, n, value))
-            root.BadValue(pPX->m_pNode, pszName, text, n, ZkDiag::ValueType::kThreeNumbers);
-        return 1;
-    }
+    if (root.bLoading)
+        return root.reader.ReadThreeNumbers(pPX->m_pNode, pPX->m_pNextAttribute, pszName, value);
     char buf[128];
     const char* end = ZkNumber::ThreeNumberText(buf, buf + sizeof buf, value);
     return root.WriteAscii(*pPX, pszName, buf, static_cast<size_t>(end - buf));
@@ -600,8 +404,9 @@ size_t ZkExchangeAccess::CountItems(const CXTPPropExchangeEnumerator& items)
         return 0;
     size_t n = 0;
     const CXTPPropExchange::Root& root = *section.m_pRoot;
-    for (const Element* c = root.NamedChild(AsElement(section.m_pNode), items.m_pszName, true);
-         c != nullptr; c = root.NamedChild(c, items.m_pszName, false))
+    for (const Element* c =
+             root.reader.NamedChild(AsElement(section.m_pNode), items.m_pszName, true);
+         c != nullptr; c = root.reader.NamedChild(c, items.m_pszName, false))
         ++n;
     return n;
 }

@@ -2,6 +2,7 @@
 // pugixml: the bytes of a save, what happens to characters XML cannot carry,
 // positions read straight from the bytes, what the capture records, and
 // every conversion between UTF-8 and UTF-16 at the edges of their forms.
+// One file: every case shares the fixture and the library helpers.
 
 #include <pugixml.hpp>
 

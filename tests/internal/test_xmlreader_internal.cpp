@@ -70,7 +70,8 @@ void ExpectPlainAgrees(const std::string& bytes)
 
 }  // namespace
 
-// Each document with whether the simple markup read takes it.
+// Each document with whether the simple markup read takes it. Long for its
+// table: a row per document.
 TEST(XmlReaderTest, SimpleMarkupReadTakesPlainFilesAsPugixmlReadsThem)
 {
     const std::string row = "<r a=\"1\" b='2'/>";

@@ -41,31 +41,8 @@ struct ZkNodeDetailFields {
     static std::wstring Text(const NodeDetailResData& r, int i) { return Field(r, i).GetString(); }
 };
 
-struct ZkNodeDetailMerge {
-    using Record = NodeDetailResData;
-    using Fields = ZkNodeDetailFields;
-    using Flat = ZkRecords::FieldMerge<Record, Fields, ZkNodeDetailMerge>;
-    static constexpr bool kNested = false;
-    static constexpr bool kUniqueNames = true;
-
-    static void Identify(const std::vector<const std::vector<Record>*>& lists,
-                         std::vector<std::vector<ZkRecords::Key>>& keys)
-    {
-        ZkRecords::KeysByGuidOrName(lists, keys, Fields::Guid,
-                                    static_cast<const CString& (*)(const Record&)>(Fields::Name));
-    }
-    static bool Same(const Record& a, const Record& b) { return Flat::Same(a, b); }
-    static void Merge(const ZkRecords::Scope& scope, Record& out, const Record* pOurBase,
-                      const ZkRecords::Origin*, const Record* pBase, const Record& ours,
-                      const Record& theirs, ZkRecords::Origin&)
-    {
-        Flat::Merge(scope, out, pOurBase, pBase, ours, theirs);
-    }
-    static void NoteChanges(const ZkRecords::Scope& scope, const Record& base, const Record& theirs)
-    {
-        Flat::NoteChanges(scope, base, theirs);
-    }
-    static void KeptAsIs(const Record&, ZkRecords::Origin&) {}
+struct ZkNodeDetailMerge
+    : ZkRecords::PlainRecordMerge<NodeDetailResData, ZkNodeDetailFields, ZkNodeDetailMerge> {
     static ZkDiag::MergeNote Note(const ZkRecords::Scope&, const Record& r, ZkMergeKind kind)
     {
         ZkDiag::MergeNote note;
@@ -77,7 +54,5 @@ struct ZkNodeDetailMerge {
                       (note.strGuid.empty() ? L"" : L" (" + note.strGuid + L")");
         return note;
     }
-    static const CString& Name(const Record& r) { return Fields::Name(r); }
-    static void SetName(Record& r, const CString& s) { Fields::SetName(r, s); }
     static std::wstring ListName(const ZkRecords::Scope&) { return L"the node details"; }
 };

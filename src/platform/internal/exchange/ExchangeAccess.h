@@ -35,10 +35,12 @@ struct ZkExchangeAccess {
     // rather than lose or misplace a value.
     static void StreamTo(CXTPPropExchange& root, const wchar_t* path,
                          const ZkFileSystem::WriteOptions& options = ZkFileSystem::WriteOptions());
-    // Root, reading: LoadFromFile on bytes already read (taken over); path is
-    // the file they came from, where warnings find their lines.
+    // Root, reading: LoadFromFile on bytes already read (taken over).
+    // pFileBytes, when given, holds the same bytes, unchanged for as long as
+    // the exchange lives: warnings find their lines there (null: they get
+    // none).
     static int LoadFromBytes(CXTPPropExchange& root, ZkFileSystem::Bytes&& raw,
-                             const wchar_t* path);
+                             const ZkFileSystem::Bytes* pFileBytes);
     // A position as one text property in the host's three-number form
     // (ZkU3ValueToText, ZkTextToU3Value), read and written without a CString:
     // non-zero when exchanged; the value changes only when all three numbers

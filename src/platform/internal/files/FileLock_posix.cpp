@@ -10,24 +10,7 @@
 
 namespace ZkFileSystem {
 
-namespace {
-
-bool Fail(FileError* pError, FileStatus status, int code)
-{
-    if (pError != nullptr)
-        *pError = {status, code};
-    return false;
-}
-
-bool Fail(FileError* pError, int code)
-{
-    const FileStatus status = code == ENOENT || code == ENOTDIR ? FileStatus::kMissing
-                              : code == EACCES || code == EPERM ? FileStatus::kNotPermitted
-                                                                : FileStatus::kSystemError;
-    return Fail(pError, status, code);
-}
-
-}  // namespace
+using detail::Fail;
 
 std::chrono::milliseconds FileLock::ReplaceGap()
 {

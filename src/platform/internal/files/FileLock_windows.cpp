@@ -6,28 +6,14 @@
 
 namespace ZkFileSystem {
 
+using detail::Fail;
+
 namespace {
 
 // The byte locked: far beyond any end of file, so that no read of the
 // file's content meets the lock.
 const DWORD kLockOffsetLow = 0xFFFFFFFEu;
 const DWORD kLockOffsetHigh = 0x7FFFFFFFu;
-
-bool Fail(FileError* pError, FileStatus status, DWORD code)
-{
-    if (pError != nullptr)
-        *pError = {status, static_cast<int>(code)};
-    return false;
-}
-
-bool Fail(FileError* pError, DWORD code)
-{
-    const FileStatus status =
-        code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND     ? FileStatus::kMissing
-        : code == ERROR_ACCESS_DENIED || code == ERROR_SHARING_VIOLATION ? FileStatus::kNotPermitted
-                                                                         : FileStatus::kSystemError;
-    return Fail(pError, status, code);
-}
 
 HANDLE Handle(std::intptr_t file)
 {

@@ -40,6 +40,13 @@ bool IsDeviceName(const wchar_t* p, size_t n)
 
 }  // namespace
 
+bool detail::Fail(FileError* pError, FileStatus status, int code)
+{
+    if (pError != nullptr)
+        *pError = {status, code};
+    return false;
+}
+
 void SetWriteFaultForTesting(long long failAfterBytes)
 {
     g_writeFaultAfter = failAfterBytes;

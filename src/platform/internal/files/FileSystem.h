@@ -143,6 +143,12 @@ void SetNamedTemporaryFilesForTesting(bool bNamed);
 // Shared by the two implementations (FileSystem.cpp).
 namespace detail {
 
+// False, with *pError (when given) set to status and code.
+bool Fail(FileError* pError, FileStatus status, int code);
+// False, with the status the system's error code (errno; GetLastError() on
+// Windows) stands for (FileSystem_posix.cpp, FileSystem_windows.cpp).
+bool Fail(FileError* pError, int code);
+
 // The system's writer (FileSystem_posix.cpp, FileSystem_windows.cpp), not yet
 // started.
 std::unique_ptr<AtomicWriter::Impl> NewWriter(FileError& error);

@@ -11,29 +11,25 @@
 
 namespace ZkFileSystem {
 
+using detail::Fail;
+
+bool detail::Fail(FileError* pError, int code)
+{
+    const auto c = static_cast<DWORD>(code);
+    const FileStatus status =
+        c == ERROR_FILE_NOT_FOUND || c == ERROR_PATH_NOT_FOUND ? FileStatus::kMissing
+        : c == ERROR_ACCESS_DENIED || c == ERROR_WRITE_PROTECT || c == ERROR_SHARING_VIOLATION ||
+                c == ERROR_LOCK_VIOLATION
+            ? FileStatus::kNotPermitted
+        : c == ERROR_ALREADY_EXISTS || c == ERROR_FILE_EXISTS ? FileStatus::kExists
+                                                              : FileStatus::kSystemError;
+    return Fail(pError, status, code);
+}
+
 namespace {
 
 // Larger requests are split: ReadFile and WriteFile take a 32-bit count.
 const size_t kChunk = 0x10000000u;
-
-bool Fail(FileError* pError, FileStatus status, DWORD code)
-{
-    if (pError != nullptr)
-        *pError = {status, static_cast<int>(code)};
-    return false;
-}
-
-bool Fail(FileError* pError, DWORD code)
-{
-    const FileStatus status =
-        code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND ? FileStatus::kMissing
-        : code == ERROR_ACCESS_DENIED || code == ERROR_WRITE_PROTECT ||
-                code == ERROR_SHARING_VIOLATION || code == ERROR_LOCK_VIOLATION
-            ? FileStatus::kNotPermitted
-        : code == ERROR_ALREADY_EXISTS || code == ERROR_FILE_EXISTS ? FileStatus::kExists
-                                                                    : FileStatus::kSystemError;
-    return Fail(pError, status, code);
-}
 
 std::wstring FolderOf(const std::wstring& p)
 {

@@ -112,9 +112,10 @@ bool LoadRecordList(const CString& strFile, const wchar_t* pszRoot, const wchar_
     pNew->snapshot.clear();
     pNew->origin = ZkRecords::Origin();
 
+    // The kept bytes outlive the exchange, which places its warnings in them.
     CXTPPropExchange px(1, nullptr, pszRoot);
     ZkExchangeAccess::SetCapture(px, &capture);
-    if (!ZkExchangeAccess::LoadFromBytes(px, std::move(raw), strFile) ||
+    if (!ZkExchangeAccess::LoadFromBytes(px, std::move(raw), &pNew->content) ||
         !px.IsRootSectionPresent()) {
         vecRecord.clear();
         return false;
@@ -146,21 +147,29 @@ void ForgetFileBase(ZkFileBasePtr<Record>& pBase)
 namespace ZkRecordListDetail {
 
 // The records of a file's bytes (taken over); false when they hold no
-// library. pCapture, when given, says why, without line and column: finding
-// them would open the file again, and where the system ties a lock to the
-// process rather than to its open file (flock over NFS) closing that would
-// release the lock the Save holds.
+// library. pCapture, when given, says why, without line and column: the
+// bytes are parsed in place and not kept.
 template <typename Record>
 bool Parse(ZkFileSystem::Bytes&& bytes, const wchar_t* pszRoot, const wchar_t* pszRow,
            std::vector<Record>& out, ZkDiag::Capture* pCapture)
 {
     CXTPPropExchange px(1, nullptr, pszRoot);
     ZkExchangeAccess::SetCapture(px, pCapture);
-    if (!ZkExchangeAccess::LoadFromBytes(px, std::move(bytes), L"") || !px.IsRootSectionPresent())
+    if (!ZkExchangeAccess::LoadFromBytes(px, std::move(bytes), nullptr) ||
+        !px.IsRootSectionPresent())
         return false;
     px.SetCompactMode(1);
     ReadItems(px, pszRow, out, 0, FreshRecord());
     return true;
+}
+
+// A Save that cannot read what another process saved fails: false.
+inline bool CannotReadTheirs(ZkDiag::Capture& capture, const ZkFileSystem::FileError& error)
+{
+    capture.FailFile(error);
+    capture.strReason =
+        L"the file cannot be read to keep what another process saved: " + capture.strReason;
+    return false;
 }
 
 // Writes a new document holding the records in order to the file; true when
@@ -190,6 +199,46 @@ bool SameList(const std::vector<Record>& a, const std::vector<Record>& b)
     for (size_t i = 0; i < a.size(); ++i)
         if (!Traits::Same(a[i], b[i]))
             return false;
+    return true;
+}
+
+// Under the lock of a file that is there and no longer what old, the base,
+// says (or is, bSame, while old holds a snapshot): the list merged with the
+// file goes to merged, and origin says where the list's records went. False
+// when the Save must fail; the capture says why.
+template <typename Traits, typename Record>
+bool MergeWithFile(ZkFileSystem::FileLock& lock, const ZkFileBase<Record>& old, bool bSame,
+                   const wchar_t* pszRoot, const wchar_t* pszRow,
+                   const std::vector<Record>& vecRecord, ZkDiag::Capture& capture,
+                   std::vector<Record>& merged, ZkRecords::Origin& origin)
+{
+    ZkFileSystem::Bytes now;
+    ZkFileSystem::FileError error;
+    if (bSame)
+        now.assign(old.content.begin(), old.content.end());
+    else if (!lock.ReadAll(now, &error))
+        return CannotReadTheirs(capture, error);
+    std::vector<Record> theirs;
+    ZkDiag::Capture scratch;
+    if (!Parse(std::move(now), pszRoot, pszRow, theirs, &scratch)) {
+        // Changed since the base, and no library any more: what was put
+        // there (a hand edit gone wrong, another program's file) is not
+        // thrown away.
+        capture.RefuseUnreadable(scratch);
+        return false;
+    }
+    std::vector<Record> baseRecords;
+    if (!bSame && old.bFile) {
+        ZkFileSystem::Bytes copy(old.content.begin(), old.content.end());
+        if (!Parse(std::move(copy), pszRoot, pszRow, baseRecords, nullptr))
+            baseRecords.clear();
+    }
+    capture.bMerged = !bSame;
+    ZkRecords::Scope scope;
+    scope.pCapture = &capture;
+    ZkRecords::MergeLists<Traits>(scope, old.bSnapshot ? &old.snapshot : nullptr,
+                                  old.bSnapshot ? &old.origin : nullptr,
+                                  bSame ? theirs : baseRecords, vecRecord, theirs, merged, origin);
     return true;
 }
 
@@ -243,52 +292,14 @@ bool SaveRecordList(const CString& strFile, const wchar_t* pszRoot, const wchar_
         } else if (pOld != nullptr) {
             const int nSame =
                 pOld->bFile ? lock.Holds(pOld->content.data(), pOld->content.size(), &error) : 0;
-            if (nSame < 0) {
-                capture.FailFile(error);
-                capture.strReason =
-                    L"the file cannot be read to keep what another process "
-                    L"saved: " +
-                    capture.strReason;
-                return false;
-            }
+            if (nSame < 0)
+                return Detail::CannotReadTheirs(capture, error);
             if (nSame == 0 || pOld->bSnapshot) {
-                ZkFileSystem::Bytes now;
-                if (nSame == 1)
-                    now.assign(pOld->content.begin(), pOld->content.end());
-                else if (!lock.ReadAll(now, &error)) {
-                    capture.FailFile(error);
-                    capture.strReason =
-                        L"the file cannot be read to keep what another process "
-                        L"saved: " +
-                        capture.strReason;
+                if (!Detail::MergeWithFile<Traits>(lock, *pOld, nSame == 1, pszRoot, pszRow,
+                                                   vecRecord, capture, merged, origin))
                     return false;
-                }
-                std::vector<Record> theirs;
-                ZkDiag::Capture scratch;
-                if (!Detail::Parse(std::move(now), pszRoot, pszRow, theirs, &scratch)) {
-                    // Changed since the base, and no library any more: what
-                    // was put there (a hand edit gone wrong, another
-                    // program's file) is not thrown away.
-                    capture.RefuseUnreadable(scratch);
-                    return false;
-                }
-                {
-                    std::vector<Record> baseRecords;
-                    if (nSame == 0 && pOld->bFile) {
-                        ZkFileSystem::Bytes copy(pOld->content.begin(), pOld->content.end());
-                        if (!Detail::Parse(std::move(copy), pszRoot, pszRow, baseRecords, nullptr))
-                            baseRecords.clear();
-                    }
-                    capture.bMerged = nSame == 0;
-                    ZkRecords::Scope scope;
-                    scope.pCapture = &capture;
-                    ZkRecords::MergeLists<Traits>(
-                        scope, pOld->bSnapshot ? &pOld->snapshot : nullptr,
-                        pOld->bSnapshot ? &pOld->origin : nullptr,
-                        nSame == 1 ? theirs : baseRecords, vecRecord, theirs, merged, origin);
-                    pWrite = &merged;
-                    bSnapshot = !Detail::SameList<Record, Traits>(merged, vecRecord);
-                }
+                pWrite = &merged;
+                bSnapshot = !Detail::SameList<Record, Traits>(merged, vecRecord);
             }
         }
 

@@ -208,26 +208,29 @@ ZkMergeNote ExplainedMerge(const MergeNote& m)
     const std::wstring who = m.strWho;
     const std::wstring ours = Quoted(m.strOurs).GetString();
     const std::wstring theirs = Quoted(m.strTheirs).GetString();
+    // Most say what became of the record in words of their own.
+    static const struct {
+        ZkMergeKind kind;
+        const wchar_t* pszWhat;
+    } kWhat[] = {
+        {ZkMergeKind::kAdded, L" was added by another process"},
+        {ZkMergeKind::kDeleted, L" was deleted by another process"},
+        {ZkMergeKind::kKeptChangedHere,
+         L" was deleted by another process and changed here: kept, as changed here"},
+        {ZkMergeKind::kKeptChangedThere,
+         L" was deleted here and changed by another process: kept, as changed there"},
+    };
     std::wstring message;
+    for (const auto& what : kWhat)
+        if (what.kind == m.kind)
+            message = who + what.pszWhat;
     switch (m.kind) {
-    case ZkMergeKind::kAdded:
-        message = who + L" was added by another process";
-        break;
-    case ZkMergeKind::kDeleted:
-        message = who + L" was deleted by another process";
-        break;
     case ZkMergeKind::kChanged:
         message = who + L": another process changed " + m.strField + L" to " + theirs;
         break;
     case ZkMergeKind::kConflict:
         message = who + L": " + m.strField + L" was changed here to " + ours +
                   L" and by another process to " + theirs + L"; " + ours + L" was written";
-        break;
-    case ZkMergeKind::kKeptChangedHere:
-        message = who + L" was deleted by another process and changed here: kept, as changed here";
-        break;
-    case ZkMergeKind::kKeptChangedThere:
-        message = who + L" was deleted here and changed by another process: kept, as changed there";
         break;
     case ZkMergeKind::kRenamed:
         message = who + L" was written under the next free name: another process's record is " +
@@ -240,6 +243,8 @@ ZkMergeNote ExplainedMerge(const MergeNote& m)
     case ZkMergeKind::kFileGone:
         message = L"another process had deleted the file: it was written anew with this list";
         break;
+    default:
+        break;  // in kWhat
     }
     out.strMessage = Text(message);
     return out;

@@ -22,6 +22,9 @@ class xml_document;
 
 namespace ZkXmlReader {
 
+// Sizes and counts are kept in 32 bits: texts and trees stay below this.
+constexpr uint32_t kMaxCount = UINT32_MAX;
+
 struct Attribute {
     const char* name;
     const char* value;  // decoded: references, and white space as XML reads it
@@ -69,11 +72,12 @@ private:
     std::unique_ptr<pugi::xml_document> m_pDocument;
 };
 
-// Reads prepared text that holds only an optional declaration in XML's form,
-// white space, and one element of elements with ASCII names and attributes
-// whose values hold at most the five named references, character references
-// to characters XML allows, and TAB, LF and CR. False for anything else,
-// with the text unchanged and the tree empty: the pugixml read decides then.
+// Reads prepared text (SimpleMarkupReader.cpp) that holds only an optional
+// declaration in XML's form, white space, and one element of elements with
+// ASCII names and attributes whose values hold at most the five named
+// references, character references to characters XML allows, and TAB, LF
+// and CR. False for anything else, with the text unchanged and the tree
+// empty: the pugixml read decides then.
 bool ReadSimpleMarkup(ZkXmlDecoder::DecodedText& text, Tree& tree);
 
 // Why the pugixml read failed, when the checks had not already reported it.

@@ -7,7 +7,8 @@
 // ZKND_MODULE_HAS_NAMEDVALUE (MFC announces itself with _MFC_VER). The
 // program then includes every public header of the library and takes the
 // usual roads with the module's own types, checking each result at run time.
-// Usage: lookalike [data directory]; exits 1 when any check fails.
+// Usage: lookalike [data directory]; exits 1 when any check fails. One file,
+// as a module is one translation unit: its look-alike types come first.
 #include <cstdarg>
 #include <cstdio>
 #include <filesystem>

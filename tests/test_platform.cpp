@@ -303,7 +303,7 @@ struct WritingOrder {
 // Callers may write into any section they hold, in any order: every value is
 // in the file, each property once with its last value, in either mode; a
 // section asked for again by its name is that section, and emptying one
-// takes back what it held.
+// takes back what it held. Long for its table: a row per order of calls.
 TEST(PropExchangeTest, EveryWritingOrderStoresEveryValue)
 {
     const WritingOrder orders[] = {

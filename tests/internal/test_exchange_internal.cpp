@@ -563,7 +563,7 @@ std::string Decoded(const std::string& bytes, bool& bOk, size_t& nWarnings)
 // are none, through every conversion: UTF-8 to units (as text and as a parsed
 // value), the check of a file's UTF-8, one code point each way, the
 // platform's wide text to units, and units to UTF-8 (as text, and as a file
-// in UTF-16 or UTF-32 of either byte order).
+// in UTF-16 or UTF-32 of either byte order). Long for its table.
 TEST(UnicodeTest, EveryConversionAgreesAtTheEdges)
 {
     using ZkText::Utf8Fault;

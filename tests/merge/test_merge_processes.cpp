@@ -224,7 +224,8 @@ void CheckLogged(Findings& f, const std::string& what,
     }
 }
 
-// Replays the workers' logs and compares the files with them.
+// Replays the workers' logs and compares the files with them: one function,
+// as the replay and the comparison share every table they build.
 Findings Check(const std::vector<fs::path>& logs)
 {
     Findings f;

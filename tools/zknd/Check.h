@@ -45,10 +45,7 @@ struct Findings {
     int nFittings = 0;
 };
 
-// The copies of the libraries' records stay in memory after the check, until
-// the process ends or DropKept.
 Findings Check(const DataDir& dir, Progress& progress);
-void DropKept();
 
 // The outcome of a report that failed, as an error, and its warnings, about
 // the file shown as strPath.

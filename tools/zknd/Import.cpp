@@ -15,10 +15,10 @@
 
 #include "Check.h"
 #include "Commands.h"
+#include "Display.h"
 #include "Files.h"
 #include "Library.h"
 #include "Progress.h"
-#include "Text.h"
 #include "frame/ZkNodeDetail.h"
 #include "platform/ZkPath.h"
 

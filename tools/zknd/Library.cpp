@@ -4,7 +4,7 @@
 #include <fstream>
 #include <limits>
 
-#include "Text.h"
+#include "Display.h"
 #include "frame/ZkNodeDetail.h"
 #include "platform/CXTPPropExchange.h"
 #include "platform/ZkHost.h"

@@ -10,9 +10,9 @@
 #include "Check.h"
 #include "Commands.h"
 #include "DataDir.h"
+#include "Display.h"
 #include "Progress.h"
 #include "ResourceFiles.h"
-#include "Text.h"
 #include "frame/ZkNodeDetail.h"
 
 namespace zknd {

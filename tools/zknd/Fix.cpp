@@ -1,3 +1,5 @@
+// One file: the plan, its application and its report share the Fixer's state.
+//
 // zknd fix: the repairs of what check finds that can be made without making
 // anything up, shown, and made only when asked. Each problem check reports
 // is either repaired or said not to be, with the reason; what is renamed,
@@ -252,7 +254,42 @@ private:
         }
     }
 
+    // The repairs of node details, in steps: a second holder of a name or a
+    // GUID text first, so that the files a GUID text takes along are known
+    // before the files of other letter case are renamed.
     bool PlanNodeDetails()
+    {
+        std::vector<bool> vecProtected;
+        NameSet names;
+        if (!IndexRecords(vecProtected, names))
+            return false;
+        const RecordProblems problems = {ProblemsOf(m_strNdShown, "duplicate-name"),
+                                         ProblemsOf(m_strNdShown, "duplicate-guid"),
+                                         ProblemsOf(m_strNdShown, "guid-not-canonical"),
+                                         ProblemsOf(m_strNdShown, "guid-not-file-name"),
+                                         {ProblemsOf(m_strNdShown, "missing-drawing"),
+                                          ProblemsOf(m_strNdShown, "missing-slide")}};
+        PlanRenames(problems, names);
+        PlanNewGuids(problems);
+        PlanCanonicalGuids(problems);
+        PlanFileCase(problems);
+        RewriteRecords();
+        PlanUnnamed(vecProtected);
+        return true;
+    }
+
+    // The node-detail problems the repairs go by, each by record.
+    struct RecordProblems {
+        std::multimap<long, size_t> sameName;
+        std::multimap<long, size_t> sameGuid;
+        std::multimap<long, size_t> notCanonical;
+        std::multimap<long, size_t> notFileName;
+        std::multimap<long, size_t> missing[2];  // drawing, slide
+    };
+
+    // The records, their GUID texts and the files each names; false when the
+    // folder cannot be listed.
+    bool IndexRecords(std::vector<bool>& vecProtected, NameSet& names)
     {
         m_pNd->GetVecNodeDetailResData(m_vecRecord);
         std::error_code ec;
@@ -264,8 +301,7 @@ private:
         m_vecClaims.assign(nEntries, 0);
         m_vecLeaving.assign(nEntries, -1);
         m_vecTakenBy.assign(nEntries, -1);
-        std::vector<bool> vecProtected(nEntries, false);
-        NameSet names;
+        vecProtected.assign(nEntries, false);
         for (size_t i = 0; i < m_vecRecord.size(); ++i) {
             const CString strGuid = m_vecRecord[i].GetGuid();
             m_vecGuid.push_back(strGuid);
@@ -283,22 +319,21 @@ private:
                 }
             m_vecFile.push_back(file);
         }
+        return true;
+    }
 
-        const auto sameName = ProblemsOf(m_strNdShown, "duplicate-name");
-        const auto sameGuid = ProblemsOf(m_strNdShown, "duplicate-guid");
-        const auto notCanonical = ProblemsOf(m_strNdShown, "guid-not-canonical");
-        const auto notFileName = ProblemsOf(m_strNdShown, "guid-not-file-name");
-        const char* const kMissing[2] = {"missing-drawing", "missing-slide"};
-        const std::multimap<long, size_t> missing[2] = {ProblemsOf(m_strNdShown, kMissing[0]),
-                                                        ProblemsOf(m_strNdShown, kMissing[1])};
-        // A file the system finds only in other letter case goes with the
-        // new GUID text as well.
-        auto coverFiles = [&](long r, long nRecord) {
-            for (int nKind = 0; nKind < 2; ++nKind)
-                if (m_vecRepair[static_cast<size_t>(r)].file[nKind] != FileAct::kMissing)
-                    Covers(r, missing[nKind], nRecord);
-        };
-        for (const auto& same : sameName) {
+    // A file the system finds only in other letter case goes with the new
+    // GUID text as well.
+    void CoverFiles(long r, long nRecord, const RecordProblems& problems)
+    {
+        for (int nKind = 0; nKind < 2; ++nKind)
+            if (m_vecRepair[static_cast<size_t>(r)].file[nKind] != FileAct::kMissing)
+                Covers(r, problems.missing[nKind], nRecord);
+    }
+
+    void PlanRenames(const RecordProblems& problems, NameSet& names)
+    {
+        for (const auto& same : problems.sameName) {
             const size_t i = static_cast<size_t>(same.first);
             Repair repair;
             repair.strAction = "rename";
@@ -308,11 +343,15 @@ private:
             names.Add(repair.strNewName);
             AddRepair(std::move(repair), same.second);
         }
+    }
+
+    void PlanNewGuids(const RecordProblems& problems)
+    {
         // A second holder of a GUID text takes a new one, with copies of the
         // files, before any first holder renames its files.
-        for (const auto& same : sameGuid) {
+        for (const auto& same : problems.sameGuid) {
             const size_t i = static_cast<size_t>(same.first);
-            if (notFileName.count(same.first) != 0) {
+            if (problems.notFileName.count(same.first) != 0) {
                 m_vecWhyNot[same.second] =
                     "its GUID text names no files, which a new GUID would need copies of";
                 continue;
@@ -327,10 +366,14 @@ private:
             TakeFiles(repair, i, repair.strNewGuid, false);
             ChangeGuid(i, repair.strNewGuid);
             const long r = AddRepair(std::move(repair), same.second);
-            Covers(r, notCanonical, same.first);
-            coverFiles(r, same.first);
+            Covers(r, problems.notCanonical, same.first);
+            CoverFiles(r, same.first, problems);
         }
-        for (const auto& odd : notCanonical) {
+    }
+
+    void PlanCanonicalGuids(const RecordProblems& problems)
+    {
+        for (const auto& odd : problems.notCanonical) {
             const size_t i = static_cast<size_t>(odd.first);
             if (m_vecRepairOf[odd.second] >= 0)
                 continue;
@@ -346,12 +389,16 @@ private:
             }
             TakeFiles(repair, i, repair.strNewGuid, false);
             ChangeGuid(i, repair.strNewGuid);
-            coverFiles(AddRepair(std::move(repair), odd.second), odd.first);
+            CoverFiles(AddRepair(std::move(repair), odd.second), odd.first, problems);
         }
+    }
+
+    void PlanFileCase(const RecordProblems& problems)
+    {
         // A file the system finds only in other letter case (on systems that
         // do not ignore it) is renamed as the GUID text spells it.
         for (int nKind = 0; nKind < 2; ++nKind)
-            for (const auto& one : missing[nKind]) {
+            for (const auto& one : problems.missing[nKind]) {
                 const size_t i = static_cast<size_t>(one.first);
                 const long e = m_vecFile[i][nKind];
                 if (m_vecRepairOf[one.second] >= 0 || e < 0 ||
@@ -372,6 +419,11 @@ private:
                 m_vecTakenBy[static_cast<size_t>(e)] = static_cast<long>(m_vecRepair.size());
                 AddRepair(std::move(repair), one.second);
             }
+    }
+
+    // The records as the repairs leave them.
+    void RewriteRecords()
+    {
         m_vecNewRecord = m_vecRecord;
         for (const Repair& repair : m_vecRepair) {
             const bool bName = repair.strAction == "rename";
@@ -384,8 +436,6 @@ private:
                 data.SetGuid(repair.strNewGuid);
             m_bNdRewritten = true;
         }
-        PlanUnnamed(vecProtected);
-        return true;
     }
 
     // Drawings and slides that no node detail names go to unreferenced/, when

@@ -1,3 +1,5 @@
+// One file: the plan, its carrying out and its report share the Import's state.
+//
 // zknd import: node details with their drawings and slides, and fittings by
 // group, from one data directory into another, as the library would add
 // them; export runs the same into a new data directory.

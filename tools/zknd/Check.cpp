@@ -454,4 +454,20 @@ std::string FormatProblem(const Problem& problem)
     return text + OneLine(problem.strMessage) + "\n";
 }
 
+void AddErrorLines(const ZkReport& report, const std::string& strPath,
+                   std::vector<std::string>& vecError)
+{
+    std::vector<Problem> vecProblem;
+    AddReport(report, strPath, vecProblem);
+    for (const Problem& problem : vecProblem)
+        vecError.push_back(FormatProblem(problem));
+}
+
+void AddNoteLines(const ZkReport& report, const std::string& strPath,
+                  std::vector<std::string>& vecNote)
+{
+    for (const ZkMergeNote& note : report.vecMerge)
+        vecNote.push_back(strPath + ": note: " + OneLine(Utf8(note.strMessage)) + "\n");
+}
+
 }  // namespace zknd

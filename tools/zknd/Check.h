@@ -55,4 +55,25 @@ void AddReport(const ZkReport& report, const std::string& strPath,
 // where they are known.
 std::string FormatProblem(const Problem& problem);
 
+// A report as lines for standard error: the problems of a failure (as
+// FormatProblem), and what a save took from the file another process had
+// saved meanwhile ("PATH: note: message").
+void AddErrorLines(const ZkReport& report, const std::string& strPath,
+                   std::vector<std::string>& vecError);
+void AddNoteLines(const ZkReport& report, const std::string& strPath,
+                  std::vector<std::string>& vecNote);
+
+// Saves a library through its manager, with the lines of its report.
+template <typename Manager>
+bool SaveTelling(Manager* pLib, const std::string& strPath, std::vector<std::string>& vecError,
+                 std::vector<std::string>& vecNote)
+{
+    if (!pLib->Save()) {
+        AddErrorLines(pLib->GetLastReport(), strPath, vecError);
+        return false;
+    }
+    AddNoteLines(pLib->GetLastReport(), strPath, vecNote);
+    return true;
+}
+
 }  // namespace zknd

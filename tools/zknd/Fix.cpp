@@ -19,6 +19,7 @@
 #include "Display.h"
 #include "Files.h"
 #include "Library.h"
+#include "ProblemJson.h"
 #include "Progress.h"
 #include "frame/ZkNodeDetail.h"
 #include "platform/ZkPath.h"
@@ -322,6 +323,17 @@ private:
         return true;
     }
 
+    // A repair of the record at nRecord, as it stands in the plan so far.
+    Repair RecordRepair(const char* pszAction, long nRecord) const
+    {
+        Repair repair;
+        repair.strAction = pszAction;
+        repair.nRecord = nRecord;
+        repair.strName = m_vecRecord[static_cast<size_t>(nRecord)].GetDisplayName();
+        repair.strGuid = m_vecGuid[static_cast<size_t>(nRecord)];
+        return repair;
+    }
+
     // A file the system finds only in other letter case goes with the new
     // GUID text as well.
     void CoverFiles(long r, long nRecord, const RecordProblems& problems)
@@ -356,11 +368,7 @@ private:
                     "its GUID text names no files, which a new GUID would need copies of";
                 continue;
             }
-            Repair repair;
-            repair.strAction = "new-guid";
-            repair.nRecord = same.first;
-            repair.strName = m_vecRecord[i].GetDisplayName();
-            repair.strGuid = m_vecGuid[i];
+            Repair repair = RecordRepair("new-guid", same.first);
             repair.strNewGuid = FreshGuid();
             repair.bGuidMadeUp = true;
             TakeFiles(repair, i, repair.strNewGuid, false);
@@ -377,11 +385,7 @@ private:
             const size_t i = static_cast<size_t>(odd.first);
             if (m_vecRepairOf[odd.second] >= 0)
                 continue;
-            Repair repair;
-            repair.strAction = "canonical-guid";
-            repair.nRecord = odd.first;
-            repair.strName = m_vecRecord[i].GetDisplayName();
-            repair.strGuid = m_vecGuid[i];
+            Repair repair = RecordRepair("canonical-guid", odd.first);
             if (!CanonicalGuid(repair.strGuid, repair.strNewGuid) ||
                 !GuidFree(repair.strNewGuid, odd.first)) {
                 repair.strNewGuid = FreshGuid();
@@ -405,11 +409,7 @@ private:
                     !m_files.Entries()[static_cast<size_t>(e)].bRegular ||
                     m_vecGuid[i] != m_vecRecord[i].GetGuid())
                     continue;
-                Repair repair;
-                repair.strAction = "file-case";
-                repair.nRecord = one.first;
-                repair.strName = m_vecRecord[i].GetDisplayName();
-                repair.strGuid = m_vecGuid[i];
+                Repair repair = RecordRepair("file-case", one.first);
                 repair.nKind = nKind;
                 repair.from = m_files.Entries()[static_cast<size_t>(e)].path;
                 m_vecRename.push_back(FileStep{
@@ -735,24 +735,17 @@ private:
     template <typename Manager>
     bool Saved(Manager* pLib)
     {
-        if (pLib->Save()) {
-            TakeNotes(pLib->GetLastReport(), m_dir.Show(pLib->GetFileName()));
-            return true;
-        }
-        std::vector<Problem> vecProblem;
-        AddReport(pLib->GetLastReport(), m_dir.Show(pLib->GetFileName()), vecProblem);
-        for (const Problem& problem : vecProblem)
-            m_vecError.push_back(FormatProblem(problem));
-        return false;
+        if (!SaveTelling(pLib, m_dir.Show(pLib->GetFileName()), m_vecError, m_vecNote))
+            return false;
+        TakeRenames(pLib->GetLastReport());
+        return true;
     }
 
-    // What a save took from the file another process had saved meanwhile:
-    // told as it is, and a name the save gave instead of the one planned
-    // becomes the one the repair tells.
-    void TakeNotes(const ZkReport& report, const std::string& strPath)
+    // A name that a save gave in place of the one planned, because another
+    // process had saved the file meanwhile, becomes the one the repair tells.
+    void TakeRenames(const ZkReport& report)
     {
         for (const ZkMergeNote& note : report.vecMerge) {
-            m_vecNote.push_back(strPath + ": note: " + OneLine(Utf8(note.strMessage)) + "\n");
             if (note.eKind != ZkMergeKind::kRenamed)
                 continue;
             for (Repair& repair : m_vecRepair) {
@@ -831,14 +824,7 @@ private:
             const Problem& problem = m_findings.vecProblem[p];
             const long r = m_vecRepairOf[p];
             if (r < 0) {
-                Json item = {
-                    {"path", problem.strPath},   {"line", problem.nLine},
-                    {"column", problem.nColumn}, {"severity", problem.bError ? "error" : "warning"},
-                    {"code", problem.strCode},   {"message", problem.strMessage}};
-                if (problem.bRecord) {
-                    item["guid"] = problem.strGuid;
-                    item["name"] = problem.strName;
-                }
+                Json item = ProblemJson(problem);
                 item["reason"] = m_vecWhyNot[p];
                 left.push_back(std::move(item));
                 continue;

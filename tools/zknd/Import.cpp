@@ -245,10 +245,7 @@ private:
         bExisted = fs::exists(fs::symlink_status(file, ec));
         if (!bExisted || pLib->Load())
             return true;
-        std::vector<Problem> vecProblem;
-        AddReport(pLib->GetLastReport(), m_target.Show(pLib->GetFileName()), vecProblem);
-        for (const Problem& problem : vecProblem)
-            m_vecError.push_back(FormatProblem(problem));
+        AddErrorLines(pLib->GetLastReport(), m_target.Show(pLib->GetFileName()), m_vecError);
         return false;
     }
 
@@ -563,24 +560,17 @@ private:
     template <typename Manager>
     bool Saved(Manager* pLib)
     {
-        if (pLib->Save()) {
-            TakeNotes(pLib->GetLastReport(), m_target.Show(pLib->GetFileName()));
-            return true;
-        }
-        std::vector<Problem> vecProblem;
-        AddReport(pLib->GetLastReport(), m_target.Show(pLib->GetFileName()), vecProblem);
-        for (const Problem& problem : vecProblem)
-            m_vecError.push_back(FormatProblem(problem));
-        return false;
+        if (!SaveTelling(pLib, m_target.Show(pLib->GetFileName()), m_vecError, m_vecNote))
+            return false;
+        TakeRenames(pLib->GetLastReport());
+        return true;
     }
 
-    // What a save took from the file another process had saved meanwhile:
-    // told as it is, and a name the save gave instead of the one planned
-    // becomes the one the line tells.
-    void TakeNotes(const ZkReport& report, const std::string& strPath)
+    // A name that a save gave in place of the one planned, because another
+    // process had saved the file meanwhile, becomes the one the line tells.
+    void TakeRenames(const ZkReport& report)
     {
         for (const ZkMergeNote& note : report.vecMerge) {
-            m_vecNote.push_back(strPath + ": note: " + OneLine(Utf8(note.strMessage)) + "\n");
             if (note.eKind != ZkMergeKind::kRenamed)
                 continue;
             for (Detail& d : m_vecDetail)

@@ -11,6 +11,7 @@
 #include "Commands.h"
 #include "DataDir.h"
 #include "Display.h"
+#include "ProblemJson.h"
 #include "Progress.h"
 #include "ResourceFiles.h"
 #include "frame/ZkNodeDetail.h"
@@ -64,17 +65,8 @@ int CheckCommand(const DataDir& dir, bool bJson, Output& out)
     const size_t nWarnings = findings.vecProblem.size() - nErrors;
     if (bJson) {
         nlohmann::ordered_json problems = nlohmann::ordered_json::array();
-        for (const Problem& problem : findings.vecProblem) {
-            nlohmann::ordered_json item = {
-                {"path", problem.strPath},   {"line", problem.nLine},
-                {"column", problem.nColumn}, {"severity", problem.bError ? "error" : "warning"},
-                {"code", problem.strCode},   {"message", problem.strMessage}};
-            if (problem.bRecord) {
-                item["guid"] = problem.strGuid;
-                item["name"] = problem.strName;
-            }
-            problems.push_back(std::move(item));
-        }
+        for (const Problem& problem : findings.vecProblem)
+            problems.push_back(ProblemJson(problem));
         const nlohmann::ordered_json result = {{"dataDirectory", dir.Given()},
                                                {"counts",
                                                 {{"nodeDetails", findings.nNodeDetails},

@@ -281,6 +281,18 @@ void AddUnnamed(const ResourceFiles& files, const std::string& strFolderShown,
     }
 }
 
+// Loads a library; its report's problems go to `file`, and into the findings
+// when it does not load.
+template <typename Manager>
+bool Loaded(Manager* pLib, FileProblems& file, Findings& findings)
+{
+    const bool bLoaded = pLib->Load();
+    AddReport(pLib->GetLastReport(), file.Path(), file.Problems());
+    if (!bLoaded)
+        file.MoveInto(findings.vecProblem);
+    return bLoaded;
+}
+
 // Checks the node details and their files.
 void CheckNodeDetails(const DataDir& dir, Progress& progress, Findings& findings)
 {
@@ -295,13 +307,9 @@ void CheckNodeDetails(const DataDir& dir, Progress& progress, Findings& findings
                    [folder = DataDir::Native(strFolder)] { return ResourceFiles::List(folder); });
 
     progress.Step("reading NodeDetailDataEx.xml");
-    const bool bLoaded = pLib->Load();
     FileProblems file(dir.Show(strFile), DataDir::Native(strFile), "NodeDetailResDataRow", nullptr);
-    AddReport(pLib->GetLastReport(), file.Path(), file.Problems());
-    if (!bLoaded) {
-        file.MoveInto(findings.vecProblem);
+    if (!Loaded(pLib, file, findings))
         return;
-    }
     std::vector<NodeDetailResData> vecRow;
     pLib->GetVecNodeDetailResData(vecRow);
     file.Expect(vecRow.size());
@@ -319,13 +327,9 @@ void CheckFittings(const DataDir& dir, Progress& progress, Findings& findings)
     CFitDataManager* pLib = ZkFitDataManager();
     const CString strFile = pLib->GetFileName();
     progress.Step("reading FitDataEx.xml");
-    const bool bLoaded = pLib->Load();
     FileProblems file(dir.Show(strFile), DataDir::Native(strFile), "FitInfo", "FitRow");
-    AddReport(pLib->GetLastReport(), file.Path(), file.Problems());
-    if (!bLoaded) {
-        file.MoveInto(findings.vecProblem);
+    if (!Loaded(pLib, file, findings))
         return;
-    }
     std::vector<FittingInfo> vecGroup;
     pLib->GetVecFitInfo(vecGroup);
 

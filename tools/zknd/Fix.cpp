@@ -735,29 +735,22 @@ private:
     template <typename Manager>
     bool Saved(Manager* pLib)
     {
-        if (!SaveTelling(pLib, m_dir.Show(pLib->GetFileName()), m_vecError, m_vecNote))
-            return false;
-        TakeRenames(pLib->GetLastReport());
-        return true;
+        return SaveTelling(pLib, m_dir.Show(pLib->GetFileName()), m_vecError, m_vecNote,
+                           [this](const ZkMergeNote& note) { TakeRename(note); });
     }
 
-    // A name that a save gave in place of the one planned, because another
-    // process had saved the file meanwhile, becomes the one the repair tells.
-    void TakeRenames(const ZkReport& report)
+    // A name that a save gave in place of the one planned becomes the one
+    // the repair tells.
+    void TakeRename(const ZkMergeNote& note)
     {
-        for (const ZkMergeNote& note : report.vecMerge) {
-            if (note.eKind != ZkMergeKind::kRenamed)
-                continue;
-            for (Repair& repair : m_vecRepair) {
-                const bool bDetail =
-                    repair.strAction == "rename" && note.strSection == L"NodeDetailResDataRow" &&
-                    m_vecNewRecord[static_cast<size_t>(repair.nRecord)].GetGuid() == note.strGuid;
-                const bool bFitting = repair.strAction == "rename-fitting" &&
-                                      note.strSection == L"FitRow" &&
-                                      repair.strGuid == note.strGuid;
-                if ((bDetail || bFitting) && repair.strNewName == note.strOurs)
-                    repair.strNewName = note.strName;
-            }
+        for (Repair& repair : m_vecRepair) {
+            const bool bDetail =
+                repair.strAction == "rename" && note.strSection == L"NodeDetailResDataRow" &&
+                m_vecNewRecord[static_cast<size_t>(repair.nRecord)].GetGuid() == note.strGuid;
+            const bool bFitting = repair.strAction == "rename-fitting" &&
+                                  note.strSection == L"FitRow" && repair.strGuid == note.strGuid;
+            if ((bDetail || bFitting) && repair.strNewName == note.strOurs)
+                repair.strNewName = note.strName;
         }
     }
 

@@ -560,29 +560,23 @@ private:
     template <typename Manager>
     bool Saved(Manager* pLib)
     {
-        if (!SaveTelling(pLib, m_target.Show(pLib->GetFileName()), m_vecError, m_vecNote))
-            return false;
-        TakeRenames(pLib->GetLastReport());
-        return true;
+        return SaveTelling(pLib, m_target.Show(pLib->GetFileName()), m_vecError, m_vecNote,
+                           [this](const ZkMergeNote& note) { TakeRename(note); });
     }
 
-    // A name that a save gave in place of the one planned, because another
-    // process had saved the file meanwhile, becomes the one the line tells.
-    void TakeRenames(const ZkReport& report)
+    // A name that a save gave in place of the one planned becomes the one
+    // the line tells.
+    void TakeRename(const ZkMergeNote& note)
     {
-        for (const ZkMergeNote& note : report.vecMerge) {
-            if (note.eKind != ZkMergeKind::kRenamed)
-                continue;
-            for (Detail& d : m_vecDetail)
-                if (note.strSection == L"NodeDetailResDataRow" && d.eResult == Result::kAdded &&
-                    d.strAsGuid == note.strGuid && d.strAsName == note.strOurs)
-                    d.strAsName = note.strName;
-            for (Fitting& f : m_vecFitting)
-                if (note.strSection == L"FitRow" && f.eResult == Result::kAdded &&
-                    static_cast<int>(f.fit.GetFitType()) == note.nFitType &&
-                    f.fit.GUID() == note.strGuid && f.strAsName == note.strOurs)
-                    f.strAsName = note.strName;
-        }
+        for (Detail& d : m_vecDetail)
+            if (note.strSection == L"NodeDetailResDataRow" && d.eResult == Result::kAdded &&
+                d.strAsGuid == note.strGuid && d.strAsName == note.strOurs)
+                d.strAsName = note.strName;
+        for (Fitting& f : m_vecFitting)
+            if (note.strSection == L"FitRow" && f.eResult == Result::kAdded &&
+                static_cast<int>(f.fit.GetFitType()) == note.nFitType &&
+                f.fit.GUID() == note.strGuid && f.strAsName == note.strOurs)
+                f.strAsName = note.strName;
     }
 
     void Report()

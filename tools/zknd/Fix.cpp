@@ -67,12 +67,7 @@ struct FileStep {
 std::string Timestamp()
 {
     const std::time_t now = std::time(nullptr);
-    std::tm utc{};
-#if defined(_WIN32)
-    gmtime_s(&utc, &now);
-#else
-    gmtime_r(&now, &utc);
-#endif
+    const std::tm utc = UtcOf(now);
     char sz[32];
     std::strftime(sz, sizeof sz, "%Y%m%dT%H%M%SZ", &utc);
     return sz;

@@ -1,7 +1,7 @@
 #pragma once
 
 // What export, import and fix ask of the system about files beyond
-// std::filesystem (Files_posix.cpp, Files_windows.cpp).
+// std::filesystem (System_files_posix.cpp, System_files_windows.cpp).
 
 #include <cstdint>
 #include <ctime>

@@ -80,11 +80,9 @@ void Check(benchmark::State& state)
         state,
         [&] {
             // As for the Load beside it, and as in a new process: no records
-            // to drop first. What the last check kept, a process would leave
-            // to its exit.
+            // to drop first.
             out = zknd::StringOutput();
             NodeLib::Manager()->SetVecNodeDetailResData({});
-            zknd::DropKept();
         },
         [&] {
             nStatus = zknd::Run({"check", zkbench::DataDirectory()}, out);

@@ -7,12 +7,12 @@
 #include <string>
 #include <vector>
 
-#include "Utf8Text.h"
+#include "Utf.h"
 #include "frame/ZkNodeDetail.h"
 #include "platform/ZkHost.h"
 #include "platform/ZkPath.h"
 
-using ZkUtf8Text::Utf8;
+using ZkUtf::Utf8;
 
 namespace {
 

@@ -8,14 +8,14 @@
 #include <system_error>
 #include <vector>
 
-#include "Utf8Text.h"
+#include "Utf.h"
 #include "fitting_library.h"
 #include "frame/ZkNodeDetail.h"
 #include "platform/ZkHost.h"
 #include "platform/ZkPath.h"
 
 namespace fs = std::filesystem;
-using ZkUtf8Text::Utf8;
+using ZkUtf::Utf8;
 
 namespace {
 

@@ -10,8 +10,8 @@
 #include <set>
 
 #include "Commands.h"
+#include "Display.h"
 #include "Library.h"
-#include "Text.h"
 #include "Zknd.h"
 #include "ZkndTestSupport.h"
 

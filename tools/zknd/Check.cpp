@@ -1,8 +1,9 @@
 #include "Check.h"
 
+#include <pugixml.hpp>
+
 #include <algorithm>
 #include <array>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <future>
@@ -11,12 +12,13 @@
 #include <unordered_map>
 #include <utility>
 
+#include "Display.h"
 #include "Hash.h"
 #include "Library.h"
 #include "ResourceFiles.h"
-#include "Text.h"
 #include "frame/ZkNodeDetail.h"
 #include "platform/ZkPath.h"
+#include "platform/ZkTextPosition.h"
 
 namespace zknd {
 
@@ -24,166 +26,42 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Tables of hundreds of thousands of strings, kept until the process ends:
-// giving them back one by one would take longer than some of the checks, and
-// a program about to exit need not. Reachable, so no leak.
-std::vector<std::shared_ptr<const void>>& Kept()
-{
-    static auto* pKept = new std::vector<std::shared_ptr<const void>>();
-    return *pKept;
-}
-
-void Keep(std::shared_ptr<const void> pTable)
-{
-    Kept().push_back(std::move(pTable));
-}
-
-struct Pos {
-    int nLine = 0;
-    int nColumn = 0;
-};
-
 // Where the records of a library file start: the elements named pszItem right
 // under the root element, and those named pszSub right under each of them,
-// in document order. The file was well-formed enough to load; this only
-// finds '<' of each, skipping comments, CDATA, processing instructions, the
-// DOCTYPE and quoted attribute values. Nothing for UTF-16 files.
+// in document order. None when the file does not parse.
 struct Layout {
-    std::vector<Pos> vecItem;
-    std::vector<std::vector<Pos>> vecSub;
-};
-
-class Scanner {
-public:
-    explicit Scanner(const std::string& bytes) : m_s(bytes) {}
-
-    Layout Scan(const char* pszItem, const char* pszSub)
-    {
-        Layout layout;
-        if (m_s.size() >= 2 &&
-            (m_s[0] == '\0' || m_s[1] == '\0' || static_cast<unsigned char>(m_s[0]) >= 0xFE))
-            return layout;
-        if (m_s.compare(0, 3, "\xEF\xBB\xBF") == 0)
-            m_i = m_nCounted = m_nColumnAt = 3;
-        int nDepth = 0;
-        bool bInItem = false;
-        while ((m_i = m_s.find('<', m_i)) != std::string::npos) {
-            const size_t nAt = m_i;
-            if (Starts("<!--")) {
-                SkipPast("-->");
-            } else if (Starts("<![CDATA[")) {
-                SkipPast("]]>");
-            } else if (Starts("<?")) {
-                SkipPast("?>");
-            } else if (Starts("<!")) {
-                SkipDeclaration();
-            } else if (Starts("</")) {
-                SkipPast(">");
-                if (--nDepth <= 1)
-                    bInItem = false;
-            } else {
-                const size_t nName = ++m_i;
-                m_i = std::min(m_s.find_first_of(" \t\r\n/>", m_i), m_s.size());
-                const size_t nNameLength = m_i - nName;
-                const bool bEmpty = SkipTag();
-                auto named = [&](const char* psz) {
-                    return psz != nullptr && m_s.compare(nName, nNameLength, psz) == 0;
-                };
-                if (nDepth == 1 && named(pszItem)) {
-                    layout.vecItem.push_back(PosOf(nAt));
-                    layout.vecSub.emplace_back();
-                    bInItem = !bEmpty;
-                } else if (nDepth == 2 && bInItem && named(pszSub)) {
-                    layout.vecSub.back().push_back(PosOf(nAt));
-                }
-                if (!bEmpty)
-                    ++nDepth;
-            }
-        }
-        return layout;
-    }
-
-private:
-    bool Starts(const char* psz) const { return m_s.compare(m_i, std::strlen(psz), psz) == 0; }
-
-    void SkipPast(const char* psz)
-    {
-        const size_t at = m_s.find(psz, m_i);
-        m_i = at == std::string::npos ? m_s.size() : at + std::strlen(psz);
-    }
-
-    // Past the '>' of a start tag; true when it was "/>".
-    bool SkipTag()
-    {
-        for (char quote = 0; m_i < m_s.size(); ++m_i) {
-            const char c = m_s[m_i];
-            if (quote != 0) {
-                quote = c == quote ? 0 : quote;
-            } else if (c == '"' || c == '\'') {
-                quote = c;
-            } else if (c == '>') {
-                return m_s[m_i++ - 1] == '/';
-            }
-        }
-        return true;
-    }
-
-    // "<!DOCTYPE ...>", with an internal subset in brackets and quoted texts.
-    void SkipDeclaration()
-    {
-        int nBrackets = 0;
-        for (char quote = 0; m_i < m_s.size(); ++m_i) {
-            const char c = m_s[m_i];
-            if (quote != 0)
-                quote = c == quote ? 0 : quote;
-            else if (c == '"' || c == '\'')
-                quote = c;
-            else if (c == '[')
-                ++nBrackets;
-            else if (c == ']')
-                --nBrackets;
-            else if (c == '>' && nBrackets <= 0)
-                break;
-        }
-        m_i = std::min(m_i + 1, m_s.size());
-    }
-
-    // Line and column of a byte position, counted on from the last one asked
-    // for: positions are asked for in ascending order, so each byte is
-    // counted once.
-    Pos PosOf(size_t nAt)
-    {
-        const auto from = m_s.begin() + static_cast<std::ptrdiff_t>(m_nCounted);
-        const auto to = m_s.begin() + static_cast<std::ptrdiff_t>(nAt);
-        const auto nLines = std::count(from, to, '\n');
-        if (nLines > 0) {
-            m_nLine += static_cast<int>(nLines);
-            m_nColumnAt = m_s.rfind('\n', nAt - 1) + 1;
-            m_nColumn = 1;
-        }
-        // Characters, not bytes: UTF-8 continuation bytes do not count.
-        for (; m_nColumnAt < nAt; ++m_nColumnAt)
-            m_nColumn += (static_cast<unsigned char>(m_s[m_nColumnAt]) & 0xC0) != 0x80 ? 1 : 0;
-        m_nCounted = nAt;
-        return Pos{m_nLine, m_nColumn};
-    }
-
-    const std::string& m_s;
-    size_t m_i = 0;
-    size_t m_nCounted = 0;   // lines counted up to here
-    size_t m_nColumnAt = 0;  // the column is m_nColumn here
-    int m_nLine = 1;
-    int m_nColumn = 1;
+    std::vector<ZkTextPosition> vecItem;
+    std::vector<std::vector<ZkTextPosition>> vecSub;
 };
 
 Layout ScanFile(const fs::path& file, const char* pszItem, const char* pszSub)
 {
     std::ifstream in(file, std::ios::binary | std::ios::ate);
-    std::string bytes(in ? static_cast<size_t>(in.tellg()) : 0u, '\0');
+    std::string text(in ? static_cast<size_t>(in.tellg()) : 0u, '\0');
     in.seekg(0);
-    in.read(&bytes[0], static_cast<std::streamsize>(bytes.size()));
-    bytes.resize(static_cast<size_t>(in.gcount()));
-    return Scanner(bytes).Scan(pszItem, pszSub);
+    in.read(&text[0], static_cast<std::streamsize>(text.size()));
+    text.resize(static_cast<size_t>(in.gcount()));
+    // Parsed as UTF-8 without conversion: the parser's offsets are those of
+    // `text`, which the counter turns into lines and columns of characters.
+    ZkUtf::XmlAsUtf8(text);
+    Layout layout;
+    pugi::xml_document doc;
+    if (!doc.load_buffer(text.data(), text.size(), pugi::parse_minimal, pugi::encoding_utf8))
+        return layout;
+    ZkLineCounter counter(text.data(), text.size());
+    // offset_debug() is where the name starts, one past the '<'.
+    auto at = [&counter](const pugi::xml_node& node) {
+        const ptrdiff_t nOffset = node.offset_debug();
+        return nOffset > 0 ? counter.At(static_cast<size_t>(nOffset - 1)) : ZkTextPosition();
+    };
+    for (const pugi::xml_node& item : doc.document_element().children(pszItem)) {
+        layout.vecItem.push_back(at(item));
+        layout.vecSub.emplace_back();
+        if (pszSub != nullptr)
+            for (const pugi::xml_node& sub : item.children(pszSub))
+                layout.vecSub.back().push_back(at(sub));
+    }
+    return layout;
 }
 
 // Problems of one library file: the file's own first, then by position. The
@@ -209,7 +87,7 @@ public:
     // "line N" where the item is known to start, else "record N".
     std::string Where(size_t nItem, size_t nSub = npos)
     {
-        const Pos pos = At(nItem, nSub);
+        const ZkTextPosition pos = At(nItem, nSub);
         return pos.nLine > 0 ? "line " + std::to_string(pos.nLine)
                              : "record " + std::to_string((nSub == npos ? nItem : nSub) + 1);
     }
@@ -220,9 +98,9 @@ public:
     {
         Problem problem;
         problem.strPath = m_strPath;
-        const Pos pos = At(nItem, nSub);
-        problem.nLine = pos.nLine;
-        problem.nColumn = pos.nColumn;
+        const ZkTextPosition pos = At(nItem, nSub);
+        problem.nLine = static_cast<int>(pos.nLine);
+        problem.nColumn = static_cast<int>(pos.nColumn);
         problem.bError = bError;
         problem.strCode = pszCode;
         problem.strMessage = std::move(strMessage);
@@ -251,7 +129,7 @@ public:
     static const size_t npos = static_cast<size_t>(-1);
 
 private:
-    Pos At(size_t nItem, size_t nSub)
+    ZkTextPosition At(size_t nItem, size_t nSub)
     {
         if (!m_pLayout) {
             m_pLayout.reset(new Layout(ScanFile(m_file, m_pszItem, m_pszSub)));
@@ -260,7 +138,7 @@ private:
                 m_bPlaced = m_pLayout->vecSub[i].size() == m_vecSubs[i];
         }
         if (!m_bPlaced)
-            return Pos();
+            return ZkTextPosition();
         return nSub == npos ? m_pLayout->vecItem[nItem] : m_pLayout->vecSub[nItem][nSub];
     }
 
@@ -303,106 +181,94 @@ struct GuidFacts {
     bool bCanonical;
 };
 
-// Checks the node details and their files.
-void CheckNodeDetails(const DataDir& dir, Progress& progress, Findings& findings)
-{
-    CNodeDetailResDataManager* pLib = ZkNodeDetailResDataManager();
-    const CString strFile = pLib->GetFileName();
-    const CString strFolder = DataDir::ResourceFolder();  // the drawings lie beside the file
-    // Listed on another thread while the library loads: a folder of hundreds
-    // of thousands of files takes about as long to list as its library to
-    // load. Threads other than this one call nothing of the library but const
-    // members of the records it handed out.
-    std::future<ResourceFiles> listing =
-        std::async(std::launch::async,
-                   [folder = DataDir::Native(strFolder)] { return ResourceFiles::List(folder); });
-
-    progress.Step("reading NodeDetailDataEx.xml");
-    const bool bLoaded = pLib->Load();
-    FileProblems file(dir.Show(strFile), DataDir::Native(strFile), "NodeDetailResDataRow", nullptr);
-    AddReport(pLib->GetLastReport(), file.Path(), file.Problems());
-    if (!bLoaded) {
-        file.MoveInto(findings.vecProblem);
-        return;
-    }
-    auto pRows = std::make_shared<std::vector<NodeDetailResData>>();
-    std::vector<NodeDetailResData>& vecRow = *pRows;
-    pLib->GetVecNodeDetailResData(vecRow);
-    Keep(pRows);
-    file.Expect(vecRow.size());
-    findings.nNodeDetails = static_cast<int>(vecRow.size());
-
-    progress.Step("checking " + std::to_string(vecRow.size()) + " node details");
-    auto nameAt = [&vecRow](size_t i) { return vecRow[i].GetDisplayName(); };
-    // One pass over the records on this thread while the folder is listed on
-    // the other: a third would take time from both on two cores.
-    std::vector<GuidFacts> vecGuid(vecRow.size());
+// What the checks of node details find of each, in one pass over the records
+// on this thread while the folder is listed on the other: a third would take
+// time from both on two cores.
+struct NodeDetailFacts {
+    std::vector<GuidFacts> vecGuid;
+    std::vector<long> vecSameName;  // the first of the same name before it, or -1
+    std::vector<long> vecSameGuid;  // the first of the same GUID text before it, or -1
     ResourceFiles::Lookups lookups;
-    lookups.Reserve(vecRow.size());
-    std::vector<uint64_t> vecNameHash(vecRow.size());
+};
+
+NodeDetailFacts GatherFacts(const std::vector<NodeDetailResData>& vecRow)
+{
+    NodeDetailFacts facts;
+    facts.vecGuid.resize(vecRow.size());
+    facts.lookups.Reserve(vecRow.size());
+    std::vector<uint64_t> vecHash(vecRow.size());
     for (size_t i = 0; i < vecRow.size(); ++i) {
         const CString strGuid = vecRow[i].GetGuid();
-        GuidFacts& facts = vecGuid[i];
+        GuidFacts& guid = facts.vecGuid[i];
         // A canonical text is a plain file name.
-        facts.bCanonical = IsCanonicalGuid(strGuid);
-        facts.pszNotAFileName = nullptr;
-        if (!facts.bCanonical)
-            ZkIsPlainFileName(strGuid, &facts.pszNotAFileName);
-        lookups.Add(strGuid);
-        vecNameHash[i] = FoldedHash(nameAt(i));
+        guid.bCanonical = IsCanonicalGuid(strGuid);
+        guid.pszNotAFileName = nullptr;
+        if (!guid.bCanonical)
+            ZkIsPlainFileName(strGuid, &guid.pszNotAFileName);
+        facts.lookups.Add(strGuid);
+        vecHash[i] = FoldedHash(vecRow[i].GetDisplayName());
     }
     // Equal names and GUID texts, and the table the files are looked up in,
     // on this thread while the other still lists the folder.
-    const std::vector<long> vecSameName = FirstEqualNoCase(
-        vecNameHash, [&](size_t a, size_t b) { return nameAt(a).CompareNoCase(nameAt(b)) == 0; });
-    std::vector<uint64_t> vecGuidHash(lookups.Size());
-    for (size_t i = 0; i < vecGuidHash.size(); ++i)
-        vecGuidHash[i] = lookups.Hash(i);
-    const std::vector<long> vecSameGuid =
-        FirstEqualNoCase(vecGuidHash, [&vecRow](size_t a, size_t b) {
-            return vecRow[a].GetGuid().CompareNoCase(vecRow[b].GetGuid()) == 0;
-        });
-    lookups.MakeTable();
-    ResourceFiles files = listing.get();
-    std::vector<std::array<int, 2>> vecFound = files.FindAll(lookups);
+    facts.vecSameName = FirstEqualNoCase(vecHash, [&vecRow](size_t a, size_t b) {
+        return vecRow[a].GetDisplayName().CompareNoCase(vecRow[b].GetDisplayName()) == 0;
+    });
+    for (size_t i = 0; i < vecHash.size(); ++i)
+        vecHash[i] = facts.lookups.Hash(i);
+    facts.vecSameGuid = FirstEqualNoCase(vecHash, [&vecRow](size_t a, size_t b) {
+        return vecRow[a].GetGuid().CompareNoCase(vecRow[b].GetGuid()) == 0;
+    });
+    facts.lookups.MakeTable();
+    return facts;
+}
 
+// The problems of each node detail, by record.
+void AddNodeDetailProblems(const std::vector<NodeDetailResData>& vecRow,
+                           const NodeDetailFacts& facts,
+                           const std::vector<std::array<int, 2>>& vecFound, FileProblems& file)
+{
+    auto nameAt = [&vecRow](size_t i) { return vecRow[i].GetDisplayName(); };
     auto add = [&](size_t i, bool bError, const char* pszCode, const std::string& strWhat) {
         const std::pair<CString, CString> record(vecRow[i].GetGuid(), nameAt(i));
         file.Add(i, FileProblems::npos, bError, pszCode,
                  "node detail " + Quoted(record.second) + strWhat, &record);
     };
     for (size_t i = 0; i < vecRow.size(); ++i) {
-        const GuidFacts& facts = vecGuid[i];
-        if (vecSameName[i] >= 0) {
-            const size_t nFirst = static_cast<size_t>(vecSameName[i]);
+        const GuidFacts& guid = facts.vecGuid[i];
+        if (facts.vecSameName[i] >= 0) {
+            const size_t nFirst = static_cast<size_t>(facts.vecSameName[i]);
             add(i, true, "duplicate-name",
                 " " + SameNameAs(nameAt(i), nameAt(nFirst), file.Where(nFirst)));
         }
-        if (vecSameGuid[i] >= 0) {
-            const size_t nFirst = static_cast<size_t>(vecSameGuid[i]);
+        if (facts.vecSameGuid[i] >= 0) {
+            const size_t nFirst = static_cast<size_t>(facts.vecSameGuid[i]);
             add(i, true, "duplicate-guid",
                 " has the GUID text of " + Quoted(nameAt(nFirst)) + " at " + file.Where(nFirst) +
                     ": both name the same drawing and slide files");
         }
-        if (facts.pszNotAFileName != nullptr)
+        if (guid.pszNotAFileName != nullptr)
             add(i, true, "guid-not-file-name",
                 ": GUID text " + Quoted(vecRow[i].GetGuid()) +
-                    " cannot name a file: " + Utf8(facts.pszNotAFileName));
-        else if (!facts.bCanonical)
+                    " cannot name a file: " + Utf8(guid.pszNotAFileName));
+        else if (!guid.bCanonical)
             add(i, false, "guid-not-canonical",
                 ": GUID text " + Quoted(vecRow[i].GetGuid()) +
                     " is not in the canonical form of 36 upper-case hexadecimal digits and "
                     "hyphens");
-        for (size_t nKind = 0; nKind < 2 && facts.pszNotAFileName == nullptr; ++nKind)
+        for (size_t nKind = 0; nKind < 2 && guid.pszNotAFileName == nullptr; ++nKind)
             if (vecFound[i][nKind] != 1)
                 add(i, true, kFileKinds[nKind].pszMissing,
                     std::string(": its ") + kFileKinds[nKind].pszWord + " file " +
                         Utf8(vecRow[i].GetGuid()) + kFileKinds[nKind].pszExtension +
                         (vecFound[i][nKind] == 0 ? " is missing" : " is not a regular file"));
     }
-    file.MoveInto(findings.vecProblem);
+}
 
-    const fs::path folderShown = fs::u8path(dir.Show(strFolder));
+// Drawings and slides that no node detail names.
+void AddUnnamed(const ResourceFiles& files, const std::string& strFolderShown,
+                std::vector<Problem>& vecProblem)
+{
+    const fs::path folderShown = fs::u8path(strFolderShown);
     for (const std::string& strName : files.Unnamed()) {
         const char cLast = strName.back();
         const FileKind& kind = kFileKinds[cLast == 'g' || cLast == 'G' ? 0 : 1];
@@ -411,8 +277,49 @@ void CheckNodeDetails(const DataDir& dir, Progress& progress, Findings& findings
         problem.bError = false;
         problem.strCode = kind.pszUnnamed;
         problem.strMessage = std::string("no node detail names this ") + kind.pszWord + " file";
-        findings.vecProblem.push_back(std::move(problem));
+        vecProblem.push_back(std::move(problem));
     }
+}
+
+// Loads a library; its report's problems go to `file`, and into the findings
+// when it does not load.
+template <typename Manager>
+bool Loaded(Manager* pLib, FileProblems& file, Findings& findings)
+{
+    const bool bLoaded = pLib->Load();
+    AddReport(pLib->GetLastReport(), file.Path(), file.Problems());
+    if (!bLoaded)
+        file.MoveInto(findings.vecProblem);
+    return bLoaded;
+}
+
+// Checks the node details and their files.
+void CheckNodeDetails(const DataDir& dir, Progress& progress, Findings& findings)
+{
+    CNodeDetailResDataManager* pLib = ZkNodeDetailResDataManager();
+    const CString strFile = pLib->GetFileName();
+    const CString strFolder = DataDir::ResourceFolder();  // the drawings lie beside the file
+    // Listed on another thread while the library loads: a folder of hundreds
+    // of thousands of files takes about as long to list as its library to
+    // load. Threads other than this one call nothing of the library.
+    std::future<ResourceFiles> listing =
+        std::async(std::launch::async,
+                   [folder = DataDir::Native(strFolder)] { return ResourceFiles::List(folder); });
+
+    progress.Step("reading NodeDetailDataEx.xml");
+    FileProblems file(dir.Show(strFile), DataDir::Native(strFile), "NodeDetailResDataRow", nullptr);
+    if (!Loaded(pLib, file, findings))
+        return;
+    std::vector<NodeDetailResData> vecRow;
+    pLib->GetVecNodeDetailResData(vecRow);
+    file.Expect(vecRow.size());
+    findings.nNodeDetails = static_cast<int>(vecRow.size());
+    progress.Step("checking " + std::to_string(vecRow.size()) + " node details");
+    NodeDetailFacts facts = GatherFacts(vecRow);
+    ResourceFiles files = listing.get();
+    AddNodeDetailProblems(vecRow, facts, files.FindAll(facts.lookups), file);
+    file.MoveInto(findings.vecProblem);
+    AddUnnamed(files, dir.Show(strFolder), findings.vecProblem);
 }
 
 void CheckFittings(const DataDir& dir, Progress& progress, Findings& findings)
@@ -420,13 +327,9 @@ void CheckFittings(const DataDir& dir, Progress& progress, Findings& findings)
     CFitDataManager* pLib = ZkFitDataManager();
     const CString strFile = pLib->GetFileName();
     progress.Step("reading FitDataEx.xml");
-    const bool bLoaded = pLib->Load();
     FileProblems file(dir.Show(strFile), DataDir::Native(strFile), "FitInfo", "FitRow");
-    AddReport(pLib->GetLastReport(), file.Path(), file.Problems());
-    if (!bLoaded) {
-        file.MoveInto(findings.vecProblem);
+    if (!Loaded(pLib, file, findings))
         return;
-    }
     std::vector<FittingInfo> vecGroup;
     pLib->GetVecFitInfo(vecGroup);
 
@@ -520,11 +423,6 @@ Findings Check(const DataDir& dir, Progress& progress)
     return findings;
 }
 
-void DropKept()
-{
-    Kept().clear();
-}
-
 void AddReport(const ZkReport& report, const std::string& strPath, std::vector<Problem>& vecProblem)
 {
     if (!report.Succeeded()) {
@@ -558,6 +456,22 @@ std::string FormatProblem(const Problem& problem)
     }
     text += problem.bError ? ": error: " : ": warning: ";
     return text + OneLine(problem.strMessage) + "\n";
+}
+
+void AddErrorLines(const ZkReport& report, const std::string& strPath,
+                   std::vector<std::string>& vecError)
+{
+    std::vector<Problem> vecProblem;
+    AddReport(report, strPath, vecProblem);
+    for (const Problem& problem : vecProblem)
+        vecError.push_back(FormatProblem(problem));
+}
+
+void AddNoteLines(const ZkReport& report, const std::string& strPath,
+                  std::vector<std::string>& vecNote)
+{
+    for (const ZkMergeNote& note : report.vecMerge)
+        vecNote.push_back(strPath + ": note: " + OneLine(Utf8(note.strMessage)) + "\n");
 }
 
 }  // namespace zknd

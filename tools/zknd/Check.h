@@ -45,10 +45,7 @@ struct Findings {
     int nFittings = 0;
 };
 
-// The copies of the libraries' records stay in memory after the check, until
-// the process ends or DropKept.
 Findings Check(const DataDir& dir, Progress& progress);
-void DropKept();
 
 // The outcome of a report that failed, as an error, and its warnings, about
 // the file shown as strPath.
@@ -57,5 +54,31 @@ void AddReport(const ZkReport& report, const std::string& strPath,
 // "PATH:LINE:COLUMN: error: message" and a line end; line and column only
 // where they are known.
 std::string FormatProblem(const Problem& problem);
+
+// A report as lines for standard error: the problems of a failure (as
+// FormatProblem), and what a save took from the file another process had
+// saved meanwhile ("PATH: note: message").
+void AddErrorLines(const ZkReport& report, const std::string& strPath,
+                   std::vector<std::string>& vecError);
+void AddNoteLines(const ZkReport& report, const std::string& strPath,
+                  std::vector<std::string>& vecNote);
+
+// Saves a library through its manager, with the lines of its report; each
+// name the save gave in place of ours, because another process had saved the
+// file meanwhile, goes to fnRenamed.
+template <typename Manager, typename Renamed>
+bool SaveTelling(Manager* pLib, const std::string& strPath, std::vector<std::string>& vecError,
+                 std::vector<std::string>& vecNote, Renamed fnRenamed)
+{
+    if (!pLib->Save()) {
+        AddErrorLines(pLib->GetLastReport(), strPath, vecError);
+        return false;
+    }
+    AddNoteLines(pLib->GetLastReport(), strPath, vecNote);
+    for (const ZkMergeNote& note : pLib->GetLastReport().vecMerge)
+        if (note.eKind == ZkMergeKind::kRenamed)
+            fnRenamed(note);
+    return true;
+}
 
 }  // namespace zknd

@@ -1,3 +1,5 @@
+// One file: the plan, its application and its report share the Fixer's state.
+//
 // zknd fix: the repairs of what check finds that can be made without making
 // anything up, shown, and made only when asked. Each problem check reports
 // is either repaired or said not to be, with the reason; what is renamed,
@@ -14,10 +16,11 @@
 
 #include "Check.h"
 #include "Commands.h"
+#include "Display.h"
 #include "Files.h"
 #include "Library.h"
+#include "ProblemJson.h"
 #include "Progress.h"
-#include "Text.h"
 #include "frame/ZkNodeDetail.h"
 #include "platform/ZkPath.h"
 
@@ -64,12 +67,7 @@ struct FileStep {
 std::string Timestamp()
 {
     const std::time_t now = std::time(nullptr);
-    std::tm utc{};
-#if defined(_WIN32)
-    gmtime_s(&utc, &now);
-#else
-    gmtime_r(&now, &utc);
-#endif
+    const std::tm utc = UtcOf(now);
     char sz[32];
     std::strftime(sz, sizeof sz, "%Y%m%dT%H%M%SZ", &utc);
     return sz;
@@ -252,7 +250,42 @@ private:
         }
     }
 
+    // The repairs of node details, in steps: a second holder of a name or a
+    // GUID text first, so that the files a GUID text takes along are known
+    // before the files of other letter case are renamed.
     bool PlanNodeDetails()
+    {
+        std::vector<bool> vecProtected;
+        NameSet names;
+        if (!IndexRecords(vecProtected, names))
+            return false;
+        const RecordProblems problems = {ProblemsOf(m_strNdShown, "duplicate-name"),
+                                         ProblemsOf(m_strNdShown, "duplicate-guid"),
+                                         ProblemsOf(m_strNdShown, "guid-not-canonical"),
+                                         ProblemsOf(m_strNdShown, "guid-not-file-name"),
+                                         {ProblemsOf(m_strNdShown, "missing-drawing"),
+                                          ProblemsOf(m_strNdShown, "missing-slide")}};
+        PlanRenames(problems, names);
+        PlanNewGuids(problems);
+        PlanCanonicalGuids(problems);
+        PlanFileCase(problems);
+        RewriteRecords();
+        PlanUnnamed(vecProtected);
+        return true;
+    }
+
+    // The node-detail problems the repairs go by, each by record.
+    struct RecordProblems {
+        std::multimap<long, size_t> sameName;
+        std::multimap<long, size_t> sameGuid;
+        std::multimap<long, size_t> notCanonical;
+        std::multimap<long, size_t> notFileName;
+        std::multimap<long, size_t> missing[2];  // drawing, slide
+    };
+
+    // The records, their GUID texts and the files each names; false when the
+    // folder cannot be listed.
+    bool IndexRecords(std::vector<bool>& vecProtected, NameSet& names)
     {
         m_pNd->GetVecNodeDetailResData(m_vecRecord);
         std::error_code ec;
@@ -264,8 +297,7 @@ private:
         m_vecClaims.assign(nEntries, 0);
         m_vecLeaving.assign(nEntries, -1);
         m_vecTakenBy.assign(nEntries, -1);
-        std::vector<bool> vecProtected(nEntries, false);
-        NameSet names;
+        vecProtected.assign(nEntries, false);
         for (size_t i = 0; i < m_vecRecord.size(); ++i) {
             const CString strGuid = m_vecRecord[i].GetGuid();
             m_vecGuid.push_back(strGuid);
@@ -283,22 +315,32 @@ private:
                 }
             m_vecFile.push_back(file);
         }
+        return true;
+    }
 
-        const auto sameName = ProblemsOf(m_strNdShown, "duplicate-name");
-        const auto sameGuid = ProblemsOf(m_strNdShown, "duplicate-guid");
-        const auto notCanonical = ProblemsOf(m_strNdShown, "guid-not-canonical");
-        const auto notFileName = ProblemsOf(m_strNdShown, "guid-not-file-name");
-        const char* const kMissing[2] = {"missing-drawing", "missing-slide"};
-        const std::multimap<long, size_t> missing[2] = {ProblemsOf(m_strNdShown, kMissing[0]),
-                                                        ProblemsOf(m_strNdShown, kMissing[1])};
-        // A file the system finds only in other letter case goes with the
-        // new GUID text as well.
-        auto coverFiles = [&](long r, long nRecord) {
-            for (int nKind = 0; nKind < 2; ++nKind)
-                if (m_vecRepair[static_cast<size_t>(r)].file[nKind] != FileAct::kMissing)
-                    Covers(r, missing[nKind], nRecord);
-        };
-        for (const auto& same : sameName) {
+    // A repair of the record at nRecord, as it stands in the plan so far.
+    Repair RecordRepair(const char* pszAction, long nRecord) const
+    {
+        Repair repair;
+        repair.strAction = pszAction;
+        repair.nRecord = nRecord;
+        repair.strName = m_vecRecord[static_cast<size_t>(nRecord)].GetDisplayName();
+        repair.strGuid = m_vecGuid[static_cast<size_t>(nRecord)];
+        return repair;
+    }
+
+    // A file the system finds only in other letter case goes with the new
+    // GUID text as well.
+    void CoverFiles(long r, long nRecord, const RecordProblems& problems)
+    {
+        for (int nKind = 0; nKind < 2; ++nKind)
+            if (m_vecRepair[static_cast<size_t>(r)].file[nKind] != FileAct::kMissing)
+                Covers(r, problems.missing[nKind], nRecord);
+    }
+
+    void PlanRenames(const RecordProblems& problems, NameSet& names)
+    {
+        for (const auto& same : problems.sameName) {
             const size_t i = static_cast<size_t>(same.first);
             Repair repair;
             repair.strAction = "rename";
@@ -308,37 +350,37 @@ private:
             names.Add(repair.strNewName);
             AddRepair(std::move(repair), same.second);
         }
+    }
+
+    void PlanNewGuids(const RecordProblems& problems)
+    {
         // A second holder of a GUID text takes a new one, with copies of the
         // files, before any first holder renames its files.
-        for (const auto& same : sameGuid) {
+        for (const auto& same : problems.sameGuid) {
             const size_t i = static_cast<size_t>(same.first);
-            if (notFileName.count(same.first) != 0) {
+            if (problems.notFileName.count(same.first) != 0) {
                 m_vecWhyNot[same.second] =
                     "its GUID text names no files, which a new GUID would need copies of";
                 continue;
             }
-            Repair repair;
-            repair.strAction = "new-guid";
-            repair.nRecord = same.first;
-            repair.strName = m_vecRecord[i].GetDisplayName();
-            repair.strGuid = m_vecGuid[i];
+            Repair repair = RecordRepair("new-guid", same.first);
             repair.strNewGuid = FreshGuid();
             repair.bGuidMadeUp = true;
             TakeFiles(repair, i, repair.strNewGuid, false);
             ChangeGuid(i, repair.strNewGuid);
             const long r = AddRepair(std::move(repair), same.second);
-            Covers(r, notCanonical, same.first);
-            coverFiles(r, same.first);
+            Covers(r, problems.notCanonical, same.first);
+            CoverFiles(r, same.first, problems);
         }
-        for (const auto& odd : notCanonical) {
+    }
+
+    void PlanCanonicalGuids(const RecordProblems& problems)
+    {
+        for (const auto& odd : problems.notCanonical) {
             const size_t i = static_cast<size_t>(odd.first);
             if (m_vecRepairOf[odd.second] >= 0)
                 continue;
-            Repair repair;
-            repair.strAction = "canonical-guid";
-            repair.nRecord = odd.first;
-            repair.strName = m_vecRecord[i].GetDisplayName();
-            repair.strGuid = m_vecGuid[i];
+            Repair repair = RecordRepair("canonical-guid", odd.first);
             if (!CanonicalGuid(repair.strGuid, repair.strNewGuid) ||
                 !GuidFree(repair.strNewGuid, odd.first)) {
                 repair.strNewGuid = FreshGuid();
@@ -346,23 +388,23 @@ private:
             }
             TakeFiles(repair, i, repair.strNewGuid, false);
             ChangeGuid(i, repair.strNewGuid);
-            coverFiles(AddRepair(std::move(repair), odd.second), odd.first);
+            CoverFiles(AddRepair(std::move(repair), odd.second), odd.first, problems);
         }
+    }
+
+    void PlanFileCase(const RecordProblems& problems)
+    {
         // A file the system finds only in other letter case (on systems that
         // do not ignore it) is renamed as the GUID text spells it.
         for (int nKind = 0; nKind < 2; ++nKind)
-            for (const auto& one : missing[nKind]) {
+            for (const auto& one : problems.missing[nKind]) {
                 const size_t i = static_cast<size_t>(one.first);
                 const long e = m_vecFile[i][nKind];
                 if (m_vecRepairOf[one.second] >= 0 || e < 0 ||
                     !m_files.Entries()[static_cast<size_t>(e)].bRegular ||
                     m_vecGuid[i] != m_vecRecord[i].GetGuid())
                     continue;
-                Repair repair;
-                repair.strAction = "file-case";
-                repair.nRecord = one.first;
-                repair.strName = m_vecRecord[i].GetDisplayName();
-                repair.strGuid = m_vecGuid[i];
+                Repair repair = RecordRepair("file-case", one.first);
                 repair.nKind = nKind;
                 repair.from = m_files.Entries()[static_cast<size_t>(e)].path;
                 m_vecRename.push_back(FileStep{
@@ -372,6 +414,11 @@ private:
                 m_vecTakenBy[static_cast<size_t>(e)] = static_cast<long>(m_vecRepair.size());
                 AddRepair(std::move(repair), one.second);
             }
+    }
+
+    // The records as the repairs leave them.
+    void RewriteRecords()
+    {
         m_vecNewRecord = m_vecRecord;
         for (const Repair& repair : m_vecRepair) {
             const bool bName = repair.strAction == "rename";
@@ -384,8 +431,6 @@ private:
                 data.SetGuid(repair.strNewGuid);
             m_bNdRewritten = true;
         }
-        PlanUnnamed(vecProtected);
-        return true;
     }
 
     // Drawings and slides that no node detail names go to unreferenced/, when
@@ -685,36 +730,22 @@ private:
     template <typename Manager>
     bool Saved(Manager* pLib)
     {
-        if (pLib->Save()) {
-            TakeNotes(pLib->GetLastReport(), m_dir.Show(pLib->GetFileName()));
-            return true;
-        }
-        std::vector<Problem> vecProblem;
-        AddReport(pLib->GetLastReport(), m_dir.Show(pLib->GetFileName()), vecProblem);
-        for (const Problem& problem : vecProblem)
-            m_vecError.push_back(FormatProblem(problem));
-        return false;
+        return SaveTelling(pLib, m_dir.Show(pLib->GetFileName()), m_vecError, m_vecNote,
+                           [this](const ZkMergeNote& note) { TakeRename(note); });
     }
 
-    // What a save took from the file another process had saved meanwhile:
-    // told as it is, and a name the save gave instead of the one planned
-    // becomes the one the repair tells.
-    void TakeNotes(const ZkReport& report, const std::string& strPath)
+    // A name that a save gave in place of the one planned becomes the one
+    // the repair tells.
+    void TakeRename(const ZkMergeNote& note)
     {
-        for (const ZkMergeNote& note : report.vecMerge) {
-            m_vecNote.push_back(strPath + ": note: " + OneLine(Utf8(note.strMessage)) + "\n");
-            if (note.eKind != ZkMergeKind::kRenamed)
-                continue;
-            for (Repair& repair : m_vecRepair) {
-                const bool bDetail =
-                    repair.strAction == "rename" && note.strSection == L"NodeDetailResDataRow" &&
-                    m_vecNewRecord[static_cast<size_t>(repair.nRecord)].GetGuid() == note.strGuid;
-                const bool bFitting = repair.strAction == "rename-fitting" &&
-                                      note.strSection == L"FitRow" &&
-                                      repair.strGuid == note.strGuid;
-                if ((bDetail || bFitting) && repair.strNewName == note.strOurs)
-                    repair.strNewName = note.strName;
-            }
+        for (Repair& repair : m_vecRepair) {
+            const bool bDetail =
+                repair.strAction == "rename" && note.strSection == L"NodeDetailResDataRow" &&
+                m_vecNewRecord[static_cast<size_t>(repair.nRecord)].GetGuid() == note.strGuid;
+            const bool bFitting = repair.strAction == "rename-fitting" &&
+                                  note.strSection == L"FitRow" && repair.strGuid == note.strGuid;
+            if ((bDetail || bFitting) && repair.strNewName == note.strOurs)
+                repair.strNewName = note.strName;
         }
     }
 
@@ -781,14 +812,7 @@ private:
             const Problem& problem = m_findings.vecProblem[p];
             const long r = m_vecRepairOf[p];
             if (r < 0) {
-                Json item = {
-                    {"path", problem.strPath},   {"line", problem.nLine},
-                    {"column", problem.nColumn}, {"severity", problem.bError ? "error" : "warning"},
-                    {"code", problem.strCode},   {"message", problem.strMessage}};
-                if (problem.bRecord) {
-                    item["guid"] = problem.strGuid;
-                    item["name"] = problem.strName;
-                }
+                Json item = ProblemJson(problem);
                 item["reason"] = m_vecWhyNot[p];
                 left.push_back(std::move(item));
                 continue;

@@ -1,3 +1,5 @@
+// One file: the plan, its carrying out and its report share the Import's state.
+//
 // zknd import: node details with their drawings and slides, and fittings by
 // group, from one data directory into another, as the library would add
 // them; export runs the same into a new data directory.
@@ -15,10 +17,10 @@
 
 #include "Check.h"
 #include "Commands.h"
+#include "Display.h"
 #include "Files.h"
 #include "Library.h"
 #include "Progress.h"
-#include "Text.h"
 #include "frame/ZkNodeDetail.h"
 #include "platform/ZkPath.h"
 
@@ -243,10 +245,7 @@ private:
         bExisted = fs::exists(fs::symlink_status(file, ec));
         if (!bExisted || pLib->Load())
             return true;
-        std::vector<Problem> vecProblem;
-        AddReport(pLib->GetLastReport(), m_target.Show(pLib->GetFileName()), vecProblem);
-        for (const Problem& problem : vecProblem)
-            m_vecError.push_back(FormatProblem(problem));
+        AddErrorLines(pLib->GetLastReport(), m_target.Show(pLib->GetFileName()), m_vecError);
         return false;
     }
 
@@ -561,36 +560,23 @@ private:
     template <typename Manager>
     bool Saved(Manager* pLib)
     {
-        if (pLib->Save()) {
-            TakeNotes(pLib->GetLastReport(), m_target.Show(pLib->GetFileName()));
-            return true;
-        }
-        std::vector<Problem> vecProblem;
-        AddReport(pLib->GetLastReport(), m_target.Show(pLib->GetFileName()), vecProblem);
-        for (const Problem& problem : vecProblem)
-            m_vecError.push_back(FormatProblem(problem));
-        return false;
+        return SaveTelling(pLib, m_target.Show(pLib->GetFileName()), m_vecError, m_vecNote,
+                           [this](const ZkMergeNote& note) { TakeRename(note); });
     }
 
-    // What a save took from the file another process had saved meanwhile:
-    // told as it is, and a name the save gave instead of the one planned
-    // becomes the one the line tells.
-    void TakeNotes(const ZkReport& report, const std::string& strPath)
+    // A name that a save gave in place of the one planned becomes the one
+    // the line tells.
+    void TakeRename(const ZkMergeNote& note)
     {
-        for (const ZkMergeNote& note : report.vecMerge) {
-            m_vecNote.push_back(strPath + ": note: " + OneLine(Utf8(note.strMessage)) + "\n");
-            if (note.eKind != ZkMergeKind::kRenamed)
-                continue;
-            for (Detail& d : m_vecDetail)
-                if (note.strSection == L"NodeDetailResDataRow" && d.eResult == Result::kAdded &&
-                    d.strAsGuid == note.strGuid && d.strAsName == note.strOurs)
-                    d.strAsName = note.strName;
-            for (Fitting& f : m_vecFitting)
-                if (note.strSection == L"FitRow" && f.eResult == Result::kAdded &&
-                    static_cast<int>(f.fit.GetFitType()) == note.nFitType &&
-                    f.fit.GUID() == note.strGuid && f.strAsName == note.strOurs)
-                    f.strAsName = note.strName;
-        }
+        for (Detail& d : m_vecDetail)
+            if (note.strSection == L"NodeDetailResDataRow" && d.eResult == Result::kAdded &&
+                d.strAsGuid == note.strGuid && d.strAsName == note.strOurs)
+                d.strAsName = note.strName;
+        for (Fitting& f : m_vecFitting)
+            if (note.strSection == L"FitRow" && f.eResult == Result::kAdded &&
+                static_cast<int>(f.fit.GetFitType()) == note.nFitType &&
+                f.fit.GUID() == note.strGuid && f.strAsName == note.strOurs)
+                f.strAsName = note.strName;
     }
 
     void Report()

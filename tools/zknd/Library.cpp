@@ -4,7 +4,7 @@
 #include <fstream>
 #include <limits>
 
-#include "Text.h"
+#include "Display.h"
 #include "frame/ZkNodeDetail.h"
 #include "platform/CXTPPropExchange.h"
 #include "platform/ZkHost.h"
@@ -64,6 +64,24 @@ bool OpenRoot(CXTPPropExchange& px, const fs::path& file, std::string& strWhy)
     return true;
 }
 
+// The rows named pszRow under the root section pszRoot of a library file,
+// each handed to fnRow in order; false, with the reason, when the file is not
+// read as a library.
+template <typename Row>
+bool ReadRows(const fs::path& file, const wchar_t* pszRoot, const wchar_t* pszRow,
+              std::string& strWhy, Row fnRow)
+{
+    CXTPPropExchange px(1, nullptr, pszRoot);
+    if (!OpenRoot(px, file, strWhy))
+        return false;
+    CXTPPropExchangeEnumerator rows = px.GetEnumerator(pszRow);
+    for (POSITION pos = rows.GetPosition(0, 1); pos != nullptr;) {
+        CXTPPropExchange row = rows.GetNext(pos);
+        fnRow(row);
+    }
+    return true;
+}
+
 std::string Quoted(const CString& text)
 {
     return "\"" + Utf8(text) + "\"";
@@ -115,16 +133,11 @@ bool ReadNodeDetails(const fs::path& file, std::vector<NodeDetailResData>& vecDa
                      std::string& strWhy)
 {
     vecData.clear();
-    CXTPPropExchange px(1, nullptr, L"NodeDetailResData");
-    if (!OpenRoot(px, file, strWhy))
-        return false;
-    CXTPPropExchangeEnumerator rows = px.GetEnumerator(L"NodeDetailResDataRow");
-    for (POSITION pos = rows.GetPosition(0, 1); pos != nullptr;) {
-        CXTPPropExchange row = rows.GetNext(pos);
-        vecData.emplace_back();
-        vecData.back().DoPropExchange(&row);
-    }
-    return true;
+    return ReadRows(file, L"NodeDetailResData", L"NodeDetailResDataRow", strWhy,
+                    [&vecData](CXTPPropExchange& row) {
+                        vecData.emplace_back();
+                        vecData.back().DoPropExchange(&row);
+                    });
 }
 
 bool ReadFittings(const fs::path& file, std::vector<FittingInfo>& vecGroup,
@@ -132,12 +145,7 @@ bool ReadFittings(const fs::path& file, std::vector<FittingInfo>& vecGroup,
 {
     vecGroup.clear();
     vecUnread.clear();
-    CXTPPropExchange px(1, nullptr, L"FitData");
-    if (!OpenRoot(px, file, strWhy))
-        return false;
-    CXTPPropExchangeEnumerator groups = px.GetEnumerator(L"FitInfo");
-    for (POSITION pos = groups.GetPosition(0, 1); pos != nullptr;) {
-        CXTPPropExchange group = groups.GetNext(pos);
+    return ReadRows(file, L"FitData", L"FitInfo", strWhy, [&](CXTPPropExchange& group) {
         const size_t nGroup = vecGroup.size();
         std::vector<std::string> vecMessage;
         ValueCheck check(vecMessage);
@@ -167,8 +175,7 @@ bool ReadFittings(const fs::path& file, std::vector<FittingInfo>& vecGroup,
         }
         vecGroup.emplace_back();
         vecGroup.back().DoPropExchange(&group);
-    }
-    return true;
+    });
 }
 
 bool CanonicalGuid(const CString& strGuid, CString& strCanonical)

@@ -2,7 +2,7 @@
 
 #include <chrono>
 
-#include "Text.h"
+#include "Display.h"
 
 namespace zknd {
 

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <utility>
 
+#include "Display.h"
 #include "Folder.h"
 #include "Hash.h"
-#include "Text.h"
 #include "platform/ZkCompiler.h"
 
 namespace zknd {
@@ -64,20 +64,8 @@ void ResourceFiles::Lookups::Add(const CString& strGuid)
 {
     Item item;
     item.nText = static_cast<uint32_t>(m_strTexts.size());
-    // GUID texts are short ASCII as a rule: no string is made for them.
-    const wchar_t* p = strGuid.GetString();
-    const size_t n = static_cast<size_t>(strGuid.GetLength());
-    m_strTexts.resize(item.nText + n);
-    char* pOut = &m_strTexts[item.nText];
-    unsigned long nAll = 0;
-    for (size_t i = 0; i < n; ++i) {
-        nAll |= static_cast<unsigned long>(p[i]);
-        pOut[i] = static_cast<char>(p[i]);
-    }
-    if (nAll >= 0x80) {
-        m_strTexts.resize(item.nText);
-        m_strTexts += Utf8(strGuid);
-    }
+    // Appended in place: no string is made for each.
+    ZkUtf::AppendUtf8(m_strTexts, strGuid.GetString(), static_cast<size_t>(strGuid.GetLength()));
     item.nLength = static_cast<uint32_t>(m_strTexts.size() - item.nText);
     item.nHash = FoldedHash(m_strTexts.data() + item.nText, item.nLength);
     m_vecItem.push_back(item);

@@ -32,7 +32,7 @@ public:
         void Reserve(size_t n);
         void Add(const CString& strGuid);
         size_t Size() const { return m_vecItem.size(); }
-        // FoldedHash of the i-th text's UTF-8 (Text.h).
+        // FoldedHash of the i-th text's UTF-8 (Hash.h).
         uint64_t Hash(size_t i) const { return m_vecItem[i].nHash; }
         // Puts the texts added so far into the hash table the entries are
         // walked against, for a caller with time to spare while the folder

@@ -9,29 +9,11 @@
 
 #include "Folder.h"
 #include "Output.h"
+#include "Utf.h"
 
 namespace zknd {
 
 namespace {
-
-std::wstring Wide(const std::string& utf8)
-{
-    const int n =
-        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    std::wstring wide(static_cast<size_t>(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), &wide[0], n);
-    return wide;
-}
-
-std::string Utf8Of(const std::wstring& wide)
-{
-    const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
-                                      nullptr, 0, nullptr, nullptr);
-    std::string text(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), &text[0], n,
-                        nullptr, nullptr);
-    return text;
-}
 
 // A console gets wide text, whatever its code page; a file or a pipe UTF-8.
 void Write(DWORD nStream, const std::string& utf8)
@@ -42,7 +24,7 @@ void Write(DWORD nStream, const std::string& utf8)
     DWORD mode = 0;
     DWORD done = 0;
     if (GetConsoleMode(h, &mode)) {
-        const std::wstring wide = Wide(utf8);
+        const std::wstring wide = ZkUtf::Wide(utf8);
         WriteConsoleW(h, wide.data(), static_cast<DWORD>(wide.size()), &done, nullptr);
     } else {
         WriteFile(h, utf8.data(), static_cast<DWORD>(utf8.size()), &done, nullptr);
@@ -75,7 +57,7 @@ std::vector<std::string> CommandLineArguments(int, char**)
     int argc = 0;
     wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
     for (int i = 1; argv != nullptr && i < argc; ++i)
-        args.push_back(Utf8Of(argv[i]));
+        args.push_back(ZkUtf::Utf8(argv[i], std::wcslen(argv[i])));
     LocalFree(argv);
     return args;
 }
@@ -98,7 +80,7 @@ bool ListFolder(const std::filesystem::path& folder,
         for (const wchar_t* p = pszName; *p != 0 && *p < 0x80; ++p)
             name += static_cast<char>(*p);
         if (pszName[name.size()] != 0)
-            name = Utf8Of(pszName);
+            name = ZkUtf::Utf8(pszName, std::wcslen(pszName));
         const DWORD nNotRegular = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE;
         fnEntry(name, (data.dwFileAttributes & nNotRegular) == 0);
     } while (FindNextFileW(h, &data));

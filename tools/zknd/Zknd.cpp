@@ -10,9 +10,10 @@
 #include "Check.h"
 #include "Commands.h"
 #include "DataDir.h"
+#include "Display.h"
+#include "ProblemJson.h"
 #include "Progress.h"
 #include "ResourceFiles.h"
-#include "Text.h"
 #include "frame/ZkNodeDetail.h"
 
 namespace zknd {
@@ -64,17 +65,8 @@ int CheckCommand(const DataDir& dir, bool bJson, Output& out)
     const size_t nWarnings = findings.vecProblem.size() - nErrors;
     if (bJson) {
         nlohmann::ordered_json problems = nlohmann::ordered_json::array();
-        for (const Problem& problem : findings.vecProblem) {
-            nlohmann::ordered_json item = {
-                {"path", problem.strPath},   {"line", problem.nLine},
-                {"column", problem.nColumn}, {"severity", problem.bError ? "error" : "warning"},
-                {"code", problem.strCode},   {"message", problem.strMessage}};
-            if (problem.bRecord) {
-                item["guid"] = problem.strGuid;
-                item["name"] = problem.strName;
-            }
-            problems.push_back(std::move(item));
-        }
+        for (const Problem& problem : findings.vecProblem)
+            problems.push_back(ProblemJson(problem));
         const nlohmann::ordered_json result = {{"dataDirectory", dir.Given()},
                                                {"counts",
                                                 {{"nodeDetails", findings.nNodeDetails},
@@ -257,6 +249,63 @@ int CopyCommand(const DataDir& dir, const std::string& strName, Output& out)
     return 0;
 }
 
+// The arguments of every command, and which command was given.
+struct Arguments {
+    std::string strDataDir;
+    bool bJson = false;
+    std::string strWhat = "nodedetail";
+    std::string strName;
+    TransferArgs transfer;
+    bool bInto = false;
+    bool bApply = false;
+    CLI::App* pCheck = nullptr;
+    CLI::App* pList = nullptr;
+    CLI::App* pCopy = nullptr;
+    CLI::App* pExport = nullptr;
+    CLI::App* pImport = nullptr;
+    CLI::App* pFix = nullptr;
+};
+
+void AddCommands(CLI::App& app, Arguments& a)
+{
+    const char kDataDirHelp[] = "the product's data directory (it holds Data/NodeDetail/...)";
+    a.pCheck = app.add_subcommand(
+        "check", "load both libraries, check the resource folder, report each problem");
+    a.pCheck->add_option("DATADIR", a.strDataDir, kDataDirHelp)->required();
+    a.pCheck->add_flag("--json", a.bJson, "the same as a JSON object");
+    a.pList =
+        app.add_subcommand("list", "node details in natural name order, or fittings by group");
+    a.pList->add_option("DATADIR", a.strDataDir, kDataDirHelp)->required();
+    a.pList->add_option("WHAT", a.strWhat, "nodedetail (the default) or fitting")
+        ->check(CLI::IsMember({"nodedetail", "fitting"}));
+    a.pCopy = app.add_subcommand(
+        "copy", "copy a node detail and its files under a free name \"NAME(n)\", then save");
+    a.pCopy->add_option("DATADIR", a.strDataDir, kDataDirHelp)->required();
+    a.pCopy->add_option("NAME", a.strName, "the node detail's name (letter case ignored)")
+        ->required();
+    a.pExport = app.add_subcommand(
+        "export", "a new data directory holding the node details named, with their files");
+    a.pExport->add_option("DATADIR", a.transfer.strFrom, kDataDirHelp)->required();
+    a.pExport->add_option("NAME", a.transfer.vecName, "node details' names (letter case ignored)")
+        ->required();
+    a.pExport->add_option("--to", a.transfer.strTo, "the new data directory")->required();
+    a.pExport->add_flag("--into", a.bInto, "DIR holds a library already: import into it");
+    a.pExport->add_flag("--fittings", a.transfer.bFittings, "the fitting library too");
+    a.pExport->add_flag("--json", a.transfer.bJson, "the outcome as a JSON object");
+    a.pImport = app.add_subcommand(
+        "import", "bring node details with their files (all, or those named) into TO");
+    a.pImport->add_option("FROM", a.transfer.strFrom, "the data directory they come from")
+        ->required();
+    a.pImport->add_option("TO", a.transfer.strTo, "the data directory they go to")->required();
+    a.pImport->add_option("NAME", a.transfer.vecName, "node details' names (letter case ignored)");
+    a.pImport->add_flag("--fittings", a.transfer.bFittings, "the fittings too, by group");
+    a.pImport->add_flag("--json", a.transfer.bJson, "the outcome as a JSON object");
+    a.pFix = app.add_subcommand("fix", "show the repairs of what check finds; --apply makes them");
+    a.pFix->add_option("DATADIR", a.strDataDir, kDataDirHelp)->required();
+    a.pFix->add_flag("--apply", a.bApply, "make the repairs");
+    a.pFix->add_flag("--json", a.bJson, "the same as a JSON object");
+}
+
 }  // namespace
 
 int Run(const std::vector<std::string>& vecArg, Output& out)
@@ -268,48 +317,8 @@ int Run(const std::vector<std::string>& vecArg, Output& out)
     app.set_version_flag("--version", "zknd " ZKND_VERSION);
     app.require_subcommand(1);
     app.footer(kFooter);
-    std::string strDataDir;
-    bool bJson = false;
-    std::string strWhat = "nodedetail";
-    std::string strName;
-    const char kDataDirHelp[] = "the product's data directory (it holds Data/NodeDetail/...)";
-    CLI::App* pCheck = app.add_subcommand(
-        "check", "load both libraries, check the resource folder, report each problem");
-    pCheck->add_option("DATADIR", strDataDir, kDataDirHelp)->required();
-    pCheck->add_flag("--json", bJson, "the same as a JSON object");
-    CLI::App* pList =
-        app.add_subcommand("list", "node details in natural name order, or fittings by group");
-    pList->add_option("DATADIR", strDataDir, kDataDirHelp)->required();
-    pList->add_option("WHAT", strWhat, "nodedetail (the default) or fitting")
-        ->check(CLI::IsMember({"nodedetail", "fitting"}));
-    CLI::App* pCopy = app.add_subcommand(
-        "copy", "copy a node detail and its files under a free name \"NAME(n)\", then save");
-    pCopy->add_option("DATADIR", strDataDir, kDataDirHelp)->required();
-    pCopy->add_option("NAME", strName, "the node detail's name (letter case ignored)")->required();
-    TransferArgs transfer;
-    bool bInto = false;
-    bool bApply = false;
-    CLI::App* pExport = app.add_subcommand(
-        "export", "a new data directory holding the node details named, with their files");
-    pExport->add_option("DATADIR", transfer.strFrom, kDataDirHelp)->required();
-    pExport->add_option("NAME", transfer.vecName, "node details' names (letter case ignored)")
-        ->required();
-    pExport->add_option("--to", transfer.strTo, "the new data directory")->required();
-    pExport->add_flag("--into", bInto, "DIR holds a library already: import into it");
-    pExport->add_flag("--fittings", transfer.bFittings, "the fitting library too");
-    pExport->add_flag("--json", transfer.bJson, "the outcome as a JSON object");
-    CLI::App* pImport = app.add_subcommand(
-        "import", "bring node details with their files (all, or those named) into TO");
-    pImport->add_option("FROM", transfer.strFrom, "the data directory they come from")->required();
-    pImport->add_option("TO", transfer.strTo, "the data directory they go to")->required();
-    pImport->add_option("NAME", transfer.vecName, "node details' names (letter case ignored)");
-    pImport->add_flag("--fittings", transfer.bFittings, "the fittings too, by group");
-    pImport->add_flag("--json", transfer.bJson, "the outcome as a JSON object");
-    CLI::App* pFix =
-        app.add_subcommand("fix", "show the repairs of what check finds; --apply makes them");
-    pFix->add_option("DATADIR", strDataDir, kDataDirHelp)->required();
-    pFix->add_flag("--apply", bApply, "make the repairs");
-    pFix->add_flag("--json", bJson, "the same as a JSON object");
+    Arguments a;
+    AddCommands(app, a);
 
     std::vector<const char*> argv = {"zknd"};
     for (const std::string& arg : vecArg)
@@ -325,23 +334,23 @@ int Run(const std::vector<std::string>& vecArg, Output& out)
         return nStatus == 0 ? 0 : 2;
     }
 
-    if (pExport->parsed())
-        return ExportCommand(transfer, bInto, out);
-    if (pImport->parsed())
-        return ImportCommand(transfer, out);
-    if (pFix->parsed())
-        return FixCommand(strDataDir, bApply, bJson, out);
+    if (a.pExport->parsed())
+        return ExportCommand(a.transfer, a.bInto, out);
+    if (a.pImport->parsed())
+        return ImportCommand(a.transfer, out);
+    if (a.pFix->parsed())
+        return FixCommand(a.strDataDir, a.bApply, a.bJson, out);
     DataDir dir;
     std::string strError;
-    if (!dir.Attach(strDataDir, strError)) {
+    if (!dir.Attach(a.strDataDir, strError)) {
         out.Err("zknd: " + strError + "\n");
         return 2;
     }
-    if (pCheck->parsed())
-        return CheckCommand(dir, bJson, out);
-    if (pList->parsed())
-        return ListCommand(dir, strWhat, out);
-    return CopyCommand(dir, strName, out);
+    if (a.pCheck->parsed())
+        return CheckCommand(dir, a.bJson, out);
+    if (a.pList->parsed())
+        return ListCommand(dir, a.strWhat, out);
+    return CopyCommand(dir, a.strName, out);
 }
 
 }  // namespace zknd

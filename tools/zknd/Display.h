@@ -1,0 +1,21 @@
+#pragma once
+
+// Text as zknd shows it: columns on a terminal, and one line per problem.
+// The library's UTF-16 text becomes UTF-8 through Utf.h.
+
+#include <string>
+
+#include "Utf.h"
+
+namespace zknd {
+
+using ZkUtf::FromUtf8;
+using ZkUtf::Utf8;
+
+// Columns the text takes on a terminal: East Asian wide and fullwidth
+// characters take two, controls and combining marks none.
+size_t DisplayWidth(const std::string& utf8);
+// The text on one line: tabs, line ends and other controls become spaces.
+std::string OneLine(std::string utf8);
+
+}  // namespace zknd

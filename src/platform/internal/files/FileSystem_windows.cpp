@@ -244,6 +244,40 @@ public:
     }
 
 private:
+    // Another process that has the file open for a moment (a reader, a
+    // virus scanner) makes ReplaceFileW fail for as long. It is tried again
+    // for up to two seconds; when it failed after taking the old file away
+    // (ERROR_UNABLE_TO_MOVE_REPLACEMENT without a backup), only the move of
+    // the new file into the free name is left to do.
+    bool PutInPlace()
+    {
+        bool bReplace = bExists;
+        for (int nTry = 0;; ++nTry) {
+            const bool ok =
+                bReplace ? ReplaceFileW(target.c_str(), temp.c_str(), nullptr,
+                                        REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr) != 0
+                         : MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH) != 0;
+            if (ok)
+                return true;
+            const DWORD code = GetLastError();
+            if (code == ERROR_UNABLE_TO_MOVE_REPLACEMENT)
+                bReplace = false;
+            const bool bPassing = code == ERROR_UNABLE_TO_MOVE_REPLACEMENT ||
+                                  code == ERROR_SHARING_VIOLATION || code == ERROR_ACCESS_DENIED ||
+                                  code == ERROR_LOCK_VIOLATION ||
+                                  code == ERROR_UNABLE_TO_REMOVE_REPLACED;
+            if (!bPassing || nTry == 40) {
+                // With the old file gone, the new one is the only copy: it
+                // stays, under its temporary name.
+                if (bExists && !bReplace)
+                    temp.clear();
+                SetLastError(code);
+                return false;
+            }
+            Sleep(50);
+        }
+    }
+
     bool Publish()
     {
         const bool bFlushed = FlushFileBuffers(h) != 0 || Fail(&error, GetLastError());
@@ -251,11 +285,7 @@ private:
         h = INVALID_HANDLE_VALUE;
         if (!bFlushed)
             return false;
-        const bool ok =
-            bExists ? ReplaceFileW(target.c_str(), temp.c_str(), nullptr,
-                                   REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr) != 0
-                    : MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH) != 0;
-        if (!ok)
+        if (!PutInPlace())
             return Fail(&error, GetLastError());
         temp.clear();
         // ReplaceFileW keeps them; Wine's does not.

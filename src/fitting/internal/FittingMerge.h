@@ -40,78 +40,66 @@ struct ZkFittingFields {
     };
 
     // Reals as the file keeps them: bit for bit.
-    static bool SameReal(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
-    static bool SameU3(const stu3Value& a, const stu3Value& b)
+    static bool SameValue(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+    static bool SameValue(const stu3Value& a, const stu3Value& b)
     {
-        return SameReal(a.x, b.x) && SameReal(a.y, b.y) && SameReal(a.z, b.z);
+        return SameValue(a.x, b.x) && SameValue(a.y, b.y) && SameValue(a.z, b.z);
     }
-    static bool SameConnectors(const std::vector<ConnectorData>& a,
-                               const std::vector<ConnectorData>& b)
+    static bool SameValue(const CString& a, const CString& b) { return a == b; }
+    static bool SameValue(const std::vector<ConnectorData>& a, const std::vector<ConnectorData>& b)
     {
         if (a.size() != b.size())
             return false;
         for (size_t i = 0; i < a.size(); ++i)
-            if (!SameU3(a[i].GetPos(), b[i].GetPos()) ||
-                !SameReal(a[i].GetAngle(), b[i].GetAngle()) ||
+            if (!SameValue(a[i].GetPos(), b[i].GetPos()) ||
+                !SameValue(a[i].GetAngle(), b[i].GetAngle()) ||
                 a[i].GetConType() != b[i].GetConType() || a[i].GetIndex() != b[i].GetIndex())
                 return false;
         return true;
     }
 
-    static bool Same(const FittingData& a, const FittingData& b, int i)
+    static std::wstring TextOf(const stu3Value& v) { return ZkU3ValueToText(v).GetString(); }
+    static std::wstring TextOf(double d) { return TextOf(stu3Value(d, 0, 0)); }
+    static std::wstring TextOf(const CString& s) { return s.GetString(); }
+    static std::wstring TextOf(const std::vector<ConnectorData>& v)
+    {
+        return std::to_wstring(v.size()) + L" connectors";
+    }
+
+    // f applied to field i of a and of b: the one place that knows which
+    // member each field is.
+    template <typename A, typename B, typename F>
+    static auto OnField(A& a, B& b, int i, F f)
     {
         switch (i) {
         case kPos:
-            return SameU3(a.m_pos, b.m_pos);
+            return f(a.m_pos, b.m_pos);
         case kGuid:
-            return a.m_strGUID == b.m_strGUID;
+            return f(a.m_strGUID, b.m_strGUID);
         case kBlockName:
-            return a.m_strBlockName == b.m_strBlockName;
+            return f(a.m_strBlockName, b.m_strBlockName);
         case kScale:
-            return SameReal(a.m_dScale, b.m_dScale);
+            return f(a.m_dScale, b.m_dScale);
         case kDisplayName:
-            return a.m_strDisplayName == b.m_strDisplayName;
+            return f(a.m_strDisplayName, b.m_strDisplayName);
         case kDescription:
-            return a.m_strDescription == b.m_strDescription;
+            return f(a.m_strDescription, b.m_strDescription);
         case kDirection:
-            return SameU3(a.m_direction, b.m_direction);
+            return f(a.m_direction, b.m_direction);
         case kButtressPos:
-            return SameU3(a.m_buttressPos, b.m_buttressPos);
+            return f(a.m_buttressPos, b.m_buttressPos);
         default:
-            return SameConnectors(a.m_vecConnector, b.m_vecConnector);
+            return f(a.m_vecConnector, b.m_vecConnector);
         }
+    }
+
+    static bool Same(const FittingData& a, const FittingData& b, int i)
+    {
+        return OnField(a, b, i, [](const auto& x, const auto& y) { return SameValue(x, y); });
     }
     static void Take(FittingData& to, const FittingData& from, int i)
     {
-        switch (i) {
-        case kPos:
-            to.m_pos = from.m_pos;
-            break;
-        case kGuid:
-            to.m_strGUID = from.m_strGUID;
-            break;
-        case kBlockName:
-            to.m_strBlockName = from.m_strBlockName;
-            break;
-        case kScale:
-            to.m_dScale = from.m_dScale;
-            break;
-        case kDisplayName:
-            to.m_strDisplayName = from.m_strDisplayName;
-            break;
-        case kDescription:
-            to.m_strDescription = from.m_strDescription;
-            break;
-        case kDirection:
-            to.m_direction = from.m_direction;
-            break;
-        case kButtressPos:
-            to.m_buttressPos = from.m_buttressPos;
-            break;
-        default:
-            to.m_vecConnector = from.m_vecConnector;
-            break;
-        }
+        OnField(to, from, i, [](auto& x, const auto& y) { x = y; });
     }
     static const wchar_t* Name(int i)
     {
@@ -122,26 +110,7 @@ struct ZkFittingFields {
     }
     static std::wstring Text(const FittingData& r, int i)
     {
-        switch (i) {
-        case kPos:
-            return ZkU3ValueToText(r.m_pos).GetString();
-        case kGuid:
-            return r.m_strGUID.GetString();
-        case kBlockName:
-            return r.m_strBlockName.GetString();
-        case kScale:
-            return ZkU3ValueToText(stu3Value(r.m_dScale, 0, 0)).GetString();
-        case kDisplayName:
-            return r.m_strDisplayName.GetString();
-        case kDescription:
-            return r.m_strDescription.GetString();
-        case kDirection:
-            return ZkU3ValueToText(r.m_direction).GetString();
-        case kButtressPos:
-            return ZkU3ValueToText(r.m_buttressPos).GetString();
-        default:
-            return std::to_wstring(r.m_vecConnector.size()) + L" connectors";
-        }
+        return OnField(r, r, i, [](const auto& x, const auto&) { return TextOf(x); });
     }
 };
 

@@ -65,7 +65,8 @@ size_t Document::Child(size_t nSection, const char* name, size_t len, bool bNew)
     return nChild;
 }
 
-Document::Prop* Document::Place(size_t nSection, bool bAttribute, const wchar_t* pszName)
+Document::Prop* Document::Place(size_t nSection, bool bAttribute, const wchar_t* pszName,
+                                bool bAscii)
 {
     if (!IsLive(nSection))
         return nullptr;
@@ -76,6 +77,9 @@ Document::Prop* Document::Place(size_t nSection, bool bAttribute, const wchar_t*
             continue;
         if (p.bAttribute == bAttribute) {
             p.name = pszName;
+            p.text.clear();
+            p.ascii.clear();
+            p.bAscii = bAscii;
             return &p;
         }
         // Once, in the form written last: the old one stays as a gap.
@@ -91,31 +95,26 @@ Document::Prop* Document::Place(size_t nSection, bool bAttribute, const wchar_t*
     p.key = std::move(key);
     p.name = pszName;
     p.bAttribute = bAttribute;
+    p.bAscii = bAscii;
     return &p;
 }
 
 bool Document::Property(size_t nSection, bool bAttribute, const wchar_t* pszName,
                         const wchar_t* text, size_t n)
 {
-    Prop* p = Place(nSection, bAttribute, pszName);
-    if (p == nullptr)
-        return false;
-    p->text.assign(text, n);
-    p->ascii.clear();
-    p->bAscii = false;
-    return true;
+    Prop* p = Place(nSection, bAttribute, pszName, false);
+    if (p != nullptr)
+        p->text.assign(text, n);
+    return p != nullptr;
 }
 
 bool Document::PropertyAscii(size_t nSection, bool bAttribute, const wchar_t* pszName,
                              const char* ascii, size_t n)
 {
-    Prop* p = Place(nSection, bAttribute, pszName);
-    if (p == nullptr)
-        return false;
-    p->ascii.assign(ascii, n);
-    p->text.clear();
-    p->bAscii = true;
-    return true;
+    Prop* p = Place(nSection, bAttribute, pszName, true);
+    if (p != nullptr)
+        p->ascii.assign(ascii, n);
+    return p != nullptr;
 }
 
 void Document::Empty(size_t nSection)

@@ -76,7 +76,8 @@ private:
         std::vector<Entry> content;
     };
 
-    Prop* Place(size_t nSection, bool bAttribute, const wchar_t* pszName);
+    // The property to write, emptied, in the given form.
+    Prop* Place(size_t nSection, bool bAttribute, const wchar_t* pszName, bool bAscii);
 
     std::vector<Section> m_sections;
 };

@@ -11,6 +11,7 @@
 
 #include <cstring>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "fitting/FittingData.h"
@@ -66,31 +67,22 @@ struct ZkFittingFields {
         return std::to_wstring(v.size()) + L" connectors";
     }
 
-    // f applied to field i of a and of b: the one place that knows which
-    // member each field is.
-    template <typename A, typename B, typename F>
+    // f applied to field i of a and of b, in the order of Field: the one
+    // place that knows which member each field is.
+    template <int K = 0, typename A, typename B, typename F>
     static auto OnField(A& a, B& b, int i, F f)
     {
-        switch (i) {
-        case kPos:
-            return f(a.m_pos, b.m_pos);
-        case kGuid:
-            return f(a.m_strGUID, b.m_strGUID);
-        case kBlockName:
-            return f(a.m_strBlockName, b.m_strBlockName);
-        case kScale:
-            return f(a.m_dScale, b.m_dScale);
-        case kDisplayName:
-            return f(a.m_strDisplayName, b.m_strDisplayName);
-        case kDescription:
-            return f(a.m_strDescription, b.m_strDescription);
-        case kDirection:
-            return f(a.m_direction, b.m_direction);
-        case kButtressPos:
-            return f(a.m_buttressPos, b.m_buttressPos);
-        default:
-            return f(a.m_vecConnector, b.m_vecConnector);
+        constexpr auto kMembers = std::make_tuple(
+            &FittingData::m_pos, &FittingData::m_strGUID, &FittingData::m_strBlockName,
+            &FittingData::m_dScale, &FittingData::m_strDisplayName, &FittingData::m_strDescription,
+            &FittingData::m_direction, &FittingData::m_buttressPos, &FittingData::m_vecConnector);
+        static_assert(std::tuple_size<decltype(kMembers)>::value == kCount, "a member per field");
+        constexpr auto member = std::get<K>(kMembers);
+        if constexpr (K + 1 < kCount) {
+            if (i != K)
+                return OnField<K + 1>(a, b, i, f);
         }
+        return f(a.*member, b.*member);
     }
 
     static bool Same(const FittingData& a, const FittingData& b, int i)

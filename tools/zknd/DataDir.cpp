@@ -2,6 +2,7 @@
 
 #include <system_error>
 
+#include "Output.h"
 #include "frame/ZkNodeDetail.h"
 #include "platform/ZkHost.h"
 #include "platform/ZkPath.h"
@@ -23,6 +24,15 @@ bool StartsWith(const CString& text, const CString& prefix)
 }
 
 }  // namespace
+
+bool DataDir::AttachOrTell(const std::string& strGiven, Output& out)
+{
+    std::string strError;
+    if (Attach(strGiven, strError))
+        return true;
+    out.Err("zknd: " + strError + "\n");
+    return false;
+}
 
 bool DataDir::Attach(const std::string& strGiven, std::string& strError)
 {

@@ -11,12 +11,16 @@
 
 namespace zknd {
 
+class Output;
+
 class DataDir {
 public:
     // Registers a host application object answering the folder given (UTF-8).
     // False, with the reason, when it is not a folder, or when the library's
     // managers were already set up for another one in this process.
     bool Attach(const std::string& strGiven, std::string& strError);
+    // Attach, saying why not on standard error.
+    bool AttachOrTell(const std::string& strGiven, Output& out);
 
     const std::string& Given() const { return m_strGiven; }
     // A path of the library's form under the data directory, for showing.

@@ -30,11 +30,8 @@ int ExportCommand(const TransferArgs& args, bool bInto, Output& out)
         return 1;
     }
     DataDir target;
-    std::string strError;
-    if (!target.Attach(args.strTo, strError)) {
-        out.Err("zknd: " + strError + "\n");
+    if (!target.AttachOrTell(args.strTo, out))
         return 2;
-    }
     const LibraryPlaces places = LibraryPlaces::Of(target, args.strTo);
     for (const fs::path& file : {places.nodeDetails, places.fittings})
         if (!bInto && fs::exists(fs::symlink_status(file, ec))) {

@@ -649,6 +649,21 @@ private:
         return true;
     }
 
+    // Renames each step's file, stopping at the first that fails.
+    bool RenameAll(const std::vector<FileStep>& steps, const char* pszDone, const char* pszNot)
+    {
+        std::error_code ec;
+        for (const FileStep& step : steps) {
+            if (!m_log.Rename(step.from, step.to, ec)) {
+                Error(m_places.Show(step.from) + pszNot + m_places.Show(step.to) + ": " +
+                      ec.message());
+                return false;
+            }
+            m_vecDone.push_back(FileStep{pszDone, step.from, step.to});
+        }
+        return true;
+    }
+
     bool Apply(Progress& progress)
     {
         progress.Step("keeping the libraries as they were");
@@ -666,27 +681,15 @@ private:
             }
             m_vecDone.push_back(FileStep{"copied", step.from, step.to});
         }
-        for (const FileStep& step : m_vecRename) {
-            if (!m_log.Rename(step.from, step.to, ec)) {
-                Error(m_places.Show(step.from) + ": not renamed " + m_places.Show(step.to) + ": " +
-                      ec.message());
-                return false;
-            }
-            m_vecDone.push_back(FileStep{"renamed", step.from, step.to});
-        }
+        if (!RenameAll(m_vecRename, "renamed", ": not renamed "))
+            return false;
         if (!m_vecMove.empty() && !m_log.MakeFolders(m_vecMove.front().to.parent_path(), ec)) {
             Error(m_places.Show(m_vecMove.front().to.parent_path()) +
                   ": cannot be made: " + ec.message());
             return false;
         }
-        for (const FileStep& step : m_vecMove) {
-            if (!m_log.Rename(step.from, step.to, ec)) {
-                Error(m_places.Show(step.from) + ": not moved to " + m_places.Show(step.to) + ": " +
-                      ec.message());
-                return false;
-            }
-            m_vecDone.push_back(FileStep{"moved", step.from, step.to});
-        }
+        if (!RenameAll(m_vecMove, "moved", ": not moved to "))
+            return false;
         if (!m_vecCopy.empty() || !m_vecRename.empty() || !m_vecMove.empty())
             WriteOut(m_places.resources);
         RunBeforeSave();
@@ -889,11 +892,8 @@ private:
 int FixCommand(const std::string& strDataDir, bool bApply, bool bJson, Output& out)
 {
     DataDir dir;
-    std::string strError;
-    if (!dir.Attach(strDataDir, strError)) {
-        out.Err("zknd: " + strError + "\n");
+    if (!dir.AttachOrTell(strDataDir, out))
         return 2;
-    }
     return Fixer(dir, bApply, bJson, out).Run();
 }
 

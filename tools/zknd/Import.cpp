@@ -716,11 +716,8 @@ int ImportCommand(const TransferArgs& args, Output& out)
             return 2;
         }
     DataDir target;
-    std::string strError;
-    if (!target.Attach(args.strTo, strError)) {
-        out.Err("zknd: " + strError + "\n");
+    if (!target.AttachOrTell(args.strTo, out))
         return 2;
-    }
     FileLog log;
     return ImportInto(args, target, log, out);
 }

@@ -341,11 +341,8 @@ int Run(const std::vector<std::string>& vecArg, Output& out)
     if (a.pFix->parsed())
         return FixCommand(a.strDataDir, a.bApply, a.bJson, out);
     DataDir dir;
-    std::string strError;
-    if (!dir.Attach(a.strDataDir, strError)) {
-        out.Err("zknd: " + strError + "\n");
+    if (!dir.AttachOrTell(a.strDataDir, out))
         return 2;
-    }
     if (a.pCheck->parsed())
         return CheckCommand(dir, a.bJson, out);
     if (a.pList->parsed())

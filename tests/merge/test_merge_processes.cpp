@@ -219,8 +219,11 @@ void CheckLogged(Findings& f, const std::string& what,
             f.Problem(what + " " + g + " (" + e.strName + ") is lost");
         else if (!e.bPresent && it != found.end())
             f.Problem(what + " " + g + " came back after its deletion");
-        else if (e.bPresent && !differs(e, it->second).empty())
-            f.Problem(what + " " + g + differs(e, it->second));
+        else if (e.bPresent) {
+            const std::string why = differs(e, it->second);
+            if (!why.empty())
+                f.Problem(what + " " + g + why);
+        }
     }
 }
 

@@ -7,6 +7,8 @@
 #include <cstring>
 #include <iterator>
 #include <limits>
+#include <map>
+#include <memory>
 #include <sstream>
 #include <tuple>
 
@@ -291,12 +293,52 @@ std::wstring ReadAt(CXTPPropExchange& px, const std::wstring& path)
     return std::to_wstring(n);
 }
 
+using WriteFn = std::function<void(CXTPPropExchange& root, const std::wstring& path)>;
+
 struct WritingOrder {
     const char* what;
-    std::function<void(CXTPPropExchange& root, const std::wstring& path)> write;
+    WriteFn write;
     const wchar_t* held;  // "path=value; ...", "(absent)" for a value not there
     const char* notInFile;
 };
+
+// A writing order as steps: "s=root/S/T" holds a section, asked for below
+// root or below a section held before; "s.A=1" writes a property into what
+// is held; "compact 1" sets the mode; "save" saves. Every section stays held
+// to the end, as a caller keeps the ones it has.
+WriteFn Steps(const wchar_t* pszSteps)
+{
+    return [steps = std::wstring(pszSteps)](CXTPPropExchange& root, const std::wstring& path) {
+        std::map<std::wstring, std::unique_ptr<CXTPPropExchange>> held;
+        auto at = [&](const std::wstring& name) -> CXTPPropExchange& {
+            return name == L"root" ? root : *held.at(name);
+        };
+        std::wistringstream in(steps);
+        for (std::wstring step; std::getline(in >> std::ws, step, L';');) {
+            const size_t eq = step.find(L'=');
+            const size_t dot = step.find(L'.');
+            if (step == L"save") {
+                EXPECT_EQ(0, root.SaveToFile(path.c_str(), 1));
+            } else if (step.compare(0, 8, L"compact ") == 0) {
+                root.SetCompactMode(std::stoi(step.substr(8)));
+            } else if (dot < eq) {
+                Put(at(step.substr(0, dot)), step.substr(dot + 1, eq - dot - 1).c_str(),
+                    step.substr(eq + 1).c_str());
+            } else {
+                std::wistringstream names(step.substr(eq + 1));
+                std::wstring name;
+                std::getline(names, name, L'/');
+                CXTPPropExchange* pFrom = &at(name);
+                std::unique_ptr<CXTPPropExchange> section;
+                while (std::getline(names, name, L'/')) {
+                    section = std::make_unique<CXTPPropExchange>(pFrom->GetSection(name.c_str()));
+                    pFrom = section.get();
+                }
+                held[step.substr(0, eq)] = std::move(section);
+            }
+        }
+    };
+}
 
 }  // namespace
 
@@ -307,13 +349,7 @@ struct WritingOrder {
 TEST(PropExchangeTest, EveryWritingOrderStoresEveryValue)
 {
     const WritingOrder orders[] = {
-        {"a property after a child section",
-         [](CXTPPropExchange& root, const std::wstring&) {
-             CXTPPropExchange child = root.GetSection(L"Child");
-             Put(child, L"A", L"1");
-             Put(root, L"P", L"late");
-             Put(child, L"B", L"2");
-         },
+        {"a property after a child section", Steps(L"c=root/Child; c.A=1; root.P=late; c.B=2"),
          L"P=late; Child/A=1; Child/B=2; Child#=1", nullptr},
         {"properties after items, and into an item after the next one",
          [](CXTPPropExchange& root, const std::wstring&) {
@@ -331,54 +367,20 @@ TEST(PropExchangeTest, EveryWritingOrderStoresEveryValue)
          L"Row#1/B=(absent)",
          nullptr},
         {"an earlier sibling after a later one",
-         [](CXTPPropExchange& root, const std::wstring&) {
-             CXTPPropExchange a = root.GetSection(L"A");
-             CXTPPropExchange b = root.GetSection(L"B");
-             Put(b, L"X", L"b");
-             Put(a, L"X", L"a");
-             CXTPPropExchange deep = a.GetSection(L"Deep");
-             Put(deep, L"Y", L"ad");
-             Put(b, L"Z", L"bz");
-         },
+         Steps(L"a=root/A; b=root/B; b.X=b; a.X=a; deep=a/Deep; deep.Y=ad; b.Z=bz"),
          L"A/X=a; B/X=b; A/Deep/Y=ad; B/Z=bz", nullptr},
         {"nested sections in any order",
-         [](CXTPPropExchange& root, const std::wstring&) {
-             CXTPPropExchange a = root.GetSection(L"A");
-             CXTPPropExchange b = a.GetSection(L"B");
-             CXTPPropExchange c = b.GetSection(L"C");
-             Put(c, L"Z", L"c");
-             Put(root, L"R", L"r");
-             Put(b, L"Y", L"b");
-             Put(a, L"X", L"a");
-             CXTPPropExchange d = root.GetSection(L"D");
-             Put(d, L"W", L"d");
-             Put(c, L"Z2", L"c2");
-             CXTPPropExchange again = a.GetSection(L"B").GetSection(L"C");
-             Put(again, L"Z3", L"c3");
-             Put(b, L"Y2", L"b2");
-         },
+         Steps(L"a=root/A; b=a/B; c=b/C; c.Z=c; root.R=r; b.Y=b; a.X=a; d=root/D; d.W=d; "
+               L"c.Z2=c2; again=a/B/C; again.Z3=c3; b.Y2=b2"),
          L"A/X=a; A/B/Y=b; A/B/Y2=b2; A/B/C/Z=c; A/B/C/Z2=c2; A/B/C/Z3=c3; A/B#=1; A/B/C#=1; R=r; "
          L"D/W=d",
          nullptr},
         {"a property written again: once, with the last value",
-         [](CXTPPropExchange& root, const std::wstring&) {
-             Put(root, L"P", L"first");
-             CXTPPropExchange c = root.GetSection(L"C");
-             Put(c, L"P", L"c1");
-             Put(root, L"P", L"second");
-             Put(c, L"P", L"c2");
-         },
-         L"P=second; C/P=c2", "first"},
+         Steps(L"root.P=first; c=root/C; c.P=c1; root.P=second; c.P=c2"), L"P=second; C/P=c2",
+         "first"},
         {"a property written in both forms: once, in the last",
-         [](CXTPPropExchange& root, const std::wstring&) {
-             root.SetCompactMode(1);
-             Put(root, L"P", L"attribute");
-             root.SetCompactMode(0);
-             Put(root, L"P", L"element");
-             Put(root, L"Q", L"element");
-             root.SetCompactMode(1);
-             Put(root, L"Q", L"attribute");
-         },
+         Steps(L"compact 1; root.P=attribute; compact 0; root.P=element; root.Q=element; "
+               L"compact 1; root.Q=attribute"),
          L"P=element; Q=attribute", "P=\""},
         {"a section asked for again by its name is that section",
          [](CXTPPropExchange& root, const std::wstring&) {
@@ -419,25 +421,10 @@ TEST(PropExchangeTest, EveryWritingOrderStoresEveryValue)
                          root.AfterItem(&item) == 0);
          },
          L"P=kept; S/A=(absent); S/B=new; S/Inner#=0; S/I#=1; S/I#0/A=new", "old"},
-        {"writing after a save",
-         [](CXTPPropExchange& root, const std::wstring& path) {
-             CXTPPropExchange c = root.GetSection(L"C");
-             Put(root, L"A", L"1");
-             Put(c, L"X", L"1");
-             EXPECT_EQ(0, root.SaveToFile(path.c_str(), 1));
-             Put(root, L"B", L"2");
-             Put(c, L"Y", L"2");
-         },
+        {"writing after a save", Steps(L"c=root/C; root.A=1; c.X=1; save; root.B=2; c.Y=2"),
          L"A=1; B=2; C/X=1; C/Y=2", nullptr},
         {"a property and a child section of the same name",
-         [](CXTPPropExchange& root, const std::wstring&) {
-             Put(root, L"S", L"before");
-             CXTPPropExchange s = root.GetSection(L"S");
-             Put(s, L"A", L"in");
-             CXTPPropExchange t = root.GetSection(L"T");
-             Put(t, L"A", L"in");
-             Put(root, L"T", L"after");
-         },
+         Steps(L"root.S=before; s=root/S; s.A=in; t=root/T; t.A=in; root.T=after"),
          L"S=before; S/A=in; T=after; T/A=in; S#=1", nullptr},
     };
     const std::wstring path = zktest::DataDirectory() + L"order.xml";

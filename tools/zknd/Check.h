@@ -63,22 +63,4 @@ void AddErrorLines(const ZkReport& report, const std::string& strPath,
 void AddNoteLines(const ZkReport& report, const std::string& strPath,
                   std::vector<std::string>& vecNote);
 
-// Saves a library through its manager, with the lines of its report; each
-// name the save gave in place of ours, because another process had saved the
-// file meanwhile, goes to fnRenamed.
-template <typename Manager, typename Renamed>
-bool SaveTelling(Manager* pLib, const std::string& strPath, std::vector<std::string>& vecError,
-                 std::vector<std::string>& vecNote, Renamed fnRenamed)
-{
-    if (!pLib->Save()) {
-        AddErrorLines(pLib->GetLastReport(), strPath, vecError);
-        return false;
-    }
-    AddNoteLines(pLib->GetLastReport(), strPath, vecNote);
-    for (const ZkMergeNote& note : pLib->GetLastReport().vecMerge)
-        if (note.eKind == ZkMergeKind::kRenamed)
-            fnRenamed(note);
-    return true;
-}
-
 }  // namespace zknd

@@ -19,6 +19,7 @@
 #include "Display.h"
 #include "Files.h"
 #include "Library.h"
+#include "LibraryChange.h"
 #include "ProblemJson.h"
 #include "Progress.h"
 #include "frame/ZkNodeDetail.h"
@@ -87,16 +88,14 @@ fs::path FreeName(const fs::path& folder, const fs::path& name)
     return path;
 }
 
-class Fixer {
+class Fixer : LibraryChange {
 public:
-    Fixer(const DataDir& dir, bool bApply, bool bJson, Output& out)
-        : m_dir(dir),
+    Fixer(const DataDir& dir, bool bApply, bool bJson, FileLog& log, Output& out)
+        : LibraryChange(log, out),
+          m_dir(dir),
           m_bApply(bApply),
           m_bJson(bJson),
-          m_out(out),
-          m_places(LibraryPlaces::Of(dir, dir.Given())),
-          m_pNd(ZkNodeDetailResDataManager()),
-          m_pFit(ZkFitDataManager())
+          m_places(LibraryPlaces::Of(dir, dir.Given()))
     {
     }
 
@@ -110,7 +109,7 @@ public:
         m_strFitShown = m_dir.Show(m_pFit->GetFileName());
         progress.Step("planning repairs");
         if (m_pNd->GetLastReport().Succeeded() && !PlanNodeDetails())
-            return Fail(progress);
+            return Fail(progress, "nothing was repaired; " + m_dir.Given() + " is as it was");
         if (m_pFit->GetLastReport().Succeeded())
             PlanFittings();
         PlanAsRead();
@@ -118,12 +117,11 @@ public:
             if (m_vecRepairOf[p] < 0 && m_vecWhyNot[p].empty())
                 m_vecWhyNot[p] = WhyNotRepaired(m_findings.vecProblem[p]);
         if (m_bApply && !m_vecRepair.empty() && !Apply(progress))
-            return Fail(progress);
+            return Fail(progress, "nothing was repaired; " + m_dir.Given() + " is as it was");
         progress.Done();
         for (Repair& repair : m_vecRepair)
             repair.strMessage = Message(repair);
-        for (const std::string& strNote : m_vecNote)
-            m_out.Err(strNote);
+        PrintNotes();
         if (m_bJson)
             ReportJson();
         else
@@ -134,19 +132,6 @@ public:
     }
 
 private:
-    int Fail(Progress& progress)
-    {
-        progress.Done();
-        for (const std::string& strLeft : m_log.Undo())
-            m_vecError.push_back("zknd: " + strLeft + "\n");
-        for (const std::string& strError : m_vecError)
-            m_out.Err(strError);
-        m_out.Err("zknd: nothing was repaired; " + m_dir.Given() + " is as it was\n");
-        return 1;
-    }
-
-    void Error(const std::string& strLine) { m_vecError.push_back("zknd: " + strLine + "\n"); }
-
     // The problems of a code about a record, by the record's position.
     std::multimap<long, size_t> ProblemsOf(const std::string& strPath, const char* pszCode) const
     {
@@ -696,7 +681,7 @@ private:
         if (m_bNdRewritten) {
             progress.Step("saving " + m_places.Show(m_places.nodeDetails));
             m_pNd->SetVecNodeDetailResData(m_vecNewRecord);
-            if (!Saved(m_pNd))
+            if (!Saved(m_pNd, m_strNdShown))
                 return false;
         }
         if (m_bFitRewritten) {
@@ -715,14 +700,11 @@ private:
             for (const Repair* pRepair : vecRename)
                 m_pFit->ModifyFitName(static_cast<int>(pRepair->nGroup),
                                       static_cast<int>(pRepair->nRow), pRepair->strNewName);
-            if (!Saved(m_pFit)) {
-                if (m_bNdRewritten) {
-                    m_pNd->SetVecNodeDetailResData(m_vecRecord);
-                    if (!m_pNd->Save())
-                        Error(m_strNdShown +
-                              ": holds the repairs, which could not be taken out "
-                              "again; its .bak holds it as it was");
-                }
+            if (!Saved(m_pFit, m_strFitShown)) {
+                if (m_bNdRewritten)
+                    TakeBack(m_vecRecord, m_strNdShown +
+                                              ": holds the repairs, which could not be taken out "
+                                              "again; its .bak holds it as it was");
                 return false;
             }
         }
@@ -730,16 +712,9 @@ private:
         return true;
     }
 
-    template <typename Manager>
-    bool Saved(Manager* pLib)
-    {
-        return SaveTelling(pLib, m_dir.Show(pLib->GetFileName()), m_vecError, m_vecNote,
-                           [this](const ZkMergeNote& note) { TakeRename(note); });
-    }
-
     // A name that a save gave in place of the one planned becomes the one
     // the repair tells.
-    void TakeRename(const ZkMergeNote& note)
+    void TakeRename(const ZkMergeNote& note) override
     {
         for (Repair& repair : m_vecRepair) {
             const bool bDetail =
@@ -855,18 +830,13 @@ private:
     const DataDir& m_dir;
     const bool m_bApply;
     const bool m_bJson;
-    Output& m_out;
     const LibraryPlaces m_places;
-    CNodeDetailResDataManager* m_pNd;
-    CFitDataManager* m_pFit;
     std::string m_strNdShown;
     std::string m_strFitShown;
     Findings m_findings;
     std::vector<long> m_vecRepairOf;  // per problem: the repair, or -1
     std::vector<std::string> m_vecWhyNot;
     std::vector<Repair> m_vecRepair;
-    std::vector<std::string> m_vecError;
-    std::vector<std::string> m_vecNote;  // what the saves took from the files
 
     std::vector<NodeDetailResData> m_vecRecord;
     std::vector<NodeDetailResData> m_vecNewRecord;
@@ -884,7 +854,6 @@ private:
     std::vector<FileStep> m_vecRename;
     std::vector<FileStep> m_vecMove;
     std::vector<FileStep> m_vecDone;
-    FileLog m_log;
 };
 
 }  // namespace
@@ -894,7 +863,8 @@ int FixCommand(const std::string& strDataDir, bool bApply, bool bJson, Output& o
     DataDir dir;
     if (!dir.AttachOrTell(strDataDir, out))
         return 2;
-    return Fixer(dir, bApply, bJson, out).Run();
+    FileLog log;
+    return Fixer(dir, bApply, bJson, log, out).Run();
 }
 
 }  // namespace zknd

@@ -20,6 +20,7 @@
 #include "Display.h"
 #include "Files.h"
 #include "Library.h"
+#include "LibraryChange.h"
 #include "Progress.h"
 #include "frame/ZkNodeDetail.h"
 #include "platform/ZkPath.h"
@@ -149,17 +150,14 @@ const char* ResultCode(const Detail& d)
 }
 
 // The import as planned, then carried out.
-class Import {
+class Import : LibraryChange {
 public:
     Import(const TransferArgs& args, const DataDir& target, FileLog& log, Output& out)
-        : m_args(args),
+        : LibraryChange(log, out),
+          m_args(args),
           m_target(target),
-          m_log(log),
-          m_out(out),
           m_from(LibraryPlaces::Of(target, args.strFrom)),
-          m_to(LibraryPlaces::Of(target, args.strTo)),
-          m_pNd(ZkNodeDetailResDataManager()),
-          m_pFit(ZkFitDataManager())
+          m_to(LibraryPlaces::Of(target, args.strTo))
     {
     }
 
@@ -186,20 +184,12 @@ public:
     }
 
 private:
-    // The error lines so far, then what was undone.
     int Fail(Progress& progress)
     {
-        progress.Done();
-        for (const std::string& strLeft : m_log.Undo())
-            m_vecError.push_back("zknd: " + strLeft);
-        for (const std::string& strError : m_vecError)
-            m_out.Err(strError);
-        if (m_bChanging)
-            m_out.Err("zknd: nothing was imported; " + m_args.strTo + " is as it was\n");
-        return 1;
+        return LibraryChange::Fail(
+            progress, m_bChanging ? "nothing was imported; " + m_args.strTo + " is as it was"
+                                  : std::string());
     }
-
-    void Error(const std::string& strLine) { m_vecError.push_back("zknd: " + strLine + "\n"); }
 
     bool ReadSource(Progress& progress)
     {
@@ -531,7 +521,7 @@ private:
             if (!m_bNdExisted)
                 m_log.Made(m_to.nodeDetails);
             m_pNd->SetVecNodeDetailResData(m_vecTarget);
-            if (!Saved(m_pNd))
+            if (!Saved(m_pNd, m_target.Show(m_pNd->GetFileName())))
                 return false;
         }
         if (bFitChanged || !m_bFitExisted) {
@@ -542,31 +532,20 @@ private:
             for (auto& type : m_fitsToAdd)
                 for (auto it = type.second.rbegin(); it != type.second.rend(); ++it)
                     m_pFit->AddFit(*it);
-            if (!Saved(m_pFit)) {
-                // The node details saved a moment ago go again.
-                if (m_bNdExisted && bNdChanged) {
-                    m_pNd->SetVecNodeDetailResData(m_vecOriginal);
-                    if (!m_pNd->Save())
-                        Error(m_to.Show(m_to.nodeDetails) +
-                              ": holds the node details imported, which could not be taken "
-                              "out again");
-                }
+            if (!Saved(m_pFit, m_target.Show(m_pFit->GetFileName()))) {
+                if (m_bNdExisted && bNdChanged)
+                    TakeBack(m_vecOriginal, m_to.Show(m_to.nodeDetails) +
+                                                ": holds the node details imported, which could "
+                                                "not be taken out again");
                 return false;
             }
         }
         return true;
     }
 
-    template <typename Manager>
-    bool Saved(Manager* pLib)
-    {
-        return SaveTelling(pLib, m_target.Show(pLib->GetFileName()), m_vecError, m_vecNote,
-                           [this](const ZkMergeNote& note) { TakeRename(note); });
-    }
-
     // A name that a save gave in place of the one planned becomes the one
     // the line tells.
-    void TakeRename(const ZkMergeNote& note)
+    void TakeRename(const ZkMergeNote& note) override
     {
         for (Detail& d : m_vecDetail)
             if (note.strSection == L"NodeDetailResDataRow" && d.eResult == Result::kAdded &&
@@ -581,8 +560,7 @@ private:
 
     void Report()
     {
-        for (const std::string& strNote : m_vecNote)
-            m_out.Err(strNote);
+        PrintNotes();
         // Added, skipped (conflicts too), failed.
         size_t nCount[2][3] = {};
         const int kColumn[] = {0, 1, 2, 1};
@@ -657,15 +635,9 @@ private:
 
     const TransferArgs& m_args;
     const DataDir& m_target;
-    FileLog& m_log;
-    Output& m_out;
     const LibraryPlaces m_from;
     const LibraryPlaces m_to;
-    CNodeDetailResDataManager* m_pNd;
-    CFitDataManager* m_pFit;
-    std::vector<std::string> m_vecError;
-    std::vector<std::string> m_vecNote;  // what the saves took from the files
-    bool m_bChanging = false;            // the target may have been touched
+    bool m_bChanging = false;  // the target may have been touched
 
     std::vector<NodeDetailResData> m_vecSource;
     std::vector<size_t> m_vecPick;

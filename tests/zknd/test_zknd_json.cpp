@@ -7,7 +7,9 @@
 #include <nlohmann/json.hpp>
 
 #include <sstream>
+#include <utility>
 
+#include "Display.h"
 #include "Zknd.h"
 #include "ZkndTestSupport.h"
 
@@ -267,4 +269,22 @@ TEST(ZkndTransferTest, ExportedAndImportedIntoAnEmptyDirectoryTheLibrariesAreThe
     EXPECT_EQ("skipped", a.at("fittings")[0].at("result"));
     EXPECT_EQ(0, a.at("counts").at("nodeDetails").at("added"));
     EXPECT_EQ(strBefore, zkndtest::ReadBytes(library));
+}
+
+// A ".bak" is named for the moment of the fix; its calendar holds at the
+// days that are easy to get wrong.
+TEST(ZkndFixTest, BackupStampsNameTheMomentInUtc)
+{
+    const std::pair<std::int64_t, const char*> rows[] = {
+        {0, "19700101T000000Z"},
+        {-1, "19691231T235959Z"},
+        {951782399, "20000228T235959Z"},
+        {951782400, "20000229T000000Z"},  // a leap day every 400 years
+        {4107542399, "21000228T235959Z"},
+        {4107542400, "21000301T000000Z"},  // none every 100
+        {1796558454, "20261206T120054Z"},
+        {253402300799, "99991231T235959Z"},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(row.second, zknd::UtcStamp(row.first)) << row.first;
 }

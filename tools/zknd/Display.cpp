@@ -41,4 +41,29 @@ std::string OneLine(std::string utf8)
     return utf8;
 }
 
+std::string UtcStamp(std::int64_t nSeconds)
+{
+    // Days to a date, counted in eras of 400 years from 0000-03-01, so that
+    // the leap day is the last of each year.
+    const std::int64_t nDays = (nSeconds >= 0 ? nSeconds : nSeconds - 86399) / 86400;
+    const std::int64_t nSecond = nSeconds - nDays * 86400;
+    const std::int64_t z = nDays + 719468;
+    const std::int64_t nEra = (z >= 0 ? z : z - 146096) / 146097;
+    const std::int64_t nDayOfEra = z - nEra * 146097;
+    const std::int64_t nYearOfEra =
+        (nDayOfEra - nDayOfEra / 1460 + nDayOfEra / 36524 - nDayOfEra / 146096) / 365;
+    const std::int64_t nDayOfYear =
+        nDayOfEra - (365 * nYearOfEra + nYearOfEra / 4 - nYearOfEra / 100);
+    const std::int64_t nMonthFromMarch = (5 * nDayOfYear + 2) / 153;
+    const std::int64_t nMonth = nMonthFromMarch < 10 ? nMonthFromMarch + 3 : nMonthFromMarch - 9;
+    const std::int64_t nYear = nYearOfEra + nEra * 400 + (nMonth <= 2 ? 1 : 0);
+    auto digits = [](std::int64_t n, size_t nWidth) {
+        std::string text = std::to_string(n);
+        return std::string(text.size() < nWidth ? nWidth - text.size() : 0, '0') + text;
+    };
+    return digits(nYear, 4) + digits(nMonth, 2) +
+           digits(nDayOfYear - (153 * nMonthFromMarch + 2) / 5 + 1, 2) + "T" +
+           digits(nSecond / 3600, 2) + digits(nSecond / 60 % 60, 2) + digits(nSecond % 60, 2) + "Z";
+}
+
 }  // namespace zknd

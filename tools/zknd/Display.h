@@ -3,6 +3,7 @@
 // Text as zknd shows it: columns on a terminal, and one line per problem.
 // The library's UTF-16 text becomes UTF-8 through Utf.h.
 
+#include <cstdint>
 #include <string>
 
 #include "Utf.h"
@@ -17,5 +18,8 @@ using ZkUtf::Utf8;
 size_t DisplayWidth(const std::string& utf8);
 // The text on one line: tabs, line ends and other controls become spaces.
 std::string OneLine(std::string utf8);
+// A moment, in seconds since 1970-01-01T00:00:00Z, as "20261207T124054Z"
+// (UTC, in the proleptic Gregorian calendar).
+std::string UtcStamp(std::int64_t nSeconds);
 
 }  // namespace zknd

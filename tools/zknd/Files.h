@@ -4,7 +4,6 @@
 // std::filesystem (System_files_posix.cpp, System_files_windows.cpp).
 
 #include <cstdint>
-#include <ctime>
 #include <filesystem>
 #include <system_error>
 
@@ -29,9 +28,6 @@ bool CopyToNewFile(const std::filesystem::path& from, const std::filesystem::pat
 // Puts what was written to the folder's file system on the disk, so that a
 // library saved next never names files a crash would have lost.
 void WriteOut(const std::filesystem::path& folder);
-
-// The time in UTC, broken down, as the system's thread-safe call gives it.
-std::tm UtcOf(std::time_t time);
 
 // Renames a file or folder, never over an existing one: fails with
 // std::errc::file_exists instead, where std::filesystem::rename would replace

@@ -67,11 +67,7 @@ struct FileStep {
 // "20261207T124054Z": when, in UTC, for the name of a ".bak".
 std::string Timestamp()
 {
-    const std::time_t now = std::time(nullptr);
-    const std::tm utc = UtcOf(now);
-    char sz[32];
-    std::strftime(sz, sizeof sz, "%Y%m%dT%H%M%SZ", &utc);
-    return sz;
+    return UtcStamp(static_cast<std::int64_t>(std::time(nullptr)));
 }
 
 // A name in the folder that nothing has: NAME, else STEM(2).EXT and on.

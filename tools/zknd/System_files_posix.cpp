@@ -87,13 +87,6 @@ void WriteOut(const fs::path& folder)
 #endif
 }
 
-std::tm UtcOf(std::time_t time)
-{
-    std::tm utc{};
-    gmtime_r(&time, &utc);
-    return utc;
-}
-
 bool RenameNoReplace(const fs::path& from, const fs::path& to, std::error_code& ec)
 {
     ec.clear();

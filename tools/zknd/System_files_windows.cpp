@@ -65,13 +65,6 @@ void WriteOut(const fs::path&)
     // CopyFileW has written each file through by the time it returns.
 }
 
-std::tm UtcOf(std::time_t time)
-{
-    std::tm utc{};
-    gmtime_s(&utc, &time);
-    return utc;
-}
-
 bool RenameNoReplace(const fs::path& from, const fs::path& to, std::error_code& ec)
 {
     ec.clear();

@@ -191,6 +191,35 @@ TEST(FileErrorTest, FailuresSayWhy)
     EXPECT_EQ(DescribeFileError({static_cast<FileStatus>(99), 0}), "System error");
 }
 
+namespace {
+
+// The id of a process that no longer runs, as text.
+std::string DeadProcessId()
+{
+#if !defined(_WIN32)
+    const pid_t dead = fork();
+    if (dead == 0)
+        _exit(0);
+    waitpid(dead, nullptr, 0);
+    return std::to_string(dead);
+#else
+    return std::to_string(0x7FFFFFFC);  // never a process id
+#endif
+}
+
+// Empties the data directory, read-only files too, but for the library's
+// folder.
+void ResetWithReadOnlyFiles(const fs::path& folder)
+{
+    std::error_code ec;
+    for (const std::string& name : zktest::FolderEntries(folder))
+        fs::permissions(folder / name, fs::perms::owner_write, fs::perm_options::add, ec);
+    zktest::ResetDataDirectory();
+    fs::create_directories(folder);
+}
+
+}  // namespace
+
 // Named temporary files that earlier saves of this library left behind, whose
 // processes are gone, are removed by the next save that itself writes one (a
 // save through an unnamed file leaves nothing behind and does not look);
@@ -200,17 +229,12 @@ TEST(LeftoverTest, NamedSaveRemovesOnlyItsOwnDeadLeftovers)
     zktest::ResetDataDirectory();
     const zktest::Library lib = zktest::Library::NodeDetail();
 #if !defined(_WIN32)
-    const pid_t dead = fork();
-    if (dead == 0)
-        _exit(0);
-    waitpid(dead, nullptr, 0);
     const std::string running = std::to_string(getppid());
 #else
-    const long dead = 0x7FFFFFFC;  // never a process id
     const std::string running = std::to_string(GetCurrentProcessId());
 #endif
     const std::string name = lib.file.filename().string();
-    const std::string dying = ".tmp" + std::to_string(dead) + ".";
+    const std::string dying = ".tmp" + DeadProcessId() + ".";
     std::vector<std::string> kept = {name + ".tmp" + running + ".7", name + dying + "x",
                                      "FitDataEx.xml" + dying + "1", name + ".tmp.1", name};
     for (const std::string& file : kept)
@@ -226,6 +250,115 @@ TEST(LeftoverTest, NamedSaveRemovesOnlyItsOwnDeadLeftovers)
     std::sort(kept.begin(), kept.end());
     EXPECT_EQ(kept, entries);
 }
+
+// What a save that lost the old file could not put in its place is the only
+// copy of the library: under the kept name, or under its temporary name made
+// read-only. No sweep removes it, whatever became of its process; nor does a
+// save that finds no library sweep at all, since a leftover beside it may be
+// such a copy. A dead process's other leftover goes once a library is there.
+TEST(LeftoverTest, SweepKeepsTheOnlyCopyOfAFailedSave)
+{
+    const zktest::Library lib = zktest::Library::NodeDetail();
+    const fs::path folder = lib.file.parent_path();
+    const std::string name = lib.file.filename().string();
+    const std::string dead = DeadProcessId();
+    const std::string unsaved = name + ZkFileSystem::detail::KeptSuffix(std::stoul(dead));
+    unsigned long pid = 0;
+    EXPECT_FALSE(ZkFileSystem::detail::IsTemporaryFileOf<char>(name, unsaved, pid));
+    const struct {
+        std::string file;
+        bool bReadOnly;
+        bool bSwept;  // by a save that replaced the library
+    } kFiles[] = {
+        {name + ".tmp" + dead + ".1", false, true},
+        {name + ".tmp" + dead + ".2", true, false},
+        {unsaved, false, false},
+    };
+    for (const bool bLibrary : {true, false}) {
+        SCOPED_TRACE(bLibrary ? "library there" : "library missing");
+        ResetWithReadOnlyFiles(folder);
+        if (bLibrary) {
+            ASSERT_TRUE(lib.save());
+        }
+        for (const auto& f : kFiles) {
+            zktest::WriteBytes(folder / f.file, "content of " + f.file);
+            if (f.bReadOnly)
+                fs::permissions(
+                    folder / f.file,
+                    fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove);
+        }
+        ZkFileSystem::SetNamedTemporaryFilesForTesting(true);
+        const bool bSaved = lib.save();
+        ZkFileSystem::SetNamedTemporaryFilesForTesting(false);
+        ASSERT_TRUE(bSaved);
+        for (const auto& f : kFiles) {
+            const bool bGone = bLibrary && f.bSwept;
+            EXPECT_EQ(bGone, !fs::exists(folder / f.file)) << f.file;
+            if (!bGone) {
+                EXPECT_EQ("content of " + f.file, zktest::ReadBytes(folder / f.file)) << f.file;
+            }
+        }
+    }
+    ResetWithReadOnlyFiles(folder);
+}
+
+#if defined(_WIN32)
+// A save that loses the old file and cannot move the new one into its name
+// fails and keeps the new content, under the kept name, or, where that rename
+// fails too, under its temporary name made read-only; the report names it.
+// The saves after it, the first of which writes the library anew, leave it
+// as it was, also once its process is gone.
+TEST(LeftoverTest, ASaveThatLosesTheOldFileKeepsTheNewContent)
+{
+    using ZkFileSystem::PlaceFault;
+    const zktest::Library lib = zktest::Library::NodeDetail();
+    CNodeDetailResDataManager* pMgr = ZkNodeDetailResDataManager();
+    const fs::path folder = lib.file.parent_path();
+    const std::string name = lib.file.filename().string();
+    const struct {
+        PlaceFault fault;
+        const char* pszKeptAs;
+        bool bReadOnly;
+    } kRows[] = {
+        {PlaceFault::kMove, ".unsaved", false},
+        {PlaceFault::kMoveAndKeep, ".tmp", true},
+    };
+    for (const auto& row : kRows) {
+        SCOPED_TRACE(row.pszKeptAs);
+        ResetWithReadOnlyFiles(folder);
+        pMgr->SetVecNodeDetailResData({NodeDetailResData(L"Pump")});
+        ASSERT_TRUE(lib.save());
+        ZkFileSystem::SetPlaceFaultForTesting(row.fault);
+        EXPECT_FALSE(lib.save());
+        const std::vector<std::string> entries = zktest::FolderEntries(folder);
+        ASSERT_EQ(1u, entries.size());
+        const std::string kept = entries[0];
+        const std::string prefix = name + row.pszKeptAs;
+        const std::string self = std::to_string(GetCurrentProcessId()) + ".";
+        ASSERT_EQ(prefix + self, kept.substr(0, prefix.size() + self.size()));
+        const DWORD attr = GetFileAttributesW((folder / kept).c_str());
+        EXPECT_EQ(row.bReadOnly, (attr & FILE_ATTRIBUTE_READONLY) != 0);
+        const ZkReport& report = lib.report();
+        const std::wstring where = ZkFromNativePath((folder / kept).native()).GetString();
+        EXPECT_NE(std::wstring::npos,
+                  std::wstring(report.Describe().GetString()).find(L"\"" + where + L"\""))
+            << testing::PrintToString(std::wstring(report.Describe().GetString()));
+        // As its process would leave it on exit.
+        const std::string left =
+            prefix + DeadProcessId() + "." + kept.substr(prefix.size() + self.size());
+        fs::rename(folder / kept, folder / left);
+        const std::string content = zktest::ReadBytes(folder / left);
+        ASSERT_TRUE(lib.save());
+        ASSERT_TRUE(lib.save());
+        EXPECT_EQ(content, zktest::ReadBytes(lib.file));
+        EXPECT_EQ(content, zktest::ReadBytes(folder / left));
+        EXPECT_EQ(2u, zktest::FolderEntries(folder).size());
+    }
+    ResetWithReadOnlyFiles(folder);
+    pMgr->SetVecNodeDetailResData({});
+}
+#endif
 
 #if !defined(_WIN32)
 // A 1 GiB file with four 1 MiB pieces of data among holes: the copy raises

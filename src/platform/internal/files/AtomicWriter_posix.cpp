@@ -77,13 +77,18 @@ void RemoveLeftovers(const std::string& folder, const std::string& name)
     if (dir == nullptr)
         return;
     const unsigned long self = static_cast<unsigned long>(getpid());
+    // No process has the id 0 or one beyond pid_t.
+    const auto isGone = [](unsigned long pid) {
+        return pid == 0 || pid > 0x7FFFFFFFul ||
+               (kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH);
+    };
     while (const dirent* entry = readdir(dir)) {
-        unsigned long pid = 0;
-        if (!detail::IsTemporaryFileOf<char>(name, entry->d_name, pid) || pid == self)
-            continue;
-        // No process has the id 0 or one beyond pid_t.
-        if (pid == 0 || pid > 0x7FFFFFFFul ||
-            (kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH))
+        const auto isReadOnly = [dir, entry] {
+            struct stat st;
+            return fstatat(dirfd(dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+                   (st.st_mode & S_IWUSR) == 0;
+        };
+        if (detail::IsLeftoverToRemove<char>(name, entry->d_name, self, isGone, isReadOnly))
             unlinkat(dirfd(dir), entry->d_name, 0);
     }
     closedir(dir);
@@ -383,8 +388,10 @@ public:
             return false;
         // Beside a library's 200,000 drawings and slides, looking through the
         // folder takes twice as long as the save: only a saver that leaves
-        // such files behind when killed clears them up.
-        if (temp.NamedWhileWritten())
+        // such files behind when killed clears them up. Beside a library that
+        // was not there, a leftover may be the only copy of what a failed
+        // save wrote.
+        if (bExists && temp.NamedWhileWritten())
             RemoveLeftovers(FolderOf(target), NameOf(target));
         return true;
     }

@@ -14,6 +14,7 @@ namespace {
 
 long long g_writeFaultAfter = -1;
 bool g_namedTemporaryFiles = false;
+PlaceFault g_placeFault = PlaceFault::kNone;
 unsigned g_tempCounter = 0;
 
 bool EqualsNoCase(const wchar_t* p, size_t n, const char* ascii)
@@ -55,6 +56,11 @@ void SetWriteFaultForTesting(long long failAfterBytes)
 void SetNamedTemporaryFilesForTesting(bool bNamed)
 {
     g_namedTemporaryFiles = bNamed;
+}
+
+void SetPlaceFaultForTesting(PlaceFault fault)
+{
+    g_placeFault = fault;
 }
 
 bool ReadWholeFile(const wchar_t* path, Bytes& out, FileError* pError)
@@ -163,6 +169,12 @@ bool AllowWrite(size_t done, size_t& want)
 void ClearWriteFault()
 {
     g_writeFaultAfter = -1;
+    g_placeFault = PlaceFault::kNone;
+}
+
+PlaceFault PlaceFaultForTesting()
+{
+    return g_placeFault;
 }
 
 bool NamedTemporaryFilesOnly()
@@ -173,6 +185,11 @@ bool NamedTemporaryFilesOnly()
 std::string TempSuffix(unsigned long pid)
 {
     return ".tmp" + std::to_string(pid) + "." + std::to_string(++g_tempCounter);
+}
+
+std::string KeptSuffix(unsigned long pid)
+{
+    return ".unsaved" + std::to_string(pid) + "." + std::to_string(++g_tempCounter);
 }
 
 std::string StatusText(FileStatus status)

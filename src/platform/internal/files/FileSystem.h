@@ -26,8 +26,14 @@ namespace ZkFileSystem {
 // kExists: a write that may not replace found a file in its place.
 enum class FileStatus { kOk, kMissing, kNotRegular, kNotPermitted, kSystemError, kExists };
 struct FileError {
+    FileError() = default;
+    FileError(FileStatus s, int c) : status(s), code(c) {}
+
     FileStatus status = FileStatus::kOk;
     int code = 0;  // errno, or GetLastError() on Windows; 0 when the system gave none
+    // A write that failed after the old file was gone: where its new content,
+    // then the only copy, is kept (library path form); empty otherwise.
+    std::wstring kept;
 };
 // The system's text for the error, UTF-8; for an error without a system code,
 // a short text of its status.
@@ -84,8 +90,15 @@ struct WriteOptions {
 // stays a link: the file at the end of the chain is replaced, in its own
 // folder. A file the process may not write, or a folder in which no new file
 // can be made, is refused before anything is written. A Commit that wrote
-// through a named temporary file then removes those that earlier interrupted
-// writes of the same file left behind, whose processes no longer run.
+// through a named temporary file in place of an existing file then removes
+// those that earlier interrupted writes of the same file left behind, whose
+// processes no longer run (IsLeftoverToRemove).
+//
+// Where the system takes the old file away before the new one has its name
+// (Windows' ReplaceFileW) and the new one then cannot take it, the new
+// content is the only copy: it is renamed to <file>.unsaved<pid>.<n>, or,
+// where that fails too, keeps its temporary name and is made read-only.
+// Error().kept then names it.
 class AtomicWriter {
 public:
     explicit AtomicWriter(const wchar_t* path, const WriteOptions& options = WriteOptions());
@@ -139,6 +152,12 @@ ZkNativeString CurrentDirectory();
 void SetWriteFaultForTesting(long long failAfterBytes);
 // Temporary files get names even where the system offers unnamed ones.
 void SetNamedTemporaryFilesForTesting(bool bNamed);
+// Windows: the next atomic write, where it replaces a file, loses the old
+// file and fails to move the new one into its name (kMove), and also to
+// rename it to its kept name (kMoveAndKeep), as ReplaceFileW and MoveFileExW
+// may. Cleared with the write, whatever its outcome.
+enum class PlaceFault { kNone, kMove, kMoveAndKeep };
+void SetPlaceFaultForTesting(PlaceFault fault);
 
 // Shared by the two implementations (FileSystem.cpp).
 namespace detail {
@@ -180,9 +199,13 @@ private:
 bool AllowWrite(size_t done, size_t& want);
 // The fault applies to one atomic write, whatever its outcome.
 void ClearWriteFault();
+PlaceFault PlaceFaultForTesting();
 bool NamedTemporaryFilesOnly();
 // ".tmp<pid>.<n>", with a new n on every call: the suffix of a temporary file.
 std::string TempSuffix(unsigned long pid);
+// ".unsaved<pid>.<n>", likewise: the suffix of the only copy of a write's new
+// content, which no sweep of leftovers removes.
+std::string KeptSuffix(unsigned long pid);
 // Text for an error the system gave no code for.
 std::string StatusText(FileStatus status);
 // True when [name, name + n) is a name Windows takes for a device.
@@ -214,6 +237,18 @@ bool IsTemporaryFileOf(std::basic_string_view<Char> library, std::basic_string_v
             return false;
     pid = value;
     return true;
+}
+
+// Whether the sweep after a write of library removes entry, a file in its
+// folder: a temporary file of library (IsTemporaryFileOf) of another process
+// that no longer runs (isGone(pid)), and not read-only (isReadOnly()): a
+// write that lost the old file and could not rename its own leaves it so.
+template <typename Char, typename IsGone, typename IsReadOnly>
+bool IsLeftoverToRemove(std::basic_string_view<Char> library, std::basic_string_view<Char> entry,
+                        unsigned long self, IsGone isGone, IsReadOnly isReadOnly)
+{
+    unsigned long pid = 0;
+    return IsTemporaryFileOf(library, entry, pid) && pid != self && isGone(pid) && !isReadOnly();
 }
 
 }  // namespace detail

@@ -97,10 +97,12 @@ void RemoveLeftovers(const std::wstring& folder, const std::wstring& name)
     if (h == INVALID_HANDLE_VALUE)
         return;
     const unsigned long self = GetCurrentProcessId();
+    const auto isGone = [](unsigned long pid) { return !IsRunning(pid); };
     do {
-        unsigned long pid = 0;
-        if (detail::IsTemporaryFileOf<wchar_t>(name, found.cFileName, pid) && pid != self &&
-            !IsRunning(pid))
+        const auto isReadOnly = [&found] {
+            return (found.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0;
+        };
+        if (detail::IsLeftoverToRemove<wchar_t>(name, found.cFileName, self, isGone, isReadOnly))
             DeleteFileW((folder + found.cFileName).c_str());
     } while (FindNextFileW(h, &found));
     FindClose(h);
@@ -239,7 +241,10 @@ public:
     {
         if (!Publish())
             return false;
-        RemoveLeftovers(FolderOf(target), NameOf(target));
+        // Beside a library that was not there, a leftover may be the only
+        // copy of what a failed save wrote.
+        if (bExists)
+            RemoveLeftovers(FolderOf(target), NameOf(target));
         return true;
     }
 
@@ -253,11 +258,7 @@ private:
     {
         bool bReplace = bExists;
         for (int nTry = 0;; ++nTry) {
-            const bool ok =
-                bReplace ? ReplaceFileW(target.c_str(), temp.c_str(), nullptr,
-                                        REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr) != 0
-                         : MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH) != 0;
-            if (ok)
+            if (bReplace ? Replace() : Move())
                 return true;
             const DWORD code = GetLastError();
             if (code == ERROR_UNABLE_TO_MOVE_REPLACEMENT)
@@ -267,15 +268,59 @@ private:
                                   code == ERROR_LOCK_VIOLATION ||
                                   code == ERROR_UNABLE_TO_REMOVE_REPLACED;
             if (!bPassing || nTry == 40) {
-                // With the old file gone, the new one is the only copy: it
-                // stays, under its temporary name.
                 if (bExists && !bReplace)
-                    temp.clear();
+                    Keep();
                 SetLastError(code);
                 return false;
             }
             Sleep(50);
         }
+    }
+
+    // ReplaceFileW, or under the test fault what it leaves when it fails
+    // after taking the old file away.
+    bool Replace()
+    {
+        if (detail::PlaceFaultForTesting() == PlaceFault::kNone)
+            return ReplaceFileW(target.c_str(), temp.c_str(), nullptr,
+                                REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr) != 0;
+        DeleteFileW(target.c_str());
+        SetLastError(ERROR_UNABLE_TO_MOVE_REPLACEMENT);
+        return false;
+    }
+
+    bool Move()
+    {
+        if (bExists && detail::PlaceFaultForTesting() != PlaceFault::kNone) {
+            SetLastError(ERROR_WRITE_FAULT);
+            return false;
+        }
+        return MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH) != 0;
+    }
+
+    // With the old file gone, the new one is the only copy: it takes a name
+    // that no sweep of leftovers removes, or, where it cannot, keeps its own
+    // and becomes read-only, which sweeps pass by and DeleteFileW refuses.
+    void Keep()
+    {
+        const bool bFault = detail::PlaceFaultForTesting() == PlaceFault::kMoveAndKeep;
+        bool bRenamed = false;
+        for (int attempt = 0; attempt < 100 && !bFault && !bRenamed; ++attempt) {
+            const std::string suffix = detail::KeptSuffix(GetCurrentProcessId());
+            const std::wstring name = target + std::wstring(suffix.begin(), suffix.end());
+            bRenamed = MoveFileExW(temp.c_str(), name.c_str(), MOVEFILE_WRITE_THROUGH) != 0;
+            if (bRenamed)
+                temp = name;
+            else if (GetLastError() != ERROR_ALREADY_EXISTS && GetLastError() != ERROR_FILE_EXISTS)
+                break;
+        }
+        if (!bRenamed) {
+            const DWORD attr = GetFileAttributesW(temp.c_str());
+            SetFileAttributesW(temp.c_str(), attr == INVALID_FILE_ATTRIBUTES
+                                                 ? FILE_ATTRIBUTE_READONLY
+                                                 : attr | FILE_ATTRIBUTE_READONLY);
+        }
+        kept.swap(temp);
     }
 
     bool Publish()
@@ -285,8 +330,14 @@ private:
         h = INVALID_HANDLE_VALUE;
         if (!bFlushed)
             return false;
-        if (!PutInPlace())
-            return Fail(&error, GetLastError());
+        if (!PutInPlace()) {
+            Fail(&error, GetLastError());
+            if (!kept.empty()) {
+                const auto where = ZkFromNativePath(kept);
+                error.kept.assign(where.GetString(), static_cast<size_t>(where.GetLength()));
+            }
+            return false;
+        }
         temp.clear();
         // ReplaceFileW keeps them; Wine's does not.
         const DWORD kKept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
@@ -299,6 +350,7 @@ private:
 
     std::wstring target;
     std::wstring temp;
+    std::wstring kept;  // the new content, where it could not take target's name
     bool bExists = false;
     DWORD oldAttributes = 0;
     HANDLE h = INVALID_HANDLE_VALUE;

@@ -85,6 +85,15 @@ void Capture::FailFile(const ZkFileSystem::FileError& error)
                                                           : std::string());
     nSystemCode = error.code;
     fileStatus = s;
+    // The file is gone and this is all there is of it: support needs it.
+    if (!error.kept.empty()) {
+        if (!strReason.empty())
+            strReason += L"; ";
+        strReason +=
+            L"the old file is gone and the new content could not take its name: it is "
+            L"kept as \"" +
+            error.kept + L"\"";
+    }
 }
 
 void Capture::CopyFailed(const wchar_t* pszSource, const ZkFileSystem::FileError& error)

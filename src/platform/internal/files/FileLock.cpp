@@ -12,12 +12,13 @@ namespace ZkFileSystem {
 
 FileLock::Result FileLock::Acquire(const wchar_t* path,
                                    std::chrono::steady_clock::time_point deadline,
-                                   FileError* pError)
+                                   FileError* pError, bool bFileExpected)
 {
     Release();
     FileError error;
     std::chrono::milliseconds pause(1);
-    const auto gone = std::chrono::steady_clock::now() + ReplaceGap();
+    const bool bWaitLong = bFileExpected && ReplaceGap().count() > 0;
+    const auto gone = bWaitLong ? deadline : std::chrono::steady_clock::now() + ReplaceGap();
     for (;;) {
         const int nTried = TryLock(path, &error);
         if (nTried < 0) {

@@ -37,9 +37,13 @@ public:
 
     // Locks the regular file that path names, waiting until deadline at most
     // for another process to release it; polls, since neither system's lock
-    // call waits for a limited time. A folder or device fails at once.
+    // call waits for a limited time. A folder or device fails at once. A
+    // missing file is looked for again for a moment (ReplaceGap), or, where
+    // bFileExpected (the caller last saw one there) and the system's replace
+    // leaves a gap at all, until the deadline: another process's replace may
+    // be stopped in the middle for as long as it waits for the processor.
     Result Acquire(const wchar_t* path, std::chrono::steady_clock::time_point deadline,
-                   FileError* pError);
+                   FileError* pError, bool bFileExpected = false);
     // Whether the locked file holds exactly [p, p + n): 1 yes, 0 no, -1 when
     // it cannot be read (pError says why). Reads in pieces, keeping none.
     int Holds(const char* p, size_t n, FileError* pError);

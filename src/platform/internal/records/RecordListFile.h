@@ -264,7 +264,8 @@ bool SaveRecordList(const CString& strFile, const wchar_t* pszRoot, const wchar_
     for (int nTry = 0;; ++nTry) {
         FileLock lock;
         ZkFileSystem::FileError error;
-        const FileLock::Result locked = lock.Acquire(strFile, deadline, &error);
+        const FileLock::Result locked =
+            lock.Acquire(strFile, deadline, &error, pOld != nullptr && pOld->bFile);
         if (locked == FileLock::Result::kTimedOut) {
             capture.Fail(ZkOutcome::kLocked,
                          L"it held the file's lock for " +

@@ -66,6 +66,24 @@ std::string Notes(const ZkDiag::Capture& capture)
     return out;
 }
 
+using List = std::vector<NodeDetailResData>;
+
+// What a save of ours writes over theirs, ours last loaded or saved as base
+// (with the snapshot and origin a merge kept, where given); the notes go to
+// capture, where each of ours went to origin.
+List Merge(ZkDiag::Capture& capture, ZkRecords::Origin& origin, const List& base, const List& ours,
+           const List& theirs, const List* pSnapshot = nullptr,
+           const ZkRecords::Origin* pSnapshotOrigin = nullptr)
+{
+    capture.Reset();
+    ZkRecords::Scope scope;
+    scope.pCapture = &capture;
+    List result;
+    ZkRecords::MergeLists<ZkNodeDetailMerge>(scope, pSnapshot, pSnapshotOrigin, base, ours, theirs,
+                                             result, origin);
+    return result;
+}
+
 struct MergeCase {
     std::string what, base, ours, theirs, result, notes;
 };
@@ -126,12 +144,8 @@ theirs emptied the library | A:a B:b | A:a B:b |  |  | deleted a, deleted b
         const auto ours = Records(c.ours);
         const auto theirs = Records(c.theirs);
         ZkDiag::Capture capture;
-        ZkRecords::Scope scope;
-        scope.pCapture = &capture;
-        std::vector<NodeDetailResData> result;
         ZkRecords::Origin origin;
-        ZkRecords::MergeLists<ZkNodeDetailMerge>(scope, nullptr, nullptr, base, ours, theirs,
-                                                 result, origin);
+        const List result = Merge(capture, origin, base, ours, theirs);
         EXPECT_EQ(c.result, Text(result));
         EXPECT_EQ(c.notes, Notes(capture));
         // Where each of ours went: its own record, or none when dropped.
@@ -153,29 +167,20 @@ TEST(RecordMergeTest, ASecondMergeKeepsWhatTheFirstDid)
     const auto ours = Records("N1:Pump(1) S:Pump A:a");
     const auto theirs = Records("N2:Pump(1) S:Pump M:m");  // A deleted, M added
     ZkDiag::Capture capture;
-    ZkRecords::Scope scope;
-    scope.pCapture = &capture;
-    std::vector<NodeDetailResData> written;
     ZkRecords::Origin origin;
-    ZkRecords::MergeLists<ZkNodeDetailMerge>(scope, nullptr, nullptr, base, ours, theirs, written,
-                                             origin);
+    const List written = Merge(capture, origin, base, ours, theirs);
     ASSERT_EQ("N1:Pump(2) N2:Pump(1) S:Pump M:m", Text(written));
 
     // Ours then renames its copy and changes S; the file is as written.
     auto next = ours;
     next[1].SetDescription(L"d");
-    std::vector<NodeDetailResData> again;
     ZkRecords::Origin originAgain;
-    capture.Reset();
-    ZkRecords::MergeLists<ZkNodeDetailMerge>(scope, &ours, &origin, written, next, written, again,
-                                             originAgain);
+    const List again = Merge(capture, originAgain, written, next, written, &ours, &origin);
     EXPECT_EQ("N1:Pump(2) N2:Pump(1) S:Pump:d M:m", Text(again));
     EXPECT_EQ("", Notes(capture));
     // With the file written as the list's base, N2 and M would be taken for
     // records ours deleted, and A for one ours added.
-    std::vector<NodeDetailResData> naive;
-    ZkRecords::MergeLists<ZkNodeDetailMerge>(scope, nullptr, nullptr, written, next, written, naive,
-                                             originAgain);
+    const List naive = Merge(capture, originAgain, written, next, written);
     EXPECT_NE(Text(again), Text(naive));
 }
 

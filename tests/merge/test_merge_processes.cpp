@@ -31,24 +31,14 @@ namespace {
 using zktest::Ascii;
 
 // The programs lie beside this one.
-fs::path ProgramFolder()
-{
-#if defined(_WIN32)
-    std::wstring buf(32768, L'\0');
-    const DWORD n = GetModuleFileNameW(nullptr, &buf[0], static_cast<DWORD>(buf.size()));
-    buf.resize(n);
-    return fs::path(buf).parent_path();
-#else
-    return fs::read_symlink("/proc/self/exe").parent_path();
-#endif
-}
-
 fs::path Program(const char* pszName)
 {
 #if defined(_WIN32)
-    return ProgramFolder() / (std::string(pszName) + ".exe");
+    std::wstring buf(32768, L'\0');
+    buf.resize(GetModuleFileNameW(nullptr, &buf[0], static_cast<DWORD>(buf.size())));
+    return fs::path(buf).parent_path() / (std::string(pszName) + ".exe");
 #else
-    return ProgramFolder() / pszName;
+    return fs::read_symlink("/proc/self/exe").parent_path() / pszName;
 #endif
 }
 

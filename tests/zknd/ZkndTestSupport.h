@@ -83,20 +83,35 @@ inline fs::path FittingFolder()
     return fs::u8path(u8"Data/NodeDetail/\u8282\u70B9\u56FE/\u7BA1\u4EF6\u5E93");
 }
 
-// A data directory: node-detail rows and fitting groups as XML lines, and a
-// drawing and a slide file for each GUID text given.
-inline void MakeDataDir(const fs::path& dir, const std::string& strRows,
-                        const std::string& strGroups, const std::vector<std::string>& vecGuid)
+// A node detail: a GUID text of one digit repeated ("1" for
+// "11111111-1111-1111-1111-111111111111"), a name and a description (UTF-8).
+struct Detail {
+    char cGuid;
+    std::string strName, strDescription;
+    std::string Guid() const
+    {
+        const std::string s(32, cGuid);
+        return s.substr(0, 8) + "-" + s.substr(8, 4) + "-" + s.substr(12, 4) + "-" +
+               s.substr(16, 4) + "-" + s.substr(20);
+    }
+};
+
+// A data directory: the node details, with a drawing and a slide file for
+// each GUID text, and fitting groups as XML lines.
+inline void MakeDataDir(const fs::path& dir, const std::vector<Detail>& vecDetail,
+                        const std::string& strGroups = std::string())
 {
-    WriteBytes(
-        dir / NodeDetailFolder() / "NodeDetailDataEx.xml",
-        "<?xml version=\"1.0\"?>\n<NodeDetailResData>\n" + strRows + "</NodeDetailResData>\n");
+    std::string rows;
+    for (const Detail& d : vecDetail) {
+        rows += "  <NodeDetailResDataRow GuId=\"" + d.Guid() + "\" DisplayName=\"" + d.strName +
+                "\" Description=\"" + d.strDescription + "\" />\n";
+        WriteBytes(dir / NodeDetailFolder() / (d.Guid() + ".dwg"), "drawing " + d.Guid());
+        WriteBytes(dir / NodeDetailFolder() / (d.Guid() + ".sld"), "slide " + d.Guid());
+    }
+    WriteBytes(dir / NodeDetailFolder() / "NodeDetailDataEx.xml",
+               "<?xml version=\"1.0\"?>\n<NodeDetailResData>\n" + rows + "</NodeDetailResData>\n");
     WriteBytes(dir / FittingFolder() / "FitDataEx.xml",
                "<?xml version=\"1.0\"?>\n<FitData>\n" + strGroups + "</FitData>\n");
-    for (const std::string& strGuid : vecGuid) {
-        WriteBytes(dir / NodeDetailFolder() / (strGuid + ".dwg"), "drawing " + strGuid);
-        WriteBytes(dir / NodeDetailFolder() / (strGuid + ".sld"), "slide " + strGuid);
-    }
 }
 
 struct Ran {

@@ -13,24 +13,9 @@
 #include "Zknd.h"
 #include "ZkndTestSupport.h"
 
-namespace {
-
-std::string ExampleDirectory()
-{
-    std::string dir = ZK_EXAMPLE_DATA;
-#if defined(_WIN32)
-    // A cross build run under Wine sees the build machine's root as drive Z:.
-    if (dir.rfind('/', 0) == 0)
-        dir = "Z:" + dir;
-#endif
-    return dir;
-}
-
-}  // namespace
-
 TEST(ZkndJsonTest, SameProblemsAsTheTextFieldByField)
 {
-    const std::string dir = ExampleDirectory();
+    const std::string dir = zkndtest::BuiltPath(ZK_EXAMPLE_DATA);
     zknd::StringOutput text;
     zknd::StringOutput json;
     ASSERT_EQ(1, zknd::Run({"check", dir}, text)) << text.m_err;
@@ -196,22 +181,15 @@ TEST(ZkndTransferTest, ExportedAndImportedIntoAnEmptyDirectoryTheLibrariesAreThe
     const std::string src = temp / "src";
     const std::string out = temp / "out";
     const std::string in = temp / "in";
-    zkndtest::MakeDataDir(
-        fs::u8path(src),
-        u8"  <NodeDetailResDataRow GuId=\"11111111-1111-1111-1111-111111111111\" "
-        u8"DisplayName=\"Pump\" Description=\"\u6CF5\u57FA\u7840\" />\n"
-        u8"  <NodeDetailResDataRow GuId=\"22222222-2222-2222-2222-222222222222\" "
-        u8"DisplayName=\"Pit\" Description=\"Valve pit\" />\n"
-        u8"  <NodeDetailResDataRow GuId=\"11111111-1111-1111-1111-111111111111\" "
-        u8"DisplayName=\"Pump DN50\" Description=\"Shares the files of Pump\" />\n"
-        u8"  <NodeDetailResDataRow GuId=\"33333333-3333-3333-3333-333333333333\" "
-        u8"DisplayName=\"Left\" Description=\"Not exported\" />\n",
-        u8"  <FitInfo FitType=\"7\">\n"
-        u8"    <FitRow GUID=\"44444444-4444-4444-4444-444444444444\" BlockName=\"TEE\" "
-        u8"DisplayName=\"Tee\" Scale=\"2\" />\n"
-        u8"  </FitInfo>\n",
-        {"11111111-1111-1111-1111-111111111111", "22222222-2222-2222-2222-222222222222",
-         "33333333-3333-3333-3333-333333333333"});
+    zkndtest::MakeDataDir(fs::u8path(src),
+                          {{'1', "Pump", u8"\u6CF5\u57FA\u7840"},
+                           {'2', "Pit", "Valve pit"},
+                           {'1', "Pump DN50", "Shares the files of Pump"},
+                           {'3', "Left", "Not exported"}},
+                          u8"  <FitInfo FitType=\"7\">\n"
+                          u8"    <FitRow GUID=\"44444444-4444-4444-4444-444444444444\" "
+                          u8"BlockName=\"TEE\" DisplayName=\"Tee\" Scale=\"2\" />\n"
+                          u8"  </FitInfo>\n");
 
     const zkndtest::Ran exported =
         RunZknd({"export", src, "pump", "PIT", "pump dn50", "--to", out, "--fittings", "--json"});

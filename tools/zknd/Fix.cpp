@@ -87,8 +87,7 @@ fs::path FreeName(const fs::path& folder, const fs::path& name)
 class Fixer : LibraryChange {
 public:
     Fixer(const DataDir& dir, bool bApply, bool bJson, FileLog& log, Output& out)
-        : LibraryChange(log, out),
-          m_dir(dir),
+        : LibraryChange(dir, log, out),
           m_bApply(bApply),
           m_bJson(bJson),
           m_places(LibraryPlaces::Of(dir, dir.Given()))
@@ -677,7 +676,7 @@ private:
         if (m_bNdRewritten) {
             progress.Step("saving " + m_places.Show(m_places.nodeDetails));
             m_pNd->SetVecNodeDetailResData(m_vecNewRecord);
-            if (!Saved(m_pNd, m_strNdShown))
+            if (!Saved(m_pNd))
                 return false;
         }
         if (m_bFitRewritten) {
@@ -696,7 +695,7 @@ private:
             for (const Repair* pRepair : vecRename)
                 m_pFit->ModifyFitName(static_cast<int>(pRepair->nGroup),
                                       static_cast<int>(pRepair->nRow), pRepair->strNewName);
-            if (!Saved(m_pFit, m_strFitShown)) {
+            if (!Saved(m_pFit)) {
                 if (m_bNdRewritten)
                     TakeBack(m_vecRecord, m_strNdShown +
                                               ": holds the repairs, which could not be taken out "
@@ -823,7 +822,6 @@ private:
         m_out.Out(result.dump(2, ' ', false, Json::error_handler_t::replace) + "\n");
     }
 
-    const DataDir& m_dir;
     const bool m_bApply;
     const bool m_bJson;
     const LibraryPlaces m_places;

@@ -153,9 +153,8 @@ const char* ResultCode(const Detail& d)
 class Import : LibraryChange {
 public:
     Import(const TransferArgs& args, const DataDir& target, FileLog& log, Output& out)
-        : LibraryChange(log, out),
+        : LibraryChange(target, log, out),
           m_args(args),
-          m_target(target),
           m_from(LibraryPlaces::Of(target, args.strFrom)),
           m_to(LibraryPlaces::Of(target, args.strTo))
     {
@@ -235,7 +234,7 @@ private:
         bExisted = fs::exists(fs::symlink_status(file, ec));
         if (!bExisted || pLib->Load())
             return true;
-        AddErrorLines(pLib->GetLastReport(), m_target.Show(pLib->GetFileName()), m_vecError);
+        AddErrorLines(pLib->GetLastReport(), m_dir.Show(pLib->GetFileName()), m_vecError);
         return false;
     }
 
@@ -521,7 +520,7 @@ private:
             if (!m_bNdExisted)
                 m_log.Made(m_to.nodeDetails);
             m_pNd->SetVecNodeDetailResData(m_vecTarget);
-            if (!Saved(m_pNd, m_target.Show(m_pNd->GetFileName())))
+            if (!Saved(m_pNd))
                 return false;
         }
         if (bFitChanged || !m_bFitExisted) {
@@ -532,7 +531,7 @@ private:
             for (auto& type : m_fitsToAdd)
                 for (auto it = type.second.rbegin(); it != type.second.rend(); ++it)
                     m_pFit->AddFit(*it);
-            if (!Saved(m_pFit, m_target.Show(m_pFit->GetFileName()))) {
+            if (!Saved(m_pFit)) {
                 if (m_bNdExisted && bNdChanged)
                     TakeBack(m_vecOriginal, m_to.Show(m_to.nodeDetails) +
                                                 ": holds the node details imported, which could "
@@ -634,7 +633,6 @@ private:
     }
 
     const TransferArgs& m_args;
-    const DataDir& m_target;
     const LibraryPlaces m_from;
     const LibraryPlaces m_to;
     bool m_bChanging = false;  // the target may have been touched

@@ -5,8 +5,12 @@
 
 namespace zknd {
 
-LibraryChange::LibraryChange(FileLog& log, Output& out)
-    : m_log(log), m_out(out), m_pNd(ZkNodeDetailResDataManager()), m_pFit(ZkFitDataManager())
+LibraryChange::LibraryChange(const DataDir& dir, FileLog& log, Output& out)
+    : m_dir(dir),
+      m_log(log),
+      m_out(out),
+      m_pNd(ZkNodeDetailResDataManager()),
+      m_pFit(ZkFitDataManager())
 {
 }
 
@@ -31,20 +35,6 @@ void LibraryChange::PrintNotes()
 {
     for (const std::string& strNote : m_vecNote)
         m_out.Err(strNote);
-}
-
-// The report is made when first asked for after the save: asked for only
-// once the save is done.
-bool LibraryChange::Saved(CNodeDetailResDataManager* pLib, const std::string& strShown)
-{
-    const bool bSaved = pLib->Save();
-    return Told(bSaved, pLib->GetLastReport(), strShown);
-}
-
-bool LibraryChange::Saved(CFitDataManager* pLib, const std::string& strShown)
-{
-    const bool bSaved = pLib->Save();
-    return Told(bSaved, pLib->GetLastReport(), strShown);
 }
 
 bool LibraryChange::Told(bool bSaved, const ZkReport& report, const std::string& strShown)

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "DataDir.h"
 #include "FileLog.h"
 #include "Output.h"
 #include "Progress.h"
@@ -19,7 +20,8 @@ namespace zknd {
 
 class LibraryChange {
 protected:
-    LibraryChange(FileLog& log, Output& out);
+    // dir: the data directory the managers serve.
+    LibraryChange(const DataDir& dir, FileLog& log, Output& out);
     virtual ~LibraryChange() = default;
     LibraryChange(const LibraryChange&) = delete;
     LibraryChange& operator=(const LibraryChange&) = delete;
@@ -31,11 +33,16 @@ protected:
     // What the saves took from the files another process had saved.
     void PrintNotes();
 
-    // Saves a library, shown as strShown; each name the save gave in place
+    // Saves a library through its manager; each name the save gave in place
     // of ours, because another process had saved the file meanwhile, goes to
     // TakeRename.
-    bool Saved(CNodeDetailResDataManager* pLib, const std::string& strShown);
-    bool Saved(CFitDataManager* pLib, const std::string& strShown);
+    template <typename Manager>
+    bool Saved(Manager* pLib)
+    {
+        // The report is made when first asked for: only once the save is done.
+        const bool bSaved = pLib->Save();
+        return Told(bSaved, pLib->GetLastReport(), m_dir.Show(pLib->GetFileName()));
+    }
     // After the fitting library failed to save: the node-detail library,
     // saved a moment before, goes back to vecBefore, so that the two agree;
     // strStillHolds is the error when even that save fails.
@@ -43,6 +50,7 @@ protected:
                   const std::string& strStillHolds);
     virtual void TakeRename(const ZkMergeNote& note) = 0;
 
+    const DataDir& m_dir;
     FileLog& m_log;
     Output& m_out;
     CNodeDetailResDataManager* const m_pNd;

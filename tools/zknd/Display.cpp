@@ -41,6 +41,11 @@ std::string OneLine(std::string utf8)
     return utf8;
 }
 
+std::string QuotedLine(const CString& text)
+{
+    return "\"" + OneLine(Utf8(text)) + "\"";
+}
+
 std::string UtcStamp(std::int64_t nSeconds)
 {
     // Days to a date, counted in eras of 400 years from 0000-03-01, so that

@@ -31,11 +31,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string Quoted(const CString& text)
-{
-    return "\"" + OneLine(Utf8(text)) + "\"";
-}
-
 // What becomes of one of a node detail's files.
 enum class FileAct { kKeep, kCopy, kRename, kMissing };
 
@@ -585,17 +580,17 @@ private:
 
     std::string Message(const Repair& repair) const
     {
-        const std::string strDetail = "node detail " + Quoted(repair.strName);
+        const std::string strDetail = "node detail " + QuotedLine(repair.strName);
         const std::string strNew =
             m_bApply ? "the new GUID " + Utf8(repair.strNewGuid) : std::string("a new GUID");
         if (repair.strAction == "rename")
-            return strDetail + " is renamed " + Quoted(repair.strNewName);
+            return strDetail + " is renamed " + QuotedLine(repair.strNewName);
         if (repair.strAction == "new-guid")
             return strDetail + " gets " + strNew + FilesPhrase(repair);
         if (repair.strAction == "canonical-guid")
             return strDetail +
                    (repair.bGuidMadeUp
-                        ? " gets " + strNew + " in place of " + Quoted(repair.strGuid)
+                        ? " gets " + strNew + " in place of " + QuotedLine(repair.strGuid)
                         : ": its GUID text is written in canonical form, " +
                               Utf8(repair.strNewGuid)) +
                    FilesPhrase(repair);
@@ -608,7 +603,8 @@ private:
             return repair.strMessage + "; the library file is written so";
         if (repair.strAction == "move")
             return "no node detail names it; it is moved to " + m_places.Show(repair.to);
-        return "fitting " + Quoted(repair.strName) + " is renamed " + Quoted(repair.strNewName);
+        return "fitting " + QuotedLine(repair.strName) + " is renamed " +
+               QuotedLine(repair.strNewName);
     }
 
     bool Backup(const fs::path& file)

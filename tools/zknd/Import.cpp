@@ -37,11 +37,6 @@ std::function<void()>& BeforeSave()
     return fn;
 }
 
-std::string Quoted(const CString& text)
-{
-    return "\"" + OneLine(Utf8(text)) + "\"";
-}
-
 // kConflict: not brought in because of something else that is there.
 enum class Result { kAdded, kSkipped, kFailed, kConflict };
 
@@ -92,16 +87,16 @@ bool SameButName(const FittingData& a, const FittingData& b)
 
 std::string DetailLine(const Detail& d)
 {
-    const std::string strWho = Quoted(d.strName) + " " + OneLine(Utf8(d.strGuid));
+    const std::string strWho = QuotedLine(d.strName) + " " + OneLine(Utf8(d.strGuid));
     switch (d.eResult) {
     case Result::kAdded: {
         const bool bRenamed = d.strAsName != d.strName;
         const bool bNewGuid = d.strAsGuid != d.strGuid;
         if (bRenamed && bNewGuid)
-            return "renamed, new GUID " + strWho + " to " + Quoted(d.strAsName) + " " +
+            return "renamed, new GUID " + strWho + " to " + QuotedLine(d.strAsName) + " " +
                    Utf8(d.strAsGuid) + "\n";
         if (bRenamed)
-            return "renamed " + strWho + " to " + Quoted(d.strAsName) + "\n";
+            return "renamed " + strWho + " to " + QuotedLine(d.strAsName) + "\n";
         if (bNewGuid)
             return "new GUID " + strWho + " to " + Utf8(d.strAsGuid) + "\n";
         return "added " + strWho + "\n";
@@ -118,13 +113,13 @@ std::string DetailLine(const Detail& d)
 std::string FittingLine(const Fitting& f)
 {
     const CString strGuid = f.fit.GUID();
-    const std::string strWho = "fitting " + Quoted(f.fit.GetDisplayName()) +
+    const std::string strWho = "fitting " + QuotedLine(f.fit.GetDisplayName()) +
                                (strGuid.IsEmpty() ? "" : " " + OneLine(Utf8(strGuid))) + " (type " +
                                std::to_string(static_cast<int>(f.fit.GetFitType())) + ")";
     switch (f.eResult) {
     case Result::kAdded:
         if (f.strAsName != f.fit.GetDisplayName())
-            return "renamed " + strWho + " to " + Quoted(f.strAsName) + "\n";
+            return "renamed " + strWho + " to " + QuotedLine(f.strAsName) + "\n";
         return "added " + strWho + "\n";
     case Result::kSkipped:
     case Result::kConflict:
@@ -369,7 +364,7 @@ private:
                 d.eResult = Result::kSkipped;
                 d.strAsName = there.GetDisplayName();
                 d.strAsGuid = there.GetGuid();
-                d.strWhy = "already there as " + Quoted(d.strAsName) + " " + Utf8(d.strAsGuid);
+                d.strWhy = "already there as " + QuotedLine(d.strAsName) + " " + Utf8(d.strAsGuid);
                 m_vecDetail.push_back(std::move(d));
                 continue;
             }
@@ -467,11 +462,11 @@ private:
                 continue;
             if (SameButName(there, f.fit)) {
                 f.eResult = Result::kSkipped;
-                f.strWhy = "already there as " + Quoted(there.GetDisplayName());
+                f.strWhy = "already there as " + QuotedLine(there.GetDisplayName());
             } else if (bSameGuid) {
                 f.eResult = Result::kConflict;
                 f.strWhy = "its GUID text is that of another fitting of its type, " +
-                           Quoted(there.GetDisplayName());
+                           QuotedLine(there.GetDisplayName());
             } else {
                 f.strWhy =
                     "another fitting of its type has that name, and neither has a GUID "

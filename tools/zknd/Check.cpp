@@ -153,11 +153,6 @@ private:
     std::vector<Problem> m_vecProblem;
 };
 
-std::string Quoted(const CString& text)
-{
-    return "\"" + Utf8(text) + "\"";
-}
-
 // "has the same name as "X" at line N", noting when only letter case differs.
 std::string SameNameAs(const CString& strName, const CString& strFirst, const std::string& strWhere)
 {

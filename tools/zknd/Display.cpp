@@ -41,6 +41,11 @@ std::string OneLine(std::string utf8)
     return utf8;
 }
 
+std::string Quoted(const CString& text)
+{
+    return "\"" + Utf8(text) + "\"";
+}
+
 std::string QuotedLine(const CString& text)
 {
     return "\"" + OneLine(Utf8(text)) + "\"";

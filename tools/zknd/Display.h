@@ -18,7 +18,9 @@ using ZkUtf::Utf8;
 size_t DisplayWidth(const std::string& utf8);
 // The text on one line: tabs, line ends and other controls become spaces.
 std::string OneLine(std::string utf8);
-// A name or GUID text in a line of output: on one line, in double quotes.
+// A name or GUID text in a message, in double quotes; QuotedLine also on one
+// line, for output that is not made one line as a whole.
+std::string Quoted(const CString& text);
 std::string QuotedLine(const CString& text);
 // A moment, in seconds since 1970-01-01T00:00:00Z, as "20261207T124054Z"
 // (UTC, in the proleptic Gregorian calendar).

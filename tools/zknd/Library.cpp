@@ -82,11 +82,6 @@ bool ReadRows(const fs::path& file, const wchar_t* pszRoot, const wchar_t* pszRo
     return true;
 }
 
-std::string Quoted(const CString& text)
-{
-    return "\"" + Utf8(text) + "\"";
-}
-
 // The numbers of the fitting library that its records read as their types.
 class ValueCheck {
 public:

@@ -130,6 +130,8 @@ a name ours gave that only its own records have | A:a B:b | A:a B:a | A:a B:b C:
 ours sorted: ours' order, theirs' additions by their neighbours | A:b B:a | B:a A:b | A:b B:a C:c | B:a C:c A:b | added c
 theirs reordered: theirs' order, ours' additions by their neighbours | A:a B:b C:c | A:a B:b N:n C:c | C:c B:b A:a | C:c B:b N:n A:a | 
 both reordered: ours | A:a B:b C:c | C:c A:a B:b | B:b A:a C:c | C:c A:a B:b | order
+ours sorted: theirs' additions in a row stay in their order | A:b B:a | B:a A:b | A:b C:c D:d B:a | B:a A:b C:c D:d | added c, added d
+theirs reordered: ours' additions in a row stay in their order | A:a B:b C:c | A:a N:n M:m B:b C:c | C:c B:b A:a | C:c B:b A:a N:n M:m | 
 added on both sides alike |  | A:a:x | A:a:y | A:a:x | conflict a.Description
 GUID texts match as lookups match them | abc:a | ABC:a | abc:a2 | ABC:a2 | changed a2.DisplayName
 empty GUID texts: by name | :a:x :b:y | :a:x1 :b:y | :a:x :b:y2 | :a:x1 :b:y2 | changed b.Description

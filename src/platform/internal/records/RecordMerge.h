@@ -385,32 +385,31 @@ private:
             note.strList = Traits::ListName(m_scope);
             m_scope.Note(std::move(note));
         }
+        // A record of both sides has the slot merged from ours.
+        auto ours = [this](int o) { return oSlot[o]; };
+        auto theirs = [this](int t) { return tO[t] >= 0 ? oSlot[tO[t]] : tSlot[t]; };
+        if (bOursOrder)
+            Lay(nO, ours, nT, theirs, [this](int t) { return tO[t] >= 0; });
+        else
+            Lay(nT, theirs, nO, ours, [this](int o) { return oT[o] >= 0; });
+    }
+
+    // The leading side's slots in its order; then each of the other side's
+    // own (not shared) slots after the nearest slot before it there.
+    template <typename LeadSlot, typename OtherSlot, typename Shared>
+    void Lay(int nLead, LeadSlot leadSlot, int nOther, OtherSlot otherSlot, Shared shared)
+    {
+        for (int i = 0; i < nLead; ++i)
+            if (leadSlot(i) >= 0)
+                Append(leadSlot(i));
         int nLast = -1;
-        if (bOursOrder) {
-            for (int o = 0; o < nO; ++o)
-                if (oSlot[o] >= 0)
-                    Append(oSlot[o]);
-            for (int t = 0; t < nT; ++t) {
-                if (tO[t] >= 0) {
-                    nLast = oSlot[tO[t]];
-                } else if (tSlot[t] >= 0) {
-                    InsertAfter(nLast, tSlot[t]);
-                    nLast = tSlot[t];
-                }
-            }
-        } else {
-            for (int t = 0; t < nT; ++t) {
-                const int s = tO[t] >= 0 ? oSlot[tO[t]] : tSlot[t];
-                if (s >= 0)
-                    Append(s);
-            }
-            for (int o = 0; o < nO; ++o) {
-                if (oT[o] >= 0) {
-                    nLast = oSlot[o];
-                } else if (oSlot[o] >= 0) {
-                    InsertAfter(nLast, oSlot[o]);
-                    nLast = oSlot[o];
-                }
+        for (int i = 0; i < nOther; ++i) {
+            const int s = otherSlot(i);
+            if (shared(i)) {
+                nLast = s;
+            } else if (s >= 0) {
+                InsertAfter(nLast, s);
+                nLast = s;
             }
         }
     }

@@ -175,8 +175,8 @@ TEST_F(MergeTest, TwoProcessesEditingOneLibraryKeepBothEdits)
     }
 }
 
-// Two edits of the same records, saved by one process and then the other:
-// what the file holds after, and the kinds of notes the second save reports.
+// A row of the edit tables below: the file as the two saves leave it, and
+// the kinds of notes of the second save.
 template <typename Manager>
 struct EditCase {
     const char* what;

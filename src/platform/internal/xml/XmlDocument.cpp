@@ -103,18 +103,14 @@ bool Document::Property(size_t nSection, bool bAttribute, const wchar_t* pszName
                         const wchar_t* text, size_t n)
 {
     Prop* p = Place(nSection, bAttribute, pszName, false);
-    if (p != nullptr)
-        p->text.assign(text, n);
-    return p != nullptr;
+    return p != nullptr && (p->text.assign(text, n), true);
 }
 
 bool Document::PropertyAscii(size_t nSection, bool bAttribute, const wchar_t* pszName,
                              const char* ascii, size_t n)
 {
     Prop* p = Place(nSection, bAttribute, pszName, true);
-    if (p != nullptr)
-        p->ascii.assign(ascii, n);
-    return p != nullptr;
+    return p != nullptr && (p->ascii.assign(ascii, n), true);
 }
 
 void Document::Empty(size_t nSection)
